@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace turnpost {
+
+/// A file read whole and encoded as base64 in 76-character lines ended by CR LF, with the file's
+/// name (without folder) for its part header.
+class CMailAttachment
+{
+public:
+    /// Reads and encodes the file. False when it cannot be read whole; the attachment is then empty.
+    bool Load(const std::string& path);
+
+    const std::string& GetName() const { return m_Name; }
+    const std::string& GetEncodedText() const { return m_EncodedText; }
+    std::uint64_t GetEncodedLength() const { return m_EncodedText.size(); }
+
+private:
+    std::string m_Name;
+    std::string m_EncodedText;
+};
+
+/// Bytes the encoded form of n input bytes needs, terminating zero included.
+std::int64_t Base64BufferSize(std::int64_t n);
+
+/// Encodes n bytes into output (sized by Base64BufferSize), stores the characters written (without
+/// the terminating zero) in outputLength. Always true.
+bool EncodeBase64(const unsigned char* input, std::size_t n, char* output, std::size_t outputSize,
+                  std::size_t* outputLength);
+
+} // namespace turnpost

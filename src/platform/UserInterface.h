@@ -1,0 +1,75 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace turnpost {
+
+enum class MessageButtons { Ok, YesNoCancel };
+enum class MessageIcon { None, Exclamation, Question, Stop };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+/// The status window of long work: a status text, a bar with a percentage, and Cancel.
+/// The work runs on the caller's thread; PumpMessages lets the windows breathe between steps.
+class IProgressWindow
+{
+public:
+    virtual ~IProgressWindow() = default;
+    virtual void SetRange(int upperBound, int step) = 0;
+    /// Shows the text as the status line (already formatted by the caller).
+    virtual void SetText(const std::string& text) = 0;
+    /// Moves the bar by one step; returns the previous position.
+    virtual int StepIt() = 0;
+    /// Moves the bar; returns the previous position.
+    virtual int SetPos(int position) = 0;
+    /// Handles what has piled up (repaints, Cancel) and returns at once when nothing is waiting.
+    virtual void PumpMessages() = 0;
+    /// Waits up to the given time while staying responsive; returns early when cancelled.
+    virtual void PumpFor(int milliseconds) = 0;
+    virtual bool IsCancelled() const = 0;
+};
+
+/// Everything the logic asks of the person at the screen, and of the main window that shows the
+/// setup. Qt answers in the desktop program, the console in a headless run, a script in tests.
+class IUserInterface
+{
+public:
+    virtual ~IUserInterface() = default;
+
+    /// A modal message. An empty caption means the application title.
+    virtual MessageAnswer MessageBox(const std::string& text, const std::string& caption = {},
+                                     MessageButtons buttons = MessageButtons::Ok,
+                                     MessageIcon icon = MessageIcon::None) = 0;
+
+    /// File dialogs. The filter reads "Description (*.ext)|*.ext||"; the default extension is added to
+    /// a typed name without one. No existence check and no overwrite prompt. nullopt when cancelled.
+    virtual std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& defaultExt) = 0;
+    virtual std::optional<std::string> SaveFileDialog(const std::string& filter, const std::string& defaultExt) = 0;
+
+    /// The program's help: shown on request, closed when the main window goes.
+    virtual void ShowHelp() = 0;
+
+    virtual std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) = 0;
+
+    /// Shows the text of a finished send run and waits until it is dismissed.
+    virtual void ShowSummary(const std::string& text) = 0;
+
+    /// Asks for the mail password of the given account; nullopt when refused. Implementations without
+    /// a person to ask return nullopt.
+    virtual std::optional<std::string> AskPassword(const std::string& account) = 0;
+
+    // The main window's view of the setup. Implementations without a window keep no rows of their
+    // own, so these do nothing there.
+    /// Stores the row texts and checks into the setup.
+    virtual void GatherRows() = 0;
+    /// Sets the row texts and checks from the setup.
+    virtual void FillRows() = 0;
+    /// Writes the whole window state into the controls.
+    virtual void ShowState() = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    /// While a send run goes the main window takes no input (it still repaints).
+    virtual void SetBusy(bool busy) = 0;
+};
+
+} // namespace turnpost

@@ -1,0 +1,1 @@
+// Placeholder until the first class of this folder lands; delete it then.

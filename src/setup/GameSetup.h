@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace turnpost {
+
+constexpr int PlayerCount = 16;
+
+/// One player's place in the game. Slot index 0 is "Player 1".
+struct PlayerSlot
+{
+    std::int32_t Selected = 0;
+    std::string EmailAddress;
+    std::string PlayerFile;
+
+    bool operator==(const PlayerSlot&) const = default;
+};
+
+/// Everything needed to mail one game's turn files. Texts are UTF-8; flags are kept as read (any
+/// non-zero value is on); times are milliseconds as typed.
+struct GameSetup
+{
+    std::string GameName;
+    std::string UniverseFile;
+    std::string SmtpServer;
+    std::string ReturnAddress;
+    std::string MessageSubject;
+    std::int32_t UseDefaultMessage = 0;
+    std::string MessageText;
+    std::int32_t SendPlayerFile = 1;
+    std::int32_t SendUniverseFile = 0;
+    std::int32_t SendAdditionalFiles = 0;
+    std::int32_t SmtpTimeout = 15000;
+    std::int32_t PauseAfterConnection = 0;
+    std::int32_t DisplaySummary = 1;
+    std::int32_t SaveReportToFile = 0;
+    std::int32_t EmailReport = 0;
+    std::string ReportFile;
+    std::string ReportAddress;
+    std::int32_t DetailedReport = 0;
+    std::array<PlayerSlot, PlayerCount> Players{};
+
+    // Mail submission: 0 none, 1 STARTTLS, 2 implicit TLS. An empty user means no login.
+    std::int32_t SmtpSecurity = 0;
+    std::string SmtpUser;
+    std::string SmtpPasswordCommand;
+
+    bool operator==(const GameSetup&) const = default;
+};
+
+inline constexpr const char* UntitledPath = "Untitled";
+
+/// The one setup of the program and the state kept beside it.
+struct GameDocument
+{
+    GameSetup Setup;
+    /// The file the setup was last read from or written to; "Untitled" when never.
+    std::string FilePath = UntitledPath;
+    /// Unsaved changes: drives the "Save changes?" prompt.
+    std::int32_t Modified = 0;
+    /// What the main window's rows show: 0 e-mail addresses, 1 player files.
+    int DisplayMode = 0;
+    /// On while the command line is carried out: the send run then asks nothing.
+    std::int32_t CommandLineRun = 0;
+    /// The player of the slot the send run works on; the value of "%P".
+    std::int32_t CurrentPlayerNumber = 0;
+};
+
+/// "Turnpost 0.7": the mailer name, the report's first words, the About box without its suffix.
+inline constexpr int VersionMajor = 0;
+inline constexpr int VersionMinor = 7;
+inline constexpr const char* ProgramName = "Turnpost 0.7";
+
+} // namespace turnpost

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/UserInterface.h"
+#include "setup/GameSetup.h"
+
+#include <array>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace turnpost::test {
+
+/// A user interface run by a script: answers queued by the test, every message and caption recorded.
+/// It keeps sixteen row texts and checks like the main window, so row handling can be tested without Qt.
+class RecordingUserInterface : public IUserInterface
+{
+public:
+    explicit RecordingUserInterface(GameDocument* document = nullptr) : m_Document(document) {}
+
+    struct Message
+    {
+        std::string Text;
+        std::string Caption;
+        MessageButtons Buttons;
+        MessageIcon Icon;
+    };
+
+    // Scripted answers, taken in order. With none queued a message box answers Ok (or Cancel for
+    // Yes/No/Cancel) and a file dialog is cancelled.
+    std::deque<MessageAnswer> Answers;
+    std::deque<std::optional<std::string>> FileChoices;
+    std::deque<std::optional<std::string>> Passwords;
+
+    std::vector<Message> Messages;
+    std::vector<std::string> Captions;
+    std::vector<std::string> Summaries;
+    std::vector<std::string> FileDialogs; ///< "open FILTER EXT" or "save FILTER EXT"
+    int HelpShown = 0;
+    int GatherCount = 0;
+    int FillCount = 0;
+    int ShowStateCount = 0;
+    std::vector<bool> BusyChanges;
+
+    /// The window's rows.
+    std::array<std::string, PlayerCount> RowTexts{};
+    std::array<std::int32_t, PlayerCount> RowChecks{};
+
+    MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& defaultExt) override;
+    std::optional<std::string> SaveFileDialog(const std::string& filter, const std::string& defaultExt) override;
+    void ShowHelp() override { ++HelpShown; }
+    std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
+    void ShowSummary(const std::string& text) override { Summaries.push_back(text); }
+    std::optional<std::string> AskPassword(const std::string& account) override;
+    void GatherRows() override;
+    void FillRows() override;
+    void ShowState() override { ++ShowStateCount; }
+    void SetCaption(const std::string& caption) override { Captions.push_back(caption); }
+    void SetBusy(bool busy) override { BusyChanges.push_back(busy); }
+
+    /// Progress windows made so far, with what they were told.
+    struct ProgressRecord
+    {
+        std::string Title;
+        std::vector<std::string> Texts;
+        int Position = 0;
+        int UpperBound = 100;
+        int Pumps = 0;
+        std::vector<int> Pauses;
+    };
+    std::vector<ProgressRecord> Progress;
+    /// Cancel the progress window at its n-th pump (1-based), counted over all windows; 0 never.
+    int CancelAtPump = 0;
+
+private:
+    GameDocument* m_Document;
+    int m_TotalPumps = 0;
+    friend class RecordingProgressWindow;
+};
+
+} // namespace turnpost::test
