@@ -2,6 +2,8 @@
 
 #include "setup/GameSetup.h"
 
+#include <string>
+
 namespace turnpost {
 
 class IUserInterface;
@@ -13,6 +15,10 @@ struct SendOutcome
     bool Cancelled = false;
     int Failed = 0;            ///< selected players not sent
     bool ReportFailed = false; ///< report file not written or report mail not delivered
+    bool ReportFileFailed = false;
+    bool ReportMailFailed = false;
+    /// The summary text of the run, for front ends that print it instead of showing the dialog.
+    std::string Summary;
     bool Succeeded() const { return Started && !Cancelled && Failed == 0 && !ReportFailed; }
 };
 
