@@ -16,6 +16,10 @@ struct SendOutcome
     bool Cancelled = false;
     int Failed = 0;            ///< selected players not sent
     bool ReportFailed = false; ///< report file not written or report mail not delivered
+    bool ReportFileFailed = false;
+    bool ReportMailFailed = false;
+    /// The summary text of the run, for front ends that print it instead of showing the dialog.
+    std::string Summary;
     bool Succeeded() const { return Started && !Cancelled && Failed == 0 && !ReportFailed; }
 
     /// The summary text, one line per slot reached; a headless run prints it in place of the dialog.
