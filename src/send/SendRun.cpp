@@ -135,6 +135,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
             const std::string line = PlayerPrefix(number) + "skipped\n";
             summary += line;
             detailed += line;
+            progress->ShowResult(line);
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
@@ -142,6 +143,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
             if (!sent)
                 ++outcome.Failed;
             summary += result;
+            progress->ShowResult(result);
             detailed += result + "\t" + FormatLocalTime("%I:%M:%S %p") + " (" + slot.PlayerFile + " to " +
                         slot.EmailAddress + ")\n";
         }

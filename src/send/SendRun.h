@@ -22,12 +22,8 @@ struct SendOutcome
     std::string Summary;
     bool Succeeded() const { return Started && !Cancelled && Failed == 0 && !ReportFailed; }
 
-    /// The summary text, one line per slot reached; a headless run prints it in place of the dialog.
-    std::string Summary;
-    /// Which part of the report failed and why, for a headless run to name it.
-    bool ReportFileFailed = false;
+    /// Why the report file or the report mail failed, for a front end that names it.
     std::string ReportFileError;
-    bool ReportMailFailed = false;
     std::string ReportMailError;
 };
 
