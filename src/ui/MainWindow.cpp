@@ -4,8 +4,14 @@
 #include "send/SendRun.h"
 #include "setup/FileCommands.h"
 #include "setup/SetupFile.h"
+#include "ui/AboutDialog.h"
+#include "ui/AdditionalFilesDialog.h"
+#include "ui/AdvancedSettingsDialog.h"
+#include "ui/DialogSupport.h"
+#include "ui/MailSettingsDialog.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/ProgramIcon.h"
 #include "ui/QtUserInterface.h"
-#include "ui/Resources.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,7 +19,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,11 +34,6 @@
 namespace turnpost {
 
 namespace {
-
-QString ToQt(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 std::string FromQt(const QString& text)
 {
@@ -73,10 +73,9 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
     }
     m_SendCommand = [this] { turnpost::OnSend(m_Document, UserInterface()); };
 
-    LoadResources();
     setObjectName("mainWindow");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(":/turnpost/turnpost.png"));
+    setWindowIcon(ProgramIcon());
     BuildControls();
     BuildMenu();
     SetTabOrder();
@@ -105,9 +104,7 @@ void CMainWindow::BuildControls()
     // Sizes follow dialog units, a quarter of the font's average character width across and an eighth
     // of its height down, so the window keeps its proportions at any font size and scale.
     const QFontMetrics metrics(font());
-    const int baseX =
-        (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
-    const auto unitsX = [baseX](int units) { return units * baseX / 4; };
+    const auto unitsX = [this](int units) { return DialogUnitsX(this, units); };
 
     auto* outer = new QVBoxLayout(this);
     outer->setSizeConstraint(QLayout::SetFixedSize);
@@ -307,7 +304,7 @@ void CMainWindow::FillRows()
 {
     for (int i = 0; i < PlayerCount; ++i) {
         const QSignalBlocker blocker(m_RowEdits[i]);
-        m_RowEdits[i]->setText(ToQt(RowField(i, m_Document.DisplayMode)));
+        m_RowEdits[i]->setText(ToQString(RowField(i, m_Document.DisplayMode)));
     }
 }
 
@@ -317,8 +314,8 @@ void CMainWindow::ShowState()
     const auto setText = [](QLineEdit* edit, const std::string& text) {
         const QSignalBlocker blocker(edit);
         // Rewriting an unchanged text would move the host's cursor.
-        if (edit->text() != ToQt(text))
-            edit->setText(ToQt(text));
+        if (edit->text() != ToQString(text))
+            edit->setText(ToQString(text));
     };
     const auto setCheck = [](QAbstractButton* button, bool checked) {
         const QSignalBlocker blocker(button);
@@ -337,7 +334,7 @@ void CMainWindow::ShowState()
 
 void CMainWindow::SetCaption(const std::string& caption)
 {
-    setWindowTitle(ToQt(caption));
+    setWindowTitle(ToQString(caption));
 }
 
 void CMainWindow::SetBusy(bool busy)
@@ -473,6 +470,40 @@ void CMainWindow::OnFileExit()
 {
     if (FileExit(m_Document, UserInterface()))
         accept();
+}
+
+void CMainWindow::OnMailSettings()
+{
+    CMailSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAdvancedSettings()
+{
+    CAdvancedSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnPreferences()
+{
+    CPreferencesDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAdditionalFiles()
+{
+    CAdditionalFilesDialog dialog(UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAbout()
+{
+    CAboutDialog dialog(this);
+    dialog.exec();
 }
 
 MessageAnswer CMainWindow::MessageBox(const std::string& text, const std::string& caption,

@@ -1,7 +1,11 @@
 #include "ui/QtUserInterface.h"
 
+#include "ui/DialogSupport.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/PasswordDialog.h"
+#include "ui/ProgressWindow.h"
+#include "ui/SummaryDialog.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,18 +15,9 @@
 
 namespace turnpost {
 
-namespace {
-
-QString ToQt(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-} // namespace
-
 QString QtFileFilter(const std::string& filter)
 {
-    const QStringList parts = ToQt(filter).split('|');
+    const QStringList parts = ToQString(filter).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i].trimmed();
@@ -59,8 +54,8 @@ MessageAnswer CQtUserInterface::MessageBox(const std::string& text, const std::s
                                            MessageButtons buttons, MessageIcon icon)
 {
     QMessageBox box(Owner());
-    box.setWindowTitle(caption.empty() ? QCoreApplication::applicationName() : ToQt(caption));
-    box.setText(ToQt(text));
+    box.setWindowTitle(caption.empty() ? QCoreApplication::applicationName() : ToQString(caption));
+    box.setText(ToQString(text));
     switch (icon) {
     case MessageIcon::None:
         box.setIcon(QMessageBox::NoIcon);
@@ -106,7 +101,7 @@ std::optional<std::string> CQtUserInterface::RunFileDialog(bool save, const std:
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(QtFileFilter(filter));
-    dialog.setDefaultSuffix(ToQt(defaultExt));
+    dialog.setDefaultSuffix(ToQString(defaultExt));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
@@ -131,6 +126,22 @@ void CQtUserInterface::ShowHelp()
     m_Help->show();
     m_Help->raise();
     m_Help->activateWindow();
+}
+
+std::unique_ptr<IProgressWindow> CQtUserInterface::CreateProgressWindow(const std::string& title)
+{
+    return std::make_unique<CProgressWindow>(Owner(), title);
+}
+
+void CQtUserInterface::ShowSummary(const std::string& text)
+{
+    CSummaryDialog dialog(text, Owner());
+    dialog.exec();
+}
+
+std::optional<std::string> CQtUserInterface::AskPassword(const std::string& account)
+{
+    return CPasswordDialog::Ask(account, Owner());
 }
 
 void CQtUserInterface::CloseHelp()

@@ -2,7 +2,7 @@
 
 namespace turnpost {
 
-/// Registers the built-in help pages and the icon. The resources live in a static library, where the
+/// Registers the built-in help pages. The resources live in a static library, where the
 /// linker would drop their unreferenced initialiser; every window that uses them calls this first.
 void LoadResources();
 

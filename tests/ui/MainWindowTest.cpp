@@ -22,10 +22,11 @@ namespace {
 using test::RecordingUserInterface;
 using test::TempDir;
 
-class MainWindowTest : public ::testing::Test
+/// A shown main window on a fresh document, its questions answered by a script.
+class Harness
 {
-protected:
-    MainWindowTest()
+public:
+    Harness()
     {
         window.SetSendCommand([this] { ++sends; });
         window.show();
@@ -60,6 +61,10 @@ protected:
     RecordingUserInterface ui; // without a document: the window's own rows are under test
     CMainWindow window{document, &ui};
     int sends = 0;
+};
+
+class MainWindowTest : public ::testing::Test, protected Harness
+{
 };
 
 TEST_F(MainWindowTest, StartsFreshWithAddressesShownAndTheGameNameFocused)
@@ -321,6 +326,122 @@ TEST_F(MainWindowTest, ViewOperationsShowTheSetupWithoutSettingModified)
     EXPECT_EQ(document.Setup.Players[4].EmailAddress, "eve@example.orgx");
     EXPECT_EQ(document.Setup.Players[4].Selected, 0);
     EXPECT_EQ(document.Setup.Players[4].PlayerFile, "/g/war.m5");
+}
+
+TEST(MainWindowFileTest, SaveChangesPromptBeforeNewOpenAndExit)
+{
+    TempDir dir;
+    GameSetup stored;
+    stored.GameName = "Opened";
+    stored.Players[0].EmailAddress = "ann@example.org";
+    const std::string opened = dir.Write("opened.tpf", SerializeSetup(stored));
+
+    enum Outcome
+    {
+        Unchanged,
+        Fresh,
+        Loaded,
+        Ended
+    };
+    const struct
+    {
+        const char* action;
+        MessageAnswer answer;
+        Outcome outcome;
+    } cases[] = {
+        // Yes runs Save As for an untitled setup; cancelling it does not stop the command.
+        {"newAction", MessageAnswer::Yes, Fresh},         {"newAction", MessageAnswer::No, Fresh},
+        {"newAction", MessageAnswer::Cancel, Unchanged},  {"openAction", MessageAnswer::Yes, Loaded},
+        {"openAction", MessageAnswer::No, Loaded},        {"openAction", MessageAnswer::Cancel, Unchanged},
+        {"exitAction", MessageAnswer::Yes, Ended},        {"exitAction", MessageAnswer::No, Ended},
+        {"exitAction", MessageAnswer::Cancel, Unchanged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.action) + " answered " + std::to_string(int(c.answer)));
+        Harness h;
+        h.Type(h.Edit("gameNameEdit"), "Typed");
+        h.Type(h.Row(1), "typed@example.org");
+        h.ui.Answers = {c.answer};
+        if (c.answer == MessageAnswer::Yes)
+            h.ui.FileChoices.push_back(std::nullopt);
+        h.ui.FileChoices.push_back(opened);
+        h.Trigger(c.action);
+
+        ASSERT_EQ(h.ui.Messages.size(), 1u);
+        EXPECT_EQ(h.ui.Messages[0].Text, "Save changes?");
+        EXPECT_EQ(h.ui.Messages[0].Caption, "Alert!");
+        EXPECT_EQ(h.ui.FileDialogs.size(),
+                  std::size_t(c.answer == MessageAnswer::Yes) + std::size_t(c.outcome == Loaded));
+        EXPECT_EQ(h.window.isVisible(), c.outcome != Ended);
+        const std::string caption = c.outcome == Loaded ? "Turnpost - " + opened : "Turnpost - Untitled";
+        EXPECT_EQ(h.Caption(), caption);
+        switch (c.outcome) {
+        case Unchanged:
+            EXPECT_EQ(h.Edit("gameNameEdit")->text(), "Typed");
+            EXPECT_EQ(h.document.Modified, 1);
+            break;
+        case Fresh:
+            EXPECT_EQ(h.Edit("gameNameEdit")->text(), "");
+            EXPECT_EQ(h.Row(1)->text(), "");
+            EXPECT_EQ(h.document.Modified, 0);
+            break;
+        case Loaded:
+            EXPECT_EQ(h.Edit("gameNameEdit")->text(), "Opened");
+            EXPECT_EQ(h.Row(1)->text(), "ann@example.org");
+            EXPECT_EQ(h.document.Modified, 0);
+            break;
+        case Ended:
+            EXPECT_EQ(h.window.result(), QDialog::Accepted);
+            EXPECT_EQ(h.document.Setup.Players[0].EmailAddress, "typed@example.org");
+            break;
+        }
+    }
+}
+
+TEST(MainWindowFileTest, SaveOfAnUntitledSetupAsksForANameAndWritesTheTypedRows)
+{
+    TempDir dir;
+    Harness h;
+    h.Type(h.Edit("gameNameEdit"), "Alpha");
+    h.Type(h.Row(2), "bob@example.org");
+
+    h.Trigger("saveAction"); // the dialog cancelled: nothing changes
+    EXPECT_EQ(h.Caption(), "Turnpost - Untitled");
+    EXPECT_EQ(h.document.Modified, 1);
+
+    h.ui.FileChoices = {dir.File("alpha.tpf")};
+    h.Trigger("saveAction");
+    EXPECT_EQ(h.ui.FileDialogs, (std::vector<std::string>(2, "save Turnpost files (*.tpf)|*.tpf|| tpf")));
+    EXPECT_EQ(h.Caption(), "Turnpost - " + dir.File("alpha.tpf"));
+    EXPECT_EQ(h.document.Modified, 0);
+
+    GameDocument reread;
+    ASSERT_TRUE(ReadSetupFile(dir.File("alpha.tpf"), reread, h.ui));
+    EXPECT_EQ(reread.Setup.GameName, "Alpha");
+    EXPECT_EQ(reread.Setup.Players[1].EmailAddress, "bob@example.org");
+
+    // Now titled, Save writes without asking and keeps the caption.
+    h.Type(h.Row(3), "cy@example.org");
+    h.Trigger("saveAction");
+    EXPECT_EQ(h.ui.FileDialogs.size(), 2u);
+    EXPECT_EQ(h.Caption(), "Turnpost - " + dir.File("alpha.tpf"));
+    ASSERT_TRUE(ReadSetupFile(dir.File("alpha.tpf"), reread, h.ui));
+    EXPECT_EQ(reread.Setup.Players[2].EmailAddress, "cy@example.org");
+}
+
+TEST(MainWindowFileTest, SaveAsReplacesAnExistingFileWithoutAsking)
+{
+    TempDir dir;
+    const std::string existing = dir.Write("old.tpf", "not a setup at all");
+    Harness h;
+    h.Type(h.Edit("gameNameEdit"), "Beta");
+    h.ui.FileChoices = {existing};
+    h.Trigger("saveAsAction");
+    EXPECT_TRUE(h.ui.Messages.empty());
+    EXPECT_EQ(h.Caption(), "Turnpost - " + existing);
+    GameDocument reread;
+    ASSERT_TRUE(ReadSetupFile(existing, reread, h.ui));
+    EXPECT_EQ(reread.Setup.GameName, "Beta");
 }
 
 } // namespace
