@@ -48,8 +48,10 @@ public:
 
     MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                              MessageIcon icon) override;
-    std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& defaultExt) override;
-    std::optional<std::string> SaveFileDialog(const std::string& filter, const std::string& defaultExt) override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
     void ShowHelp() override { ++HelpShown; }
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override { Summaries.push_back(text); }
