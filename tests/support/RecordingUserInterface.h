@@ -31,6 +31,7 @@ public:
     std::deque<MessageAnswer> Answers;
     std::deque<std::optional<std::string>> FileChoices;
     std::deque<std::optional<std::string>> Passwords;
+    std::vector<std::string> PasswordAccounts; ///< the account of every password request
 
     std::vector<Message> Messages;
     std::vector<std::string> Captions;
