@@ -288,6 +288,16 @@ bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t time
 
 long CTlsSession::Read(char* buffer, std::size_t length, std::uint32_t timeoutMs)
 {
+    return ReadSome(buffer, length, timeoutMs, true);
+}
+
+long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs)
+{
+    return ReadSome(buffer, length, timeoutMs, false);
+}
+
+long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData)
+{
     if (!m_Established) {
         Fail("TLS read", "no session", 10057);
         return -1;
@@ -311,6 +321,8 @@ long CTlsSession::Read(char* buffer, std::size_t length, std::uint32_t timeoutMs
             ERR_clear_error();
             return 0;
         }
+        if (kind == SSL_ERROR_WANT_READ && !waitForData)
+            return WouldBlock;
         if (Settle(result, start, timeoutMs, "TLS read") == Step::Failed)
             return -1;
     }

@@ -37,6 +37,13 @@ public:
     /// closed the connection, -1 on failure or time-out.
     long Read(char* buffer, std::size_t length, std::uint32_t timeoutMs);
 
+    /// What Receive returns when no data was ready (the socket carried only TLS's own records).
+    static constexpr long WouldBlock = -2;
+    /// Takes what is there without waiting for data (for a caller that polls the socket itself):
+    /// the count, 0 when closed, -1 on failure, or WouldBlock. timeoutMs bounds only a write that
+    /// TLS may need on the way.
+    long Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs);
+
     /// Decrypted bytes that can be read without touching the socket.
     std::size_t Pending() const;
 
@@ -58,6 +65,7 @@ private:
     };
     /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
     Step Settle(int result, std::uint32_t since, std::uint32_t timeoutMs, const char* what);
+    long ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData);
     void Fail(const char* what, const std::string& reason, std::uint32_t error);
     void Reset();
 
