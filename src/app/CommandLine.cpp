@@ -1,1 +1,208 @@
-// Filled in by the command-line work.
+#include "app/CommandLine.h"
+
+#include "app/ConsoleUserInterface.h"
+#include "app/JsonSetup.h"
+#include "platform/Files.h"
+#include "setup/SetupFile.h"
+
+#include <cctype>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+namespace turnpost {
+
+namespace {
+
+/// A switch word is "-O", "-S" or "-X" in either case, possibly with its argument attached.
+char SwitchLetter(const std::string& word)
+{
+    if (word.size() < 2 || word[0] != '-')
+        return 0;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word[1])));
+    return letter == 'O' || letter == 'S' || letter == 'X' ? letter : 0;
+}
+
+/// True when the file can be opened: tells a missing file (the next switch still runs) from a broken one
+/// (the processing stops).
+bool CanOpen(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLineOptions options;
+    auto fail = [&](std::string reason) {
+        if (options.Error.empty())
+            options.Error = std::move(reason);
+        return options;
+    };
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        const auto next = [&]() -> std::optional<std::string> {
+            if (i + 1 < args.size())
+                return args[++i];
+            return std::nullopt;
+        };
+        if (!onlyFiles && word == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && (word == "--help" || word == "-h")) {
+            options.Help = true;
+        } else if (!onlyFiles && word == "--version") {
+            options.Version = true;
+        } else if (!onlyFiles && word == "--no-gui") {
+            options.NoGui = true;
+        } else if (!onlyFiles && word == "--export") {
+            options.ExportFile = next();
+            if (!options.ExportFile)
+                return fail("--export needs a setup file");
+        } else if (!onlyFiles && word == "--import") {
+            options.ImportJson = next();
+            options.ImportTarget = next();
+            if (!options.ImportTarget)
+                return fail("--import needs a JSON file and a setup file");
+        } else if (const char letter = onlyFiles ? 0 : SwitchLetter(word)) {
+            // The argument is the rest of the word or, when that is empty, the next word; a switch at
+            // the very end has an empty argument, which then fails to open like any missing file.
+            std::string argument = word.substr(2);
+            if (argument.empty())
+                argument = next().value_or("");
+            auto& slot = letter == 'O' ? options.Open : letter == 'S' ? options.Send : options.Exit;
+            if (!slot)
+                slot = argument;
+        } else if (!onlyFiles && word.size() > 1 && word[0] == '-') {
+            return fail("unknown option " + word);
+        } else if (!options.Open) {
+            // What a file manager passes: open it as -O would.
+            options.Open = word;
+        }
+    }
+    if ((options.ExportFile || options.ImportJson) && options.HasSwitches())
+        return fail("--export and --import stand alone");
+    if (options.ExportFile && options.ImportJson)
+        return fail("--export and --import stand alone");
+    return options;
+}
+
+std::string UsageText()
+{
+    return "Usage: turnpost [options] [FILE.tpf]\n"
+           "Mails the turn files of a Stars! game to its players.\n"
+           "\n"
+           "  FILE.tpf, -O FILE.tpf   open the game setup\n"
+           "  -S FILE.tpf             open the game setup and send the turn\n"
+           "  -X FILE.tpf             open, send, and end the program\n"
+           "  --no-gui                run without a window (also when there is no display):\n"
+           "                          messages and progress on standard error, -S acts as -X\n"
+           "  --export FILE.tpf       print the game setup as JSON on standard output\n"
+           "  --import FILE.json FILE.tpf\n"
+           "                          write a game setup from JSON\n"
+           "  --help                  show this text\n"
+           "  --version               show the program's version\n"
+           "\n"
+           "Switches may be written in either case and take their file as the next word or\n"
+           "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
+           "or a player, the report file or the report mail failed, or the run was cancelled,\n"
+           "2 wrong usage.\n";
+}
+
+CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocument& document,
+                                     IUserInterface& ui, bool windowed, const SendFunction& send)
+{
+    CommandLineResult result;
+    document.CommandLineRun = 1;
+    bool stopped = false;
+
+    // Reads one switch's file; a broken file (one that opens but does not load) ends the processing.
+    auto read = [&](const std::string& path) {
+        if (ReadSetupFile(path, document, ui))
+            return true;
+        result.ExitStatus = 1;
+        if (CanOpen(path))
+            stopped = true;
+        return false;
+    };
+    auto sendNow = [&] {
+        if (!send(document, ui).Succeeded())
+            result.ExitStatus = 1;
+    };
+
+    if (options.Open)
+        read(*options.Open);
+    if (!stopped && options.Send && read(*options.Send))
+        sendNow();
+    if (!stopped && options.Exit) {
+        if (read(*options.Exit))
+            sendNow();
+        if (!stopped)
+            result.EndProgram = true;
+    }
+    document.CommandLineRun = 0;
+
+    // Without a window there is nothing to stay open for.
+    if (!windowed)
+        result.EndProgram = true;
+    return result;
+}
+
+int RunHeadless(const CommandLineOptions& options)
+{
+    if (!options.HasSwitches()) {
+        std::cerr << "turnpost: no display to open a window on; give -S or -X to send (see --help)\n";
+        return 2;
+    }
+    GameDocument document;
+    CConsoleUserInterface ui;
+    CConsoleUserInterface::InstallInterruptHandler();
+    CommandLineOptions headless = options;
+    // There is no window to stay open: "-S" sends and ends like "-X".
+    if (headless.Send && !headless.Exit) {
+        headless.Exit = headless.Send;
+        headless.Send.reset();
+    }
+    auto send = [&](GameDocument& doc, IUserInterface& services) {
+        SendOutcome outcome = OnSend(doc, services);
+        ui.ReportOutcome(doc, outcome);
+        return outcome;
+    };
+    return ProcessCommandLine(headless, document, ui, false, send).ExitStatus;
+}
+
+int ExportSetup(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    std::cout << SetupToJson(document.Setup) << '\n';
+    return std::cout ? 0 : 1;
+}
+
+int ImportSetup(const std::string& jsonPath, const std::string& setupPath)
+{
+    CConsoleUserInterface console;
+    IUserInterface& ui = console;
+    std::string text;
+    int error = 0;
+    if (!ReadWholeFile(jsonPath, text, &error)) {
+        ui.MessageBox("Could not open file: " + jsonPath);
+        return 1;
+    }
+    GameSetup setup;
+    std::string problem;
+    if (!SetupFromJson(text, setup, problem)) {
+        ui.MessageBox(jsonPath + ": " + problem);
+        return 1;
+    }
+    return WriteSetupFile(setupPath, setup, ui) ? 0 : 1;
+}
+
+} // namespace turnpost

@@ -1,1 +1,39 @@
-int main() { return 0; }
+#include "app/CommandLine.h"
+#include "app/WindowedRun.h"
+#include "platform/Network.h"
+
+#include <cstdlib>
+#include <iostream>
+
+using namespace turnpost;
+
+int main(int argc, char** argv)
+{
+    const CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.Error.empty()) {
+        std::cerr << "turnpost: " << options.Error << "\n\n" << UsageText();
+        return 2;
+    }
+    if (options.Help) {
+        std::cout << UsageText();
+        return 0;
+    }
+    if (options.Version) {
+        std::cout << ProgramName << '\n';
+        return 0;
+    }
+    if (options.ExportFile)
+        return ExportSetup(*options.ExportFile);
+    if (options.ImportJson)
+        return ImportSetup(*options.ImportJson, *options.ImportTarget);
+
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (options.NoGui || !display) {
+        if (!StartNetwork()) {
+            std::cerr << "turnpost: Windows sockets initialization failed.\n";
+            return 1;
+        }
+        return RunHeadless(options);
+    }
+    return RunWindowed(argc, argv, options);
+}

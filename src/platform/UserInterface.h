@@ -28,6 +28,8 @@ public:
     /// Waits up to the given time while staying responsive; returns early when cancelled.
     virtual void PumpFor(int milliseconds) = 0;
     virtual bool IsCancelled() const = 0;
+    /// The outcome line of one finished step (a player's result); shown where a front end lists them.
+    virtual void ShowResult(const std::string& line) { (void)line; }
 };
 
 /// Everything the logic asks of the person at the screen, and of the main window that shows the

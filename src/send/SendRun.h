@@ -2,22 +2,40 @@
 
 #include "setup/GameSetup.h"
 
+#include <string>
+
 namespace turnpost {
 
 class IUserInterface;
+struct ConnectionSettings;
 
 /// What a send run came to, for the exit status of command-line runs.
 struct SendOutcome
 {
-    bool Started = false;      ///< got past the server check
+    bool Started = false; ///< got past the server check
     bool Cancelled = false;
     int Failed = 0;            ///< selected players not sent
     bool ReportFailed = false; ///< report file not written or report mail not delivered
+    bool ReportFileFailed = false;
+    bool ReportMailFailed = false;
+    /// The summary text of the run, for front ends that print it instead of showing the dialog.
+    std::string Summary;
     bool Succeeded() const { return Started && !Cancelled && Failed == 0 && !ReportFailed; }
+
+    /// Why the report file or the report mail failed, for a front end that names it.
+    std::string ReportFileError;
+    std::string ReportMailError;
 };
 
 /// The Send command: mails every selected player, then shows, saves and mails the report as the
 /// preferences say.
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui);
+
+/// Builds and sends the message of the player in slot index (0 to 15) to address over a connection of
+/// its own, and returns his result line, ended by LF. Never fails towards the caller: every failure is
+/// told in the line, and sent (when given) says whether the mail went out. Expects
+/// CurrentPlayerNumber to be index + 1 already.
+std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
+                       const ConnectionSettings& connection, bool* sent = nullptr);
 
 } // namespace turnpost

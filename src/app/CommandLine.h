@@ -1,0 +1,59 @@
+#pragma once
+
+#include "send/SendRun.h"
+#include "setup/GameSetup.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace turnpost {
+
+class IUserInterface;
+
+/// What the words after the program's name ask for.
+struct CommandLineOptions
+{
+    std::optional<std::string> Open; ///< "-O FILE", or a bare FILE
+    std::optional<std::string> Send; ///< "-S FILE"
+    std::optional<std::string> Exit; ///< "-X FILE"
+    bool Help = false;
+    bool Version = false;
+    bool NoGui = false;
+    std::optional<std::string> ExportFile;
+    std::optional<std::string> ImportJson;
+    std::optional<std::string> ImportTarget;
+    /// Not empty when the words are not understood: the reason, for the usage message.
+    std::string Error;
+    bool HasSwitches() const { return Open || Send || Exit; }
+};
+
+/// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument
+/// is the rest of that word or, when that is empty, the next word. The first occurrence of each counts.
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
+
+/// The text of --help.
+std::string UsageText();
+
+using SendFunction = std::function<SendOutcome(GameDocument&, IUserInterface&)>;
+
+struct CommandLineResult
+{
+    bool EndProgram = false; ///< the run is over ("-X", or any switch without a window)
+    int ExitStatus = 0;      ///< 0 all done, 1 a file could not be read or a send failed
+};
+
+/// Carries out -O, -S and -X, in that order. Without a window "-S" acts as "-X". A file that cannot be
+/// opened leaves the setup as it was and the next switch still runs; a broken file stops the processing.
+CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocument& document,
+                                     IUserInterface& ui, bool windowed, const SendFunction& send = OnSend);
+
+/// The whole of a run without a window: messages and progress on standard error, Ctrl+C as Cancel.
+int RunHeadless(const CommandLineOptions& options);
+
+/// --export FILE.tpf: the setup as JSON on standard output. --import FILE.json FILE.tpf.
+int ExportSetup(const std::string& setupPath);
+int ImportSetup(const std::string& jsonPath, const std::string& setupPath);
+
+} // namespace turnpost

@@ -1,0 +1,50 @@
+#include "send/ConnectionSettings.h"
+
+#include "platform/Kernel.h"
+#include "send/SmtpPassword.h"
+
+namespace turnpost {
+
+ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword)
+{
+    ConnectionSettings settings;
+    settings.Server = setup.SmtpServer;
+    settings.Timeout = setup.SmtpTimeout;
+    settings.Security = static_cast<SmtpSecurity>(setup.SmtpSecurity);
+    settings.User = setup.SmtpUser;
+    if (!settings.User.empty() && askPassword) {
+        std::string error;
+        if (auto password = ObtainSmtpPassword(setup, ui, error))
+            settings.Password = std::move(*password);
+        else
+            settings.Error = error.empty() ? "No password for " + settings.User : error;
+    }
+    return settings;
+}
+
+void ConnectionSettings::Apply(CSMTPConnection& connection) const
+{
+    connection.SetTimeout(Timeout);
+    connection.SetSecurity(Security);
+    if (!User.empty())
+        connection.SetLogin(User, Password);
+}
+
+std::string ConnectErrorText(std::uint32_t error)
+{
+    std::string text = "Connection error " + std::to_string(error);
+    const std::string reason = ErrorReason(error);
+    if (!reason.empty())
+        text += " (" + reason + ")";
+    return text;
+}
+
+std::string DeliveryErrorText(const CSMTPConnection& connection)
+{
+    std::string reply = connection.GetLastReply();
+    if (!reply.empty())
+        return reply;
+    return "Unknown error: " + std::to_string(GetLastError());
+}
+
+} // namespace turnpost

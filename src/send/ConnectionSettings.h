@@ -1,0 +1,41 @@
+#pragma once
+
+#include "mail/SMTPConnection.h"
+#include "setup/GameSetup.h"
+
+#include <cstdint>
+#include <string>
+
+namespace turnpost {
+
+class IUserInterface;
+
+/// How every connection of one send run is made: the players' mail and the report mail alike. The
+/// password is obtained once per run, so the host is asked at most once.
+struct ConnectionSettings
+{
+    std::string Server;
+    std::int32_t Timeout = 15000;
+    SmtpSecurity Security = SmtpSecurity::None;
+    std::string User;
+    std::string Password;
+    /// Why no connection may be tried (the password could not be had); empty when all is well.
+    std::string Error;
+
+    /// The setup's settings; asks for the password only when a user is set and askPassword is true
+    /// (a run that will open no connection should not ask).
+    static ConnectionSettings ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword = true);
+
+    /// Gives a fresh connection the time-out, security and login.
+    void Apply(CSMTPConnection& connection) const;
+};
+
+/// The error text of a failed Connect, from the last-error number it left: "Connection error N" with
+/// the short reason, so the host need not look the number up.
+std::string ConnectErrorText(std::uint32_t error);
+
+/// The error text of a failed SendMessage: the server's last reply, or the last-error number when
+/// the server said nothing.
+std::string DeliveryErrorText(const CSMTPConnection& connection);
+
+} // namespace turnpost

@@ -1,0 +1,114 @@
+#include "send/SendReport.h"
+
+#include "mail/MailMessage.h"
+#include "mail/SMTPConnection.h"
+#include "platform/Files.h"
+#include "platform/Kernel.h"
+#include "platform/UserInterface.h"
+#include "send/ConnectionSettings.h"
+#include "send/Placeholders.h"
+
+namespace turnpost {
+
+namespace {
+
+constexpr const char* CancelledText = "Operation cancelled!";
+
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string BuildReportHeader(const GameDocument& document)
+{
+    std::string header = std::string(ProgramName) + " Send Report\n";
+    header += FormatLocalTime("%d %b %Y - %I:%M:%S %p (%Z)\n\n");
+    header += "   Game name:  %G\n";
+    header += "   Data file:  " + document.FilePath + "\n";
+    header += "   Turn year:  %Y\n";
+    header += "\n";
+    return header;
+}
+
+bool SaveReport(const GameDocument& document, const std::string& body, std::string* error)
+{
+    const std::string& path = document.Setup.ReportFile;
+    const std::string text =
+        ExpandPlaceholders(BuildReportHeader(document), document) + ExpandPlaceholders(body, document);
+    const WriteResult written = WriteFileAtomically(path, WithCrLf(text));
+    if (written.ok())
+        return true;
+    if (error)
+        *error = path.empty() ? "no report file is named" : WriteErrorMessage(written.error, path);
+    return false;
+}
+
+bool MailReport(const GameDocument& document, IUserInterface& ui, const std::string& body,
+                const ConnectionSettings& connection, ReportMailResult* result)
+{
+    ReportMailResult local;
+    ReportMailResult& outcome = result ? *result : local;
+    outcome = {};
+    outcome.Error = "cancelled";
+
+    const auto progress = ui.CreateProgressWindow("Status");
+    progress->SetRange(4, 1);
+    progress->SetText("Sending report...");
+    progress->PumpMessages();
+
+    // The user may cancel between the steps; what is already open is closed by its destructor.
+    const auto cancelled = [&] {
+        progress->StepIt();
+        progress->PumpMessages();
+        if (!progress->IsCancelled())
+            return false;
+        ui.MessageBox(CancelledText);
+        return true;
+    };
+
+    if (cancelled())
+        return false;
+
+    const GameSetup& setup = document.Setup;
+    CMailMessage message;
+    message.From = CMailAddress(setup.ReturnAddress);
+    message.AddRecipient(CMailAddress(setup.ReportAddress));
+    message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
+    message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
+    message.XMailer = ProgramName;
+    CSMTPConnection smtp;
+    connection.Apply(smtp);
+
+    if (cancelled())
+        return false;
+
+    bool connected = false;
+    if (!connection.Error.empty())
+        outcome.Error = connection.Error;
+    else if (smtp.Connect(connection.Server))
+        connected = true;
+    else
+        outcome.Error = ConnectErrorText(GetLastError());
+
+    if (cancelled())
+        return false;
+
+    if (connected) {
+        outcome.Delivered = smtp.SendMessage(message);
+        outcome.Error = outcome.Delivered ? std::string() : DeliveryErrorText(smtp);
+    }
+    progress->StepIt();
+    smtp.Disconnect();
+    return true;
+}
+
+} // namespace turnpost

@@ -1,0 +1,173 @@
+#include "send/SendRun.h"
+
+#include "mail/MailAttachment.h"
+#include "mail/MailMessage.h"
+#include "mail/SMTPConnection.h"
+#include "platform/Kernel.h"
+#include "platform/UserInterface.h"
+#include "send/ConnectionSettings.h"
+#include "send/Placeholders.h"
+#include "send/SendReport.h"
+
+namespace turnpost {
+
+namespace {
+
+/// Keeps the main window from taking commands while a run goes, whichever way the run ends.
+class BusyGuard
+{
+public:
+    explicit BusyGuard(IUserInterface& ui) : m_Ui(ui) { m_Ui.SetBusy(true); }
+    ~BusyGuard() { m_Ui.SetBusy(false); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    IUserInterface& m_Ui;
+};
+
+std::string PlayerPrefix(int number)
+{
+    return "[Player " + std::to_string(number) + "] ";
+}
+
+bool AnyPlayerSelected(const GameSetup& setup)
+{
+    for (const auto& slot : setup.Players)
+        if (slot.Selected)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
+                       const ConnectionSettings& connection, bool* sent)
+{
+    const GameSetup& setup = document.Setup;
+    const std::string prefix = PlayerPrefix(index + 1);
+    if (sent)
+        *sent = false;
+    const auto failure = [&](const std::string& error) { return prefix + "** ERROR: " + error + "\n"; };
+
+    CMailMessage message;
+    message.From = CMailAddress(setup.ReturnAddress);
+    message.Subject = ExpandPlaceholders(setup.MessageSubject, document);
+    message.SetBody(ExpandPlaceholders(setup.MessageText, document));
+    message.XMailer = ProgramName;
+    message.AddRecipient(CMailAddress(address));
+
+    // A player must not be told "Sent OK" for a mail that lacks the file he waits for.
+    CMailAttachment universe;
+    if (setup.SendUniverseFile && !setup.UniverseFile.empty()) {
+        if (!universe.Load(setup.UniverseFile))
+            return failure("Could not open file: " + setup.UniverseFile);
+        message.AddAttachment(universe);
+    }
+    CMailAttachment player;
+    const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
+    if (setup.SendPlayerFile && !playerFile.empty()) {
+        if (!player.Load(playerFile))
+            return failure("Could not open file: " + playerFile);
+        message.AddAttachment(player);
+    }
+
+    if (!connection.Error.empty())
+        return failure(connection.Error);
+
+    CSMTPConnection smtp;
+    connection.Apply(smtp);
+    if (!smtp.Connect(connection.Server))
+        return failure(ConnectErrorText(GetLastError()));
+    if (!smtp.SendMessage(message)) {
+        // Read before QUIT overwrites the reply and the error number.
+        const std::string error = DeliveryErrorText(smtp);
+        smtp.Disconnect();
+        return failure(error);
+    }
+    // An unanswered QUIT does not undo a delivery the server has accepted.
+    smtp.Disconnect();
+    if (sent)
+        *sent = true;
+    return prefix + "Sent OK\n";
+}
+
+SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
+{
+    SendOutcome outcome;
+    ui.GatherRows();
+    const GameSetup& setup = document.Setup;
+    if (setup.SmtpServer.empty()) {
+        if (!document.CommandLineRun)
+            ui.MessageBox("No SMTP server specified: check your mail settings!", "Error!", MessageButtons::Ok,
+                          MessageIcon::Exclamation);
+        return outcome;
+    }
+    outcome.Started = true;
+    BusyGuard busy(ui);
+
+    // Asked once, and only when some connection will be made.
+    const bool connects = AnyPlayerSelected(setup) || setup.EmailReport;
+    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, connects);
+
+    const auto progress = ui.CreateProgressWindow("Status");
+    progress->SetRange(PlayerCount, 1);
+    progress->SetText("Initializing...");
+    progress->PumpMessages();
+
+    std::string summary;
+    std::string detailed;
+    for (int index = 0; index < PlayerCount; ++index) {
+        const int number = index + 1;
+        document.CurrentPlayerNumber = number;
+        progress->StepIt();
+        progress->PumpMessages();
+        if (progress->IsCancelled()) {
+            outcome.Cancelled = true;
+            for (int rest = index; rest < PlayerCount; ++rest)
+                outcome.Failed += setup.Players[static_cast<std::size_t>(rest)].Selected ? 1 : 0;
+            ui.MessageBox("Operation cancelled!");
+            break;
+        }
+
+        const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(index)];
+        if (!slot.Selected) {
+            const std::string line = PlayerPrefix(number) + "skipped\n";
+            summary += line;
+            detailed += line;
+            progress->ShowResult(line);
+        } else {
+            progress->SetText("Sending to Player #" + std::to_string(number) + "...");
+            bool sent = false;
+            const std::string result = MailPlayer(document, slot.EmailAddress, index, connection, &sent);
+            if (!sent)
+                ++outcome.Failed;
+            summary += result;
+            progress->ShowResult(result);
+            detailed += result + "\t" + FormatLocalTime("%I:%M:%S %p") + " (" + slot.PlayerFile + " to " +
+                        slot.EmailAddress + ")\n";
+        }
+        // Some servers throttle a burst of connections; the window stays live meanwhile.
+        if (setup.PauseAfterConnection > 0)
+            progress->PumpFor(setup.PauseAfterConnection);
+    }
+
+    if (!document.CommandLineRun && setup.DisplaySummary)
+        ui.ShowSummary(summary);
+    const std::string& body = setup.DetailedReport ? detailed : summary;
+    if (setup.SaveReportToFile && !SaveReport(document, body, &outcome.ReportFileError))
+        outcome.ReportFileFailed = true;
+    if (setup.EmailReport) {
+        ReportMailResult mailed;
+        MailReport(document, ui, body, connection, &mailed);
+        if (!mailed.Delivered) {
+            outcome.ReportMailFailed = true;
+            outcome.ReportMailError = mailed.Error;
+        }
+    }
+    outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
+    outcome.Summary = std::move(summary);
+    return outcome;
+}
+
+} // namespace turnpost
