@@ -14,8 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
-#ifndef TURNPOST_TEST_SUPPORT_DIR
-#error "TURNPOST_TEST_SUPPORT_DIR must name tests/support"
+#ifndef TURNPOST_SUPPORT_DIR
+#error "TURNPOST_SUPPORT_DIR must name tests/support"
 #endif
 
 namespace turnpost::test {
@@ -71,7 +71,7 @@ std::vector<std::string> DumpedFiles(const std::string& folder)
 
 std::string SupportScript(const std::string& name)
 {
-    return std::string(TURNPOST_TEST_SUPPORT_DIR) + "/" + name;
+    return std::string(TURNPOST_SUPPORT_DIR) + "/" + name;
 }
 
 SmtpSink::SmtpSink(bool dump)
