@@ -69,6 +69,8 @@ CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
     LayOut(4, std::max(390, 390 * fontMetrics().averageCharWidth() / 6));
     CentreOverOwner(owner);
     show();
+    // The frame's size is known only once the window is shown.
+    CentreOverOwner(owner);
 }
 
 void CProgressWindow::LayOut(int statusLines, int statusWidth)
@@ -102,7 +104,7 @@ void CProgressWindow::CentreOverOwner(QWidget* owner)
     else if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     if (area.isValid())
-        move(area.center() - rect().center());
+        move(pos() + area.center() - frameGeometry().center());
 }
 
 void CProgressWindow::SetRange(int upperBound, int step)
