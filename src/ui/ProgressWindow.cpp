@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -34,8 +35,16 @@ std::string CutText(const std::string& text, std::size_t max)
 } // namespace
 
 CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
-    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_Title(ToQString(title))
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_Title(ToQString(title))
 {
+    // Owned by the run, not by the owner window: it only floats above it. Not being the owner's
+    // child also keeps Cancel live while the owner is disabled for the run.
+    if (owner) {
+        if (QWindow* ownerWindow = owner->window()->windowHandle()) {
+            create();
+            windowHandle()->setTransientParent(ownerWindow);
+        }
+    }
     setWindowTitle(m_Title);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setCursor(Qt::BusyCursor);

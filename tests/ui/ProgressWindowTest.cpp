@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,10 @@ TEST(ProgressWindowTest, FloatsCentredOverItsOwnerWithoutCloseBoxOrFocus)
     EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_LE((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(window.windowHandle()->transientParent(), owner.windowHandle());
+    // A run disables its owner window; Cancel must stay live.
+    owner.setEnabled(false);
+    EXPECT_TRUE(window.isEnabled());
     // The desktop's close request counts as Cancel; the window itself stays.
     window.close();
     EXPECT_TRUE(window.IsCancelled());
