@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Socket.h"
+#include "platform/TlsSession.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,11 +31,26 @@ public:
     void Close();
     bool IsOpen() const { return m_Socket.IsOpen(); }
 
+    /// Puts TLS over the open connection, verifying the server by the host name it was reached by.
+    /// From then on Send, WaitReadable and Receive carry the protected stream.
+    bool StartTls();
+    bool IsSecure() const { return m_Tls.IsEstablished(); }
+    /// True once TLS has failed on this connection: the stream can carry nothing more.
+    bool HasTlsFailed() const { return m_Tls.HasFailed(); }
+    /// Why StartTls or a protected send or receive failed, with OpenSSL's reason.
+    const std::string& GetTlsErrorText() const { return m_Tls.GetErrorText(); }
+    /// True when the peer is this machine (127.0.0.0/8 or ::1), where a connection never leaves it.
+    bool IsPeerLoopback() const;
+    /// The host as the server was named to Connect, without port or brackets.
+    const std::string& GetHost() const { return m_Host; }
+
     /// The local end as an address literal, for HELO when the host has no usable name.
     std::string LocalAddressLiteral() const { return m_Socket.LocalAddressLiteral(); }
 
 private:
     CSocket m_Socket;
+    CTlsSession m_Tls;
+    std::string m_Host;
     int m_Timeout = 2000;
 };
 

@@ -2,6 +2,7 @@
 
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
+#include "mail/SmtpAuth.h"
 #include "platform/Kernel.h"
 
 #include <vector>
@@ -11,6 +12,8 @@ namespace turnpost {
 namespace {
 
 constexpr std::uint32_t ErrorBadCommand = 22;
+constexpr std::uint32_t ErrorAccessDenied = 10013;
+constexpr std::uint32_t ErrorInvalidArgument = 10022;
 constexpr std::uint32_t ErrorUnexpectedReply = 10043;
 constexpr std::uint32_t ErrorConnectionClosed = 10054;
 constexpr std::uint32_t ErrorNotConnected = 10057;
@@ -59,12 +62,22 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_Socket.Close();
     m_Reader.Reset();
     m_PeerClosed = false;
+    m_LastErrorText.clear();
+    if (m_Security != SmtpSecurity::None && m_Security != SmtpSecurity::StartTls &&
+        m_Security != SmtpSecurity::ImplicitTls) {
+        m_LastErrorText = "Unknown security setting " + std::to_string(static_cast<int>(m_Security));
+        SetLastError(ErrorInvalidArgument);
+        return false;
+    }
     if (!m_Socket.Connect(server, defaultPort))
         return false;
     m_Connected = true;
     if (Greet())
         return true;
 
+    // A TLS failure mid-stream is told by its own text, whatever reply wait it broke.
+    if (m_Socket.HasTlsFailed() && m_LastErrorText.empty())
+        m_LastErrorText = m_LastReply = m_Socket.GetTlsErrorText();
     // QUIT even to a server that refused us, but the refusal stays the reported cause: the QUIT
     // exchange that follows says nothing about why the connection failed.
     const std::uint32_t error = GetLastError();
@@ -77,6 +90,9 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
 
 bool CSMTPConnection::Greet()
 {
+    // RFC 8314 3.3: on a port for implicit TLS the handshake comes before the greeting.
+    if (m_Security == SmtpSecurity::ImplicitTls && !StartTls())
+        return false;
     if (!AwaitReply(220))
         return false;
     // RFC 5321 4.1.1.1: our fully qualified name, or else the address literal of our end.
@@ -85,9 +101,113 @@ bool CSMTPConnection::Greet()
         name = m_Socket.LocalAddressLiteral();
     if (name.empty())
         name = "[127.0.0.1]";
+    if (m_Security != SmtpSecurity::None || !m_User.empty())
+        return Introduce(name);
     if (!SendCommand("HELO " + name + "\r\n"))
         return false;
     return AwaitReply(250);
+}
+
+bool CSMTPConnection::Introduce(const std::string& name)
+{
+    if (!SendCommand("EHLO " + name + "\r\n"))
+        return false;
+    if (!AwaitReply(250)) {
+        // RFC 5321 4.1.4: a server that does not know EHLO refuses it, and HELO may follow. That
+        // is only good enough when nothing from the extensions is needed.
+        const bool refused =
+            m_LastWaitError == ErrorUnexpectedReply && m_LastReplyCode >= 500 && m_LastReplyCode <= 599;
+        if (!refused || m_Security == SmtpSecurity::StartTls || !m_User.empty())
+            return Refused();
+        if (!SendCommand("HELO " + name + "\r\n"))
+            return false;
+        return AwaitReply(250);
+    }
+    SmtpExtensions extensions = SmtpExtensions::Parse(m_Reader.Text());
+
+    if (m_Security == SmtpSecurity::StartTls) {
+        // RFC 3207 4: a client that asked for TLS must not go on in clear.
+        if (!extensions.StartTls)
+            return SecurityFailure("The server does not offer STARTTLS", ErrorUnexpectedReply);
+        if (!SendCommand("STARTTLS\r\n"))
+            return false;
+        if (!AwaitReply(220))
+            return Refused();
+        // RFC 3207 4.2: bytes that came in clear after the go-ahead were not protected; whoever sent
+        // them must not get to speak for the server.
+        m_Reader.Reset();
+        if (!StartTls())
+            return false;
+        // What the server said in clear may have been forged; ask again under protection.
+        if (!SendCommand("EHLO " + name + "\r\n"))
+            return false;
+        if (!AwaitReply(250))
+            return Refused();
+        extensions = SmtpExtensions::Parse(m_Reader.Text());
+    }
+    if (m_User.empty())
+        return true;
+    return Login(extensions);
+}
+
+bool CSMTPConnection::StartTls()
+{
+    if (m_Socket.StartTls())
+        return true;
+    // The stream is in no known state: not even QUIT can follow.
+    m_PeerClosed = true;
+    return SecurityFailure(m_Socket.GetTlsErrorText(), GetLastError());
+}
+
+bool CSMTPConnection::Login(const SmtpExtensions& extensions)
+{
+    // A password in clear can be read on the way, except when the way never leaves this machine.
+    if (!m_Socket.IsSecure() && !m_Socket.IsPeerLoopback())
+        return SecurityFailure("Password not sent: the connection to " + m_Socket.GetHost() +
+                                   " is not encrypted (choose STARTTLS or SSL/TLS)",
+                               ErrorAccessDenied);
+    if (extensions.OffersAuth("PLAIN")) {
+        if (!SendCommand("AUTH PLAIN " + PlainInitialResponse(m_User, m_Password) + "\r\n"))
+            return false;
+        return AwaitReply(235) || Refused();
+    }
+    if (extensions.OffersAuth("LOGIN")) {
+        // The two challenges ask for the user name and then the password, always in this order.
+        if (!SendCommand("AUTH LOGIN\r\n"))
+            return false;
+        if (!AwaitReply(334))
+            return Refused();
+        if (!SendCommand(EncodeSaslBase64(m_User) + "\r\n"))
+            return false;
+        if (!AwaitReply(334))
+            return Refused();
+        if (!SendCommand(EncodeSaslBase64(m_Password) + "\r\n"))
+            return false;
+        return AwaitReply(235) || Refused();
+    }
+    if (extensions.AuthMechanisms.empty())
+        return SecurityFailure("The server does not offer a login (AUTH)", ErrorUnexpectedReply);
+    std::string offered;
+    for (const auto& mechanism : extensions.AuthMechanisms)
+        offered += (offered.empty() ? "" : " ") + mechanism;
+    return SecurityFailure("The server offers no login method known here (PLAIN or LOGIN), only " + offered,
+                           ErrorUnexpectedReply);
+}
+
+bool CSMTPConnection::Refused()
+{
+    // A reply that came but said no is the best explanation there is, as for a refused delivery.
+    if (m_LastWaitError == ErrorUnexpectedReply && !m_LastReply.empty())
+        m_LastErrorText = m_LastReply;
+    return false;
+}
+
+bool CSMTPConnection::SecurityFailure(const std::string& text, std::uint32_t error)
+{
+    m_LastErrorText = text;
+    m_LastReply = text;
+    SetLastError(error);
+    return false;
 }
 
 bool CSMTPConnection::SendCommand(const std::string& command)
@@ -103,6 +223,16 @@ bool CSMTPConnection::FailDialogue()
 }
 
 bool CSMTPConnection::SendMessage(const CMailMessage& message)
+{
+    if (Deliver(message))
+        return true;
+    // A broken TLS stream explains more than a partial reply or a bare number.
+    if (m_Socket.HasTlsFailed())
+        m_LastReply = m_Socket.GetTlsErrorText();
+    return false;
+}
+
+bool CSMTPConnection::Deliver(const CMailMessage& message)
 {
     if (!m_Connected) {
         SetLastError(ErrorNotConnected);
@@ -169,7 +299,7 @@ bool CSMTPConnection::Disconnect()
 {
     bool ok = false;
     if (m_Connected) {
-        if (!m_PeerClosed) {
+        if (!m_PeerClosed && !m_Socket.HasTlsFailed()) {
             SendCommand("QUIT\r\n"); // a failed send shows in the reply wait
             ok = AwaitReply(221);
         }

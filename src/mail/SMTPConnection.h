@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/MailSocket.h"
+#include "mail/SmtpAuth.h"
 #include "mail/SmtpReplyReader.h"
 
 #include <cstdint>
@@ -62,9 +63,23 @@ public:
     std::uint32_t GetLastWaitError() const { return m_LastWaitError; }
     bool IsConnected() const { return m_Connected; }
 
+    /// Why the last Connect failed, where a number cannot say it: a TLS failure with OpenSSL's
+    /// reason, a server that lacks STARTTLS or a login method, a password that would go out in
+    /// clear, or the server's reply refusing EHLO, STARTTLS or the login. Empty after other failures
+    /// (their number tells them) and after success.
+    const std::string& GetLastErrorText() const { return m_LastErrorText; }
+
 private:
     /// The server's greeting and our introduction.
     bool Greet();
+    bool Deliver(const CMailMessage& message);
+    /// EHLO, then STARTTLS and the login as the settings ask.
+    bool Introduce(const std::string& name);
+    bool StartTls();
+    bool Login(const SmtpExtensions& extensions);
+    /// A reply wait of the extended dialogue failed: a refusal becomes the error text.
+    bool Refused();
+    bool SecurityFailure(const std::string& text, std::uint32_t error);
     bool SendCommand(const std::string& command);
     /// A reply wait failed in SendMessage: refused or late replies become 22, while a broken
     /// connection keeps the socket layer's number.
@@ -81,6 +96,7 @@ private:
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;
     std::string m_Password;
+    std::string m_LastErrorText;
 };
 
 /// A short English reason for an error number of the dialogue, such as "connection refused".

@@ -41,7 +41,7 @@ CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_Browser
 
     m_Browser->setSource(QUrl(ContentsPage));
     const QFontMetrics metrics(font());
-    resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
+    resize(metrics.averageCharWidth() * 110, metrics.height() * 40);
 }
 
 } // namespace turnpost

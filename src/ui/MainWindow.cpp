@@ -133,34 +133,32 @@ void CMainWindow::BuildControls()
         return check;
     };
 
-    // Game name on the left, the universe file with Browse on the right.
-    auto* top = new QGridLayout;
+    // Game name over the left column of rows, the universe file with Browse over the right one.
+    auto* rows = new QGridLayout;
     m_GameNameEdit = newEdit("gameNameEdit", 102);
-    m_UniverseFileEdit = newEdit("universeFileEdit", 102);
+    m_UniverseFileEdit = newEdit("universeFileEdit", 58);
     m_BrowseButton = newButton(tr("Browse..."), "browseButton");
     auto* gameNameLabel = new QLabel(tr("Game name:"), m_Content);
     auto* universeFileLabel = new QLabel(tr("Universe file:"), m_Content);
     gameNameLabel->setBuddy(m_GameNameEdit);
     universeFileLabel->setBuddy(m_UniverseFileEdit);
-    top->addWidget(gameNameLabel, 0, 0);
-    top->addWidget(m_GameNameEdit, 1, 0);
-    top->setColumnMinimumWidth(1, unitsX(44));
-    top->setColumnStretch(1, 1);
-    top->addWidget(universeFileLabel, 0, 2);
-    top->addWidget(m_UniverseFileEdit, 1, 2);
-    top->addWidget(m_BrowseButton, 1, 3);
-    layout->addLayout(top);
-    layout->addSpacing(metrics.height() / 2);
+    auto* universeFile = new QHBoxLayout;
+    universeFile->addWidget(m_UniverseFileEdit, 1);
+    universeFile->addWidget(m_BrowseButton);
+    rows->addWidget(gameNameLabel, 0, 0, 1, 2);
+    rows->addWidget(m_GameNameEdit, 1, 0, 1, 2);
+    rows->addWidget(universeFileLabel, 0, 3, 1, 2);
+    rows->addLayout(universeFile, 1, 3, 1, 2);
+    rows->setRowMinimumHeight(2, metrics.height() / 2);
 
     // Sixteen rows in two columns of eight: a check box "Player N" and the row's edit box.
-    auto* rows = new QGridLayout;
     rows->setColumnMinimumWidth(2, unitsX(11));
     for (int i = 0; i < PlayerCount; ++i) {
         m_PlayerChecks[i] = newCheck(tr("Player %1").arg(i + 1), QString("playerCheck%1").arg(i + 1));
         m_RowEdits[i] = newEdit(QString("rowEdit%1").arg(i + 1).toUtf8().constData(), 97);
         const int column = i < 8 ? 0 : 3;
-        rows->addWidget(m_PlayerChecks[i], i % 8, column);
-        rows->addWidget(m_RowEdits[i], i % 8, column + 1);
+        rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
+        rows->addWidget(m_RowEdits[i], 3 + i % 8, column + 1);
     }
     layout->addLayout(rows);
     layout->addSpacing(metrics.height() / 2);
