@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -354,6 +355,19 @@ TEST_F(MainWindowTest, AcceptedSettingsDialogsMarkTheSetupChanged)
     OnNextModal<QDialog>([](QDialog* dialog) { dialog->accept(); });
     Trigger("aboutAction");
     EXPECT_EQ(document.Modified, 0);
+}
+
+TEST(MainWindowRunTest, ExitEndsTheApplicationLoop)
+{
+    GameDocument document;
+    RecordingUserInterface ui;
+    CMainWindow window(document, &ui);
+    window.show();
+    QTimer::singleShot(0, &window, [&] { window.findChild<QAction*>("exitAction")->trigger(); });
+    // Only a guard against hanging the suite: the window ends the loop at once.
+    QTimer::singleShot(10000, &window, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(MainWindowFileTest, SaveChangesPromptBeforeNewOpenAndExit)
