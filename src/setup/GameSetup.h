@@ -66,6 +66,8 @@ struct GameDocument
     std::int32_t CommandLineRun = 0;
     /// The player of the slot the send run works on; the value of "%P".
     std::int32_t CurrentPlayerNumber = 0;
+
+    bool operator==(const GameDocument&) const = default;
 };
 
 /// "Turnpost 0.7": the mailer name, the report's first words, the About box without its suffix.

@@ -2,7 +2,9 @@
 
 #include "setup/GameSetup.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace turnpost {
 
@@ -16,14 +18,46 @@ std::string CaptionFor(const std::string& filePath);
 bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterface& ui);
 
 /// -1 when the file cannot be opened, 1 when it does not begin with the leading text, otherwise the
-/// version word. Changes nothing.
+/// version word. 0 when the file ends before its version can be told. Changes nothing.
 int ReadSetupFileVersion(const std::string& path);
+
+/// How a read ended. Command-line processing goes on after NotOpened but stops after Damaged.
+enum class SetupReadStatus
+{
+    Loaded,
+    NotOpened, ///< "Could not open file: " was shown
+    Damaged,   ///< the file ends early or has a version no writer produces; its message was shown
+};
 
 /// Loads the file into the document, all or nothing: on success FilePath, the caption, the rows and
 /// Modified follow; on any failure a message names the file and nothing changes.
+SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui);
+
+/// ReadSetupFileStatus(...) == Loaded.
 bool ReadSetupFile(const std::string& path, GameDocument& document, IUserInterface& ui);
 
 /// The byte layout, for tools and tests: what WriteSetupFile writes.
 std::string SerializeSetup(const GameSetup& setup);
+
+/// The outcome of ParseSetup.
+struct SetupParseResult
+{
+    enum Status
+    {
+        Loaded,
+        PastEnd,    ///< a field reaches past the end of the bytes
+        BadVersion, ///< the leading text is followed by a version word of 1 or less
+    };
+    Status status = Loaded;
+    /// 1 for a file without the leading text, else its version word (when it could be read).
+    std::int32_t version = 1;
+};
+
+/// Reads the bytes of a setup file over setup. Fields that the file's version does not carry keep
+/// their values; setup changes only when the whole file was read.
+SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup);
+
+/// The version a file with these bytes has, by the rules of ReadSetupFileVersion.
+int SetupVersionOf(std::string_view bytes);
 
 } // namespace turnpost

@@ -80,8 +80,9 @@ std::unique_ptr<IProgressWindow> RecordingUserInterface::CreateProgressWindow(co
     return std::make_unique<RecordingProgressWindow>(*this, Progress.size() - 1);
 }
 
-std::optional<std::string> RecordingUserInterface::AskPassword(const std::string&)
+std::optional<std::string> RecordingUserInterface::AskPassword(const std::string& account)
 {
+    PasswordAccounts.push_back(account);
     if (Passwords.empty())
         return std::nullopt;
     auto password = Passwords.front();

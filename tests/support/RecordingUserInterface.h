@@ -31,6 +31,7 @@ public:
     std::deque<MessageAnswer> Answers;
     std::deque<std::optional<std::string>> FileChoices;
     std::deque<std::optional<std::string>> Passwords;
+    std::vector<std::string> PasswordAccounts; ///< the account of every password request
 
     std::vector<Message> Messages;
     std::vector<std::string> Captions;
@@ -48,8 +49,10 @@ public:
 
     MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                              MessageIcon icon) override;
-    std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& defaultExt) override;
-    std::optional<std::string> SaveFileDialog(const std::string& filter, const std::string& defaultExt) override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
     void ShowHelp() override { ++HelpShown; }
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override { Summaries.push_back(text); }

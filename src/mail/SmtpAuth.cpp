@@ -1,0 +1,124 @@
+#include "mail/SmtpAuth.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace turnpost {
+
+namespace {
+
+std::string UpperCase(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+std::vector<std::string_view> Words(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t start = text.find_first_not_of(" \t", at);
+        if (start == std::string_view::npos)
+            break;
+        std::size_t end = text.find_first_of(" \t", start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        words.push_back(text.substr(start, end - start));
+        at = end;
+    }
+    return words;
+}
+
+} // namespace
+
+bool SmtpExtensions::OffersAuth(std::string_view mechanism) const
+{
+    const std::string wanted = UpperCase(mechanism);
+    return std::find(AuthMechanisms.begin(), AuthMechanisms.end(), wanted) != AuthMechanisms.end();
+}
+
+SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
+{
+    SmtpExtensions extensions;
+    bool first = true;
+    while (!reply.empty()) {
+        std::size_t end = reply.find('\n');
+        std::string_view line = reply.substr(0, end);
+        reply = end == std::string_view::npos ? std::string_view() : reply.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (first) {
+            first = false;
+            continue;
+        }
+        // "250-KEYWORD params" or "250 KEYWORD params"
+        if (line.size() < 4)
+            continue;
+        auto words = Words(line.substr(4));
+        if (words.empty())
+            continue;
+        std::string keyword = UpperCase(words.front());
+        // Servers from before RFC 4954 announce "AUTH=LOGIN PLAIN"; the mechanisms are the same.
+        if (keyword.rfind("AUTH=", 0) == 0) {
+            words.front().remove_prefix(5);
+            keyword = "AUTH";
+        } else {
+            words.erase(words.begin());
+        }
+        if (keyword == "STARTTLS") {
+            extensions.StartTls = true;
+        } else if (keyword == "AUTH") {
+            for (const auto word : words) {
+                std::string mechanism = UpperCase(word);
+                if (!mechanism.empty() &&
+                    std::find(extensions.AuthMechanisms.begin(), extensions.AuthMechanisms.end(),
+                              mechanism) == extensions.AuthMechanisms.end())
+                    extensions.AuthMechanisms.push_back(std::move(mechanism));
+            }
+        }
+    }
+    return extensions;
+}
+
+std::string EncodeSaslBase64(std::string_view bytes)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += alphabet[(v >> 6) & 63];
+        out += alphabet[v & 63];
+    }
+    if (const std::size_t rest = bytes.size() - i; rest > 0) {
+        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        if (rest == 2)
+            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += rest == 2 ? alphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string PlainInitialResponse(const std::string& user, const std::string& password)
+{
+    std::string message;
+    message.reserve(user.size() + password.size() + 2);
+    message += '\0';
+    message += user;
+    message += '\0';
+    message += password;
+    return EncodeSaslBase64(message);
+}
+
+} // namespace turnpost

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace turnpost {
+
+/// What a server announces in its EHLO reply that the client cares about.
+struct SmtpExtensions
+{
+    bool StartTls = false;
+    /// The SASL mechanisms after AUTH, upper-case, in the server's order.
+    std::vector<std::string> AuthMechanisms;
+
+    bool OffersAuth(std::string_view mechanism) const;
+
+    /// Reads a whole EHLO reply (its lines joined by CR LF). The first line names the server; each
+    /// further line is a keyword with parameters (RFC 5321 4.1.1.1), matched without regard to case.
+    static SmtpExtensions Parse(std::string_view reply);
+};
+
+/// Base64 in one unbroken line, as SASL exchanges carry it (RFC 4954 4).
+std::string EncodeSaslBase64(std::string_view bytes);
+
+/// The initial response of AUTH PLAIN (RFC 4616): no authorization identity, then the user and
+/// the password, each after a NUL.
+std::string PlainInitialResponse(const std::string& user, const std::string& password);
+
+} // namespace turnpost

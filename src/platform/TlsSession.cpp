@@ -1,0 +1,347 @@
+#include "platform/TlsSession.h"
+
+#include "platform/Kernel.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace turnpost {
+
+namespace {
+
+// OpenSSL's own socket BIO writes with write(), which raises SIGPIPE when the peer has gone; this
+// one sends with MSG_NOSIGNAL so that a closed connection is an error number, not a dead process.
+int SocketFromBio(BIO* bio)
+{
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+}
+
+int BioWrite(BIO* bio, const char* data, int length)
+{
+    BIO_clear_retry_flags(bio);
+    ssize_t sent;
+    do {
+        sent = ::send(SocketFromBio(bio), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        BIO_set_retry_write(bio);
+    return static_cast<int>(sent);
+}
+
+int BioRead(BIO* bio, char* buffer, int length)
+{
+    BIO_clear_retry_flags(bio);
+    ssize_t received;
+    do {
+        received = ::recv(SocketFromBio(bio), buffer, static_cast<std::size_t>(length), 0);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        BIO_set_retry_read(bio);
+    return static_cast<int>(received);
+}
+
+long BioControl(BIO*, int command, long, void*)
+{
+    return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+const BIO_METHOD* SocketBioMethod()
+{
+    static BIO_METHOD* const method = [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "turnpost socket");
+        if (m != nullptr) {
+            BIO_meth_set_write(m, BioWrite);
+            BIO_meth_set_read(m, BioRead);
+            BIO_meth_set_ctrl(m, BioControl);
+        }
+        return m;
+    }();
+    return method;
+}
+
+// The Windows Sockets numbers the reports use for what can happen under a TLS session.
+std::uint32_t SocketErrorNumber(int errnum)
+{
+    switch (errnum) {
+    case ECONNRESET:
+    case EPIPE:
+        return 10054;
+    case ETIMEDOUT:
+        return 10060;
+    case ENETUNREACH:
+        return 10051;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTCONN:
+        return 10057;
+    default:
+        return 10053;
+    }
+}
+
+// The oldest and most specific reason on OpenSSL's error queue, which is emptied.
+std::string TakeOpenSslReason()
+{
+    std::string reason;
+    while (const unsigned long code = ERR_get_error()) {
+        if (!reason.empty())
+            continue;
+        if (const char* text = ERR_reason_error_string(code)) {
+            reason = text;
+        } else {
+            char buffer[256];
+            ERR_error_string_n(code, buffer, sizeof buffer);
+            reason = buffer;
+        }
+    }
+    return reason;
+}
+
+bool IsUnexpectedEof()
+{
+    const unsigned long code = ERR_peek_error();
+    return ERR_GET_LIB(code) == ERR_LIB_SSL && ERR_GET_REASON(code) == SSL_R_UNEXPECTED_EOF_WHILE_READING;
+}
+
+} // namespace
+
+bool IsAddressLiteral(const std::string& host)
+{
+    in6_addr v6{};
+    in_addr v4{};
+    return ::inet_pton(AF_INET, host.c_str(), &v4) == 1 || ::inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+CTlsSession::CTlsSession() = default;
+
+CTlsSession::~CTlsSession()
+{
+    Reset();
+}
+
+void CTlsSession::Reset()
+{
+    SSL_free(m_Ssl);
+    SSL_CTX_free(m_Context);
+    m_Ssl = nullptr;
+    m_Context = nullptr;
+    m_Established = false;
+    m_Socket = -1;
+}
+
+void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_t error)
+{
+    m_ErrorText = std::string(what) + " failed: " + reason;
+    SetLastError(error);
+}
+
+bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t timeoutMs)
+{
+    Reset();
+    ERR_clear_error();
+    m_ErrorText.clear();
+    m_Socket = socket;
+    const char* what = "TLS handshake";
+
+    // A fresh context per session reads the certificate store as it is now (SSL_CERT_FILE,
+    // SSL_CERT_DIR or OpenSSL's default paths); one connection per message makes that cheap enough.
+    m_Context = SSL_CTX_new(TLS_client_method());
+    BIO* bio = SocketBioMethod() ? BIO_new(SocketBioMethod()) : nullptr;
+    if (m_Context == nullptr || bio == nullptr) {
+        BIO_free(bio);
+        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        return false;
+    }
+    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
+    BIO_set_init(bio, 1);
+    SSL_CTX_set_min_proto_version(m_Context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(m_Context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_mode(m_Context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (SSL_CTX_set_default_verify_paths(m_Context) != 1) {
+        BIO_free(bio);
+        Fail(what, "cannot load the system's certificates: " + TakeOpenSslReason(), TlsFailureError);
+        return false;
+    }
+
+    m_Ssl = SSL_new(m_Context);
+    if (m_Ssl == nullptr) {
+        BIO_free(bio);
+        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        return false;
+    }
+    SSL_set_bio(m_Ssl, bio, bio);
+
+    // RFC 6066 allows no address literals in server name indication; an address is checked against
+    // the certificate's IP entries instead of its names (RFC 6125).
+    bool named = true;
+    if (IsAddressLiteral(host)) {
+        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_Ssl), host.c_str()) == 1;
+    } else {
+        SSL_set_hostflags(m_Ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        named = SSL_set1_host(m_Ssl, host.c_str()) == 1 && SSL_set_tlsext_host_name(m_Ssl, host.c_str()) == 1;
+    }
+    if (!named || host.empty()) {
+        Fail(what, "invalid host name \"" + host + "\"", TlsFailureError);
+        return false;
+    }
+
+    const std::uint32_t start = TickCount();
+    for (;;) {
+        errno = 0;
+        const Step step = Settle(SSL_connect(m_Ssl), start, timeoutMs, what);
+        if (step == Step::Done)
+            break;
+        if (step == Step::Failed)
+            return false;
+    }
+    m_Established = true;
+    return true;
+}
+
+CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint32_t timeoutMs,
+                                      const char* what)
+{
+    if (result > 0)
+        return Step::Done;
+    const int savedErrno = errno;
+    short events = 0;
+    switch (SSL_get_error(m_Ssl, result)) {
+    case SSL_ERROR_WANT_READ:
+        events = POLLIN;
+        break;
+    case SSL_ERROR_WANT_WRITE:
+        events = POLLOUT;
+        break;
+    case SSL_ERROR_ZERO_RETURN:
+        Fail(what, "connection closed by the server", 10054);
+        return Step::Failed;
+    case SSL_ERROR_SYSCALL: {
+        std::string reason = TakeOpenSslReason();
+        if (reason.empty())
+            reason = savedErrno != 0 ? SystemErrorText(savedErrno) : "connection closed by the server";
+        Fail(what, reason, savedErrno != 0 ? SocketErrorNumber(savedErrno) : 10054);
+        return Step::Failed;
+    }
+    default: {
+        const long verify = SSL_get_verify_result(m_Ssl);
+        std::string reason = TakeOpenSslReason();
+        if (reason.empty())
+            reason = "protocol error";
+        if (verify != X509_V_OK)
+            reason += std::string(" (") + X509_verify_cert_error_string(verify) + ")";
+        Fail(what, reason, TlsFailureError);
+        return Step::Failed;
+    }
+    }
+
+    for (;;) {
+        const std::uint32_t elapsed = TickCount() - since;
+        if (elapsed >= timeoutMs) {
+            Fail(what, "timed out", 10060);
+            return Step::Failed;
+        }
+        const std::uint32_t left = timeoutMs - elapsed;
+        pollfd entry{m_Socket, events, 0};
+        const int ready = ::poll(&entry, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
+        if (ready > 0)
+            return Step::Retry;
+        if (ready < 0 && errno != EINTR) {
+            const int errnum = errno;
+            Fail(what, SystemErrorText(errnum), SocketErrorNumber(errnum));
+            return Step::Failed;
+        }
+    }
+}
+
+bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t timeoutMs)
+{
+    if (!m_Established) {
+        Fail("TLS write", "no session", 10057);
+        return false;
+    }
+    ERR_clear_error();
+    std::uint32_t lastProgress = TickCount();
+    while (length > 0) {
+        std::size_t written = 0;
+        errno = 0;
+        const int result = SSL_write_ex(m_Ssl, data, length, &written);
+        if (result == 1) {
+            data += written;
+            length -= written;
+            lastProgress = TickCount();
+            continue;
+        }
+        if (Settle(result, lastProgress, timeoutMs, "TLS write") == Step::Failed)
+            return false;
+    }
+    return true;
+}
+
+long CTlsSession::Read(char* buffer, std::size_t length, std::uint32_t timeoutMs)
+{
+    return ReadSome(buffer, length, timeoutMs, true);
+}
+
+long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs)
+{
+    return ReadSome(buffer, length, timeoutMs, false);
+}
+
+long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData)
+{
+    if (!m_Established) {
+        Fail("TLS read", "no session", 10057);
+        return -1;
+    }
+    ERR_clear_error();
+    // Handshake messages after the handshake (TLS 1.3 tickets, key updates) are no data: the wait
+    // counts from the call.
+    const std::uint32_t start = TickCount();
+    for (;;) {
+        std::size_t got = 0;
+        errno = 0;
+        const int result = SSL_read_ex(m_Ssl, buffer, length, &got);
+        if (result == 1)
+            return static_cast<long>(got);
+        const int kind = SSL_get_error(m_Ssl, result);
+        // A server that drops the connection without close_notify has still closed it; SMTP's own
+        // framing shows whether anything it said was cut short.
+        if (kind == SSL_ERROR_ZERO_RETURN ||
+            (kind == SSL_ERROR_SYSCALL && errno == 0 && ERR_peek_error() == 0) ||
+            (kind == SSL_ERROR_SSL && IsUnexpectedEof())) {
+            ERR_clear_error();
+            return 0;
+        }
+        if (kind == SSL_ERROR_WANT_READ && !waitForData)
+            return WouldBlock;
+        if (Settle(result, start, timeoutMs, "TLS read") == Step::Failed)
+            return -1;
+    }
+}
+
+std::size_t CTlsSession::Pending() const
+{
+    return m_Ssl != nullptr ? static_cast<std::size_t>(SSL_pending(m_Ssl)) : 0;
+}
+
+void CTlsSession::Shutdown()
+{
+    if (m_Established) {
+        // One attempt on the non-blocking socket is enough: the connection is about to be closed
+        // and SMTP has already ended with QUIT (RFC 8446 6.1 lets the closer not wait for a reply).
+        SSL_shutdown(m_Ssl);
+        ERR_clear_error();
+    }
+    m_Established = false;
+}
+
+} // namespace turnpost

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
+
+namespace turnpost {
+
+/// The last-error number of a connection given up because TLS failed (a handshake that did not
+/// verify, a protocol error): Windows Sockets' "connection aborted", as the client aborts it.
+constexpr std::uint32_t TlsFailureError = 10053;
+
+/// A TLS client session over a TCP socket that is already connected and non-blocking. The peer is
+/// always verified against the system's certificate store and the host name it was reached by.
+/// Every wait for the peer is bounded by the caller's time-out, counted from the last progress.
+/// Failures set the last-error number (10060 when time ran out, TlsFailureError for TLS's own
+/// faults, the socket layer's otherwise) and leave a readable text in GetErrorText.
+class CTlsSession
+{
+public:
+    CTlsSession();
+    ~CTlsSession();
+    CTlsSession(const CTlsSession&) = delete;
+    CTlsSession& operator=(const CTlsSession&) = delete;
+
+    /// Runs the client handshake on socket for host (a name, or an IPv4/IPv6 literal without
+    /// brackets). The socket stays owned by the caller and must outlive the session.
+    bool Handshake(int socket, const std::string& host, std::uint32_t timeoutMs);
+
+    /// Sends all bytes; false on failure or when the peer takes nothing for timeoutMs.
+    bool Write(const char* data, std::size_t length, std::uint32_t timeoutMs);
+
+    /// Waits up to timeoutMs for data, then takes what is there: the count, 0 when the peer has
+    /// closed the connection, -1 on failure or time-out.
+    long Read(char* buffer, std::size_t length, std::uint32_t timeoutMs);
+
+    /// What Receive returns when no data was ready (the socket carried only TLS's own records).
+    static constexpr long WouldBlock = -2;
+    /// Takes what is there without waiting for data (for a caller that polls the socket itself):
+    /// the count, 0 when closed, -1 on failure, or WouldBlock. timeoutMs bounds only a write that
+    /// TLS may need on the way.
+    long Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs);
+
+    /// Decrypted bytes that can be read without touching the socket.
+    std::size_t Pending() const;
+
+    /// Says goodbye with close_notify without waiting for the peer's; the socket stays open.
+    void Shutdown();
+
+    bool IsEstablished() const { return m_Established; }
+
+    /// Why the last operation failed, such as
+    /// "TLS handshake failed: certificate verify failed (hostname mismatch)".
+    const std::string& GetErrorText() const { return m_ErrorText; }
+
+private:
+    enum class Step
+    {
+        Done,
+        Retry,
+        Failed
+    };
+    /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
+    Step Settle(int result, std::uint32_t since, std::uint32_t timeoutMs, const char* what);
+    long ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData);
+    void Fail(const char* what, const std::string& reason, std::uint32_t error);
+    void Reset();
+
+    SSL_CTX* m_Context = nullptr;
+    SSL* m_Ssl = nullptr;
+    int m_Socket = -1;
+    bool m_Established = false;
+    std::string m_ErrorText;
+};
+
+/// True when host is an IPv4 or IPv6 address literal (without brackets).
+bool IsAddressLiteral(const std::string& host);
+
+} // namespace turnpost

@@ -1,0 +1,115 @@
+#include "ui/AdvancedSettingsDialog.h"
+
+#include "platform/UserInterface.h"
+#include "setup/GameSetup.h"
+#include "ui/DialogSupport.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+
+namespace turnpost {
+
+std::optional<std::int32_t> ParseIntegerField(const std::string& whole)
+{
+    const std::string text = whole.substr(0, 31);
+    std::size_t i = 0;
+    const auto isBlank = [&](std::size_t at) {
+        return at < text.size() && (text[at] == ' ' || text[at] == '\t');
+    };
+    while (isBlank(i))
+        ++i;
+    const std::size_t first = i;
+
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        // Growing stops just past the range, so long digit runs cannot overflow.
+        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - '0'), limit);
+        ++i;
+    }
+    std::int64_t value = negative ? -magnitude : magnitude;
+    value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max());
+
+    if (value == 0 && (first >= text.size() || text[first] != '0'))
+        return std::nullopt;
+    while (isBlank(i))
+        ++i;
+    if (i != text.size())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), m_Setup(setup), m_Ui(ui)
+{
+    setWindowTitle(tr("Advanced Settings"));
+    RemoveCloseBox(this);
+
+    m_SmtpTimeout = new QLineEdit(QString::number(setup.SmtpTimeout), this);
+    m_SmtpTimeout->setObjectName("smtpTimeoutEdit");
+    m_Pause = new QLineEdit(QString::number(setup.PauseAfterConnection), this);
+    m_Pause->setObjectName("pauseEdit");
+    for (QLineEdit* edit : {m_SmtpTimeout, m_Pause})
+        edit->setFixedWidth(
+            std::max(DialogUnitsX(this, 35), edit->fontMetrics().horizontalAdvance("-2147483648") + 12));
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(tr("SMTP Timeout (ms)"), m_SmtpTimeout);
+    form->addRow(tr("Pause after connection (ms)"), m_Pause);
+
+    auto* okButton = MakeOkButton(this);
+    auto* cancelButton = MakeCancelButton(this);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {okButton, cancelButton}) {
+        button->setMinimumWidth(DialogUnitsX(this, 50));
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(form);
+    layout->addSpacing(DialogUnitsX(this, 12));
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_SmtpTimeout->setFocus();
+}
+
+std::optional<std::int32_t> CAdvancedSettingsDialog::ReadField(QLineEdit* edit)
+{
+    const auto value = ParseIntegerField(edit->text().toStdString());
+    if (!value) {
+        m_Ui.MessageBox("Please enter an integer.", {}, MessageButtons::Ok, MessageIcon::Exclamation);
+        edit->setFocus();
+        edit->selectAll();
+    }
+    return value;
+}
+
+void CAdvancedSettingsDialog::accept()
+{
+    const auto timeout = ReadField(m_SmtpTimeout);
+    if (!timeout)
+        return;
+    const auto pause = ReadField(m_Pause);
+    if (!pause)
+        return;
+    m_Setup.SmtpTimeout = *timeout;
+    m_Setup.PauseAfterConnection = *pause;
+    QDialog::accept();
+}
+
+} // namespace turnpost

@@ -1,0 +1,55 @@
+#include "ui/DialogSupport.h"
+
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace turnpost {
+
+QString ToQString(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string EditedText(const QLineEdit* edit, const std::string& original)
+{
+    if (edit->text() == ToQString(original))
+        return original;
+    return edit->text().toStdString();
+}
+
+int DialogUnitsX(const QWidget* widget, int units)
+{
+    return (units * widget->fontMetrics().averageCharWidth() + 2) / 4;
+}
+
+int DialogUnitsY(const QWidget* widget, int units)
+{
+    return (units * widget->fontMetrics().height() + 4) / 8;
+}
+
+void RemoveCloseBox(QDialog* dialog)
+{
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+}
+
+QPushButton* MakeOkButton(QDialog* dialog)
+{
+    auto* button = new QPushButton(QDialog::tr("OK"), dialog);
+    button->setObjectName("okButton");
+    button->setDefault(true);
+    button->setAutoDefault(true);
+    QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::accept);
+    return button;
+}
+
+QPushButton* MakeCancelButton(QDialog* dialog)
+{
+    auto* button = new QPushButton(QDialog::tr("Cancel"), dialog);
+    button->setObjectName("cancelButton");
+    QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
+    return button;
+}
+
+} // namespace turnpost

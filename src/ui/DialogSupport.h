@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+class QDialog;
+class QDialogButtonBox;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace turnpost {
+
+/// Setup texts are UTF-8 bytes; the widgets hold QStrings.
+QString ToQString(const std::string& text);
+
+/// The edit's text as UTF-8, or the original bytes while the edit still shows them. Setup
+/// files from older systems may hold bytes that are not UTF-8; a round trip through the widget
+/// would replace them, so an unchanged field keeps exactly what it was given.
+std::string EditedText(const QLineEdit* edit, const std::string& original);
+
+/// Pixels of the given number of horizontal or vertical dialog units in the widget's font: a
+/// horizontal unit is a quarter of the average character width, a vertical one an eighth of the
+/// character height.
+int DialogUnitsX(const QWidget* widget, int units);
+int DialogUnitsY(const QWidget* widget, int units);
+
+/// The caption bar keeps its title but offers no close box.
+void RemoveCloseBox(QDialog* dialog);
+
+/// An OK button (the default) wired to accept(), named okButton.
+QPushButton* MakeOkButton(QDialog* dialog);
+/// A Cancel button wired to reject(), named cancelButton.
+QPushButton* MakeCancelButton(QDialog* dialog);
+
+} // namespace turnpost

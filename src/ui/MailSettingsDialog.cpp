@@ -1,0 +1,162 @@
+#include "ui/MailSettingsDialog.h"
+
+#include "platform/UserInterface.h"
+#include "setup/GameSetup.h"
+#include "ui/DialogSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace turnpost {
+
+namespace {
+
+// The message is kept with CR LF line ends, as mail text wants them; the edit works with LF.
+QString FromStoredText(const std::string& text)
+{
+    return ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+std::string ToStoredText(const QPlainTextEdit* edit)
+{
+    // The raw text keeps non-breaking spaces that toPlainText() would turn into blanks.
+    QString text = edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QChar('\n')).replace(QChar::LineSeparator, QChar('\n'));
+    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const std::string& text)
+{
+    auto* edit = new QLineEdit(ToQString(text), parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+} // namespace
+
+CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*/, QWidget* parent)
+    : QDialog(parent), m_Setup(setup)
+{
+    setWindowTitle(tr("Mail Settings"));
+
+    m_SmtpServer = MakeEdit(this, "smtpServerEdit", setup.SmtpServer);
+    m_ReturnAddress = MakeEdit(this, "returnAddressEdit", setup.ReturnAddress);
+    m_SmtpUser = MakeEdit(this, "smtpUserEdit", setup.SmtpUser);
+    m_PasswordCommand = MakeEdit(this, "passwordCommandEdit", setup.SmtpPasswordCommand);
+    m_MessageSubject = MakeEdit(this, "messageSubjectEdit", setup.MessageSubject);
+    m_SmtpServer->setPlaceholderText(tr("mail.example.com"));
+    m_SmtpUser->setPlaceholderText(tr("empty: no login"));
+    m_PasswordCommand->setPlaceholderText(tr("empty: ask when sending"));
+    m_PasswordCommand->setToolTip(tr("A shell command that prints the password on its first line, "
+                                     "for example: pass show mail/smtp"));
+
+    m_Security = new QComboBox(this);
+    m_Security->setObjectName("securityCombo");
+    m_Security->addItem(tr("None"), 0);
+    m_Security->addItem(tr("STARTTLS"), 1);
+    m_Security->addItem(tr("SSL/TLS"), 2);
+    int securityIndex = m_Security->findData(setup.SmtpSecurity);
+    if (securityIndex < 0) {
+        // A value this program does not know stays as it is unless the host picks another.
+        m_Security->addItem(tr("Other (%1)").arg(setup.SmtpSecurity), setup.SmtpSecurity);
+        securityIndex = m_Security->count() - 1;
+    }
+    m_Security->setCurrentIndex(securityIndex);
+
+    // Never shown and never enabled: it only carries its value through.
+    m_UseDefault = new QCheckBox(tr("Use Default"), this);
+    m_UseDefault->setObjectName("useDefaultCheck");
+    m_UseDefault->setChecked(setup.UseDefaultMessage != 0);
+    m_UseDefault->setEnabled(false);
+    m_UseDefault->setVisible(false);
+
+    m_MessageText = new QPlainTextEdit(this);
+    m_MessageText->setObjectName("messageTextEdit");
+    m_MessageText->setPlainText(FromStoredText(setup.MessageText));
+    m_ShownText = m_MessageText->document()->toRawText();
+    m_MessageText->setTabChangesFocus(true);
+    m_MessageText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_MessageText->setMinimumSize(DialogUnitsX(this, 230), DialogUnitsY(this, 44));
+
+    auto* portHint = new QLabel(tr("A port may follow the host after a colon: host:587"), this);
+    portHint->setEnabled(false);
+    QFont hintFont = portHint->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 0.9);
+    portHint->setFont(hintFont);
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(tr("SMTP Server"), m_SmtpServer);
+    form->addRow(QString(), portHint);
+    form->addRow(tr("Return Address"), m_ReturnAddress);
+    form->addRow(tr("Security"), m_Security);
+    form->addRow(tr("User name"), m_SmtpUser);
+    form->addRow(tr("Password command"), m_PasswordCommand);
+    form->itemAt(0, QFormLayout::FieldRole)->widget()->setMinimumWidth(DialogUnitsX(this, 107));
+
+    auto* okButton = MakeOkButton(this);
+    auto* cancelButton = MakeCancelButton(this);
+    okButton->setMinimumWidth(DialogUnitsX(this, 50));
+    cancelButton->setMinimumWidth(DialogUnitsX(this, 50));
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(m_UseDefault);
+    buttons->addStretch();
+
+    auto* legend = new QLabel(tr("%G = game name\n%Y = game year\n%P = player num"), this);
+    legend->setTextFormat(Qt::PlainText);
+
+    auto* subjectLabel = new QLabel(tr("Message Subject"), this);
+    subjectLabel->setBuddy(m_MessageSubject);
+    auto* textLabel = new QLabel(tr("Message Text"), this);
+    textLabel->setBuddy(m_MessageText);
+
+    auto* grid = new QGridLayout(this);
+    grid->addLayout(form, 0, 0);
+    grid->addLayout(buttons, 0, 1);
+    grid->addWidget(subjectLabel, 1, 0, Qt::AlignBottom);
+    grid->addWidget(m_MessageSubject, 2, 0);
+    grid->addWidget(legend, 1, 1, 2, 1, Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(textLabel, 3, 0);
+    grid->addWidget(m_MessageText, 4, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(0, 1);
+
+    setTabOrder(m_SmtpServer, m_ReturnAddress);
+    setTabOrder(m_ReturnAddress, m_Security);
+    setTabOrder(m_Security, m_SmtpUser);
+    setTabOrder(m_SmtpUser, m_PasswordCommand);
+    setTabOrder(m_PasswordCommand, m_MessageSubject);
+    setTabOrder(m_MessageSubject, m_MessageText);
+    setTabOrder(m_MessageText, okButton);
+    setTabOrder(okButton, cancelButton);
+    m_SmtpServer->setFocus();
+}
+
+void CMailSettingsDialog::accept()
+{
+    m_Setup.SmtpServer = EditedText(m_SmtpServer, m_Setup.SmtpServer);
+    m_Setup.ReturnAddress = EditedText(m_ReturnAddress, m_Setup.ReturnAddress);
+    m_Setup.SmtpSecurity = m_Security->currentData().toInt();
+    m_Setup.SmtpUser = EditedText(m_SmtpUser, m_Setup.SmtpUser);
+    m_Setup.SmtpPasswordCommand = EditedText(m_PasswordCommand, m_Setup.SmtpPasswordCommand);
+    // The box cannot change, so the value goes back exactly as it came, whatever number it was.
+    if (m_UseDefault->isChecked() != (m_Setup.UseDefaultMessage != 0))
+        m_Setup.UseDefaultMessage = m_UseDefault->isChecked() ? 1 : 0;
+    m_Setup.MessageSubject = EditedText(m_MessageSubject, m_Setup.MessageSubject);
+    // Unchanged text keeps its bytes, line ends included, even where they were not CR LF pairs.
+    if (m_MessageText->document()->toRawText() != m_ShownText)
+        m_Setup.MessageText = ToStoredText(m_MessageText);
+    QDialog::accept();
+}
+
+} // namespace turnpost

@@ -1,0 +1,182 @@
+#include "ui/ProgressWindow.h"
+
+#include "ui/DialogSupport.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace turnpost {
+
+namespace {
+
+// Cut to at most max bytes without splitting a UTF-8 sequence.
+std::string CutText(const std::string& text, std::size_t max)
+{
+    if (text.size() <= max)
+        return text;
+    std::size_t end = max;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
+CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
+    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_Title(ToQString(title))
+{
+    setWindowTitle(m_Title);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setCursor(Qt::BusyCursor);
+
+    m_Status = new QLabel(this);
+    m_Status->setObjectName("statusLabel");
+    m_Status->setTextFormat(Qt::PlainText);
+    m_Status->setWordWrap(false);
+    m_Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_Bar = new QProgressBar(this);
+    m_Bar->setObjectName("progressBar");
+    m_Bar->setRange(0, m_UpperBound);
+    m_Bar->setValue(0);
+    m_Bar->setTextVisible(false);
+    // Segments, as a progress bar of whole steps should look; the style's own bar is one smooth block.
+    m_Bar->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid palette(mid); background: palette(base);"
+                       " padding: 1px; }"
+                       "QProgressBar::chunk { background: palette(highlight);"
+                       " width: %1px; margin-right: 2px; }")
+            .arg(std::max(6, fontMetrics().averageCharWidth())));
+
+    m_CancelButton = new QPushButton(tr("Cancel"), this);
+    m_CancelButton->setObjectName("cancelButton");
+    m_CancelButton->setCursor(Qt::ArrowCursor);
+    connect(m_CancelButton, &QPushButton::clicked, this, &CProgressWindow::OnCancel);
+
+    // A width of 390 pixels suits a font whose average character is 6 pixels wide; larger fonts
+    // get a proportionally wider window.
+    LayOut(4, std::max(390, 390 * fontMetrics().averageCharWidth() / 6));
+    CentreOverOwner(owner);
+    show();
+}
+
+void CProgressWindow::LayOut(int statusLines, int statusWidth)
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int textHeight = metrics.lineSpacing() * (statusLines - 1) + metrics.height();
+    const QRect statusRect(10, 10, statusWidth, textHeight);
+
+    // The button is sized round its label with some air, but never smaller than the style wants.
+    const int edge = std::max(2, style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this));
+    const QSize label = metrics.size(Qt::TextSingleLine, QStringLiteral(" Cancel "));
+    QSize button(label.width() + 4 * edge, label.height() + 3 * edge);
+    button = button.expandedTo(m_CancelButton->sizeHint());
+    const QRect buttonRect(statusRect.right() + 1 - button.width(), statusRect.bottom() + 1 + 10,
+                           button.width(), button.height());
+
+    const QRect barRect(QPoint(statusRect.left(), buttonRect.top() + edge),
+                        QPoint(buttonRect.left() - 10 - 1, buttonRect.bottom() - edge));
+
+    m_Status->setGeometry(statusRect);
+    m_CancelButton->setGeometry(buttonRect);
+    m_Bar->setGeometry(barRect);
+    setFixedSize(statusWidth + 20, textHeight + button.height() + 30);
+}
+
+void CProgressWindow::CentreOverOwner(QWidget* owner)
+{
+    QRect area;
+    if (owner && owner->isVisible() && !owner->isMinimized())
+        area = owner->window()->frameGeometry();
+    else if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid())
+        move(area.center() - rect().center());
+}
+
+void CProgressWindow::SetRange(int upperBound, int step)
+{
+    m_UpperBound = upperBound;
+    m_Step = step;
+    // A bar with an empty range would turn into a busy indicator; it stays a plain empty bar.
+    m_Bar->setRange(0, std::max(upperBound, 1));
+}
+
+void CProgressWindow::SetText(const std::string& text)
+{
+    m_Status->setText(ToQString(CutText(text, MaxTextLength)));
+}
+
+int CProgressWindow::StepIt()
+{
+    return SetPos(m_Position + m_Step);
+}
+
+int CProgressWindow::SetPos(int position)
+{
+    const int previous = m_Position;
+    m_Position = position;
+    const int percentage =
+        m_UpperBound > 0 ? static_cast<int>(static_cast<long long>(position) * 100 / m_UpperBound) : 0;
+    if (percentage != m_LastPercentage) {
+        m_LastPercentage = percentage;
+        setWindowTitle(QStringLiteral("%1 [%2%]").arg(m_Title).arg(percentage));
+    }
+    // The bar ignores values outside its range, so it is held at the nearer end.
+    m_Bar->setValue(std::clamp(position, m_Bar->minimum(), m_Bar->maximum()));
+    return previous;
+}
+
+void CProgressWindow::PumpMessages()
+{
+    if (m_Cancelled)
+        return;
+    QCoreApplication::processEvents();
+}
+
+void CProgressWindow::PumpFor(int milliseconds)
+{
+    if (m_Cancelled || milliseconds <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    connect(this, &CProgressWindow::Cancelled, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void CProgressWindow::OnCancel()
+{
+    if (m_Cancelled)
+        return;
+    m_Cancelled = true;
+    emit Cancelled();
+}
+
+void CProgressWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        OnCancel();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CProgressWindow::closeEvent(QCloseEvent* event)
+{
+    // Only the run that made the window ends it; a close request from the desktop means Cancel.
+    event->ignore();
+    OnCancel();
+}
+
+} // namespace turnpost

@@ -1,0 +1,176 @@
+#include "platform/TlsSession.h"
+#include "platform/Kernel.h"
+#include "support/PythonSmtpServer.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestCertificates.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace turnpost;
+using namespace turnpost::test;
+
+namespace {
+
+/// A non-blocking TCP connection to a loopback port, closed at the end of the scope.
+class LoopbackSocket
+{
+public:
+    explicit LoopbackSocket(std::uint16_t port)
+    {
+        m_Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(m_Fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(m_Fd);
+            m_Fd = -1;
+            return;
+        }
+        ::fcntl(m_Fd, F_SETFL, ::fcntl(m_Fd, F_GETFL) | O_NONBLOCK);
+    }
+    ~LoopbackSocket()
+    {
+        if (m_Fd >= 0)
+            ::close(m_Fd);
+    }
+    int Fd() const { return m_Fd; }
+
+private:
+    int m_Fd = -1;
+};
+
+/// Reads until CR LF or until the session reports close or failure.
+std::string ReadLine(CTlsSession& session)
+{
+    std::string line;
+    char buffer[256];
+    while (line.find("\r\n") == std::string::npos) {
+        const long n = session.Read(buffer, sizeof buffer, 10000);
+        if (n <= 0)
+            break;
+        line.append(buffer, static_cast<std::size_t>(n));
+    }
+    return line;
+}
+
+class TlsSessionTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { s_Certificates = std::make_unique<TestCertificates>(); }
+    static void TearDownTestSuite() { s_Certificates.reset(); }
+    void SetUp() override { ASSERT_TRUE(s_Certificates->IsValid()) << s_Certificates->Error(); }
+
+    static SmtpServerOptions ImplicitTls(bool otherHost)
+    {
+        SmtpServerOptions options;
+        options.ImplicitTls = true;
+        options.Certificate =
+            otherHost ? s_Certificates->OtherCertificate() : s_Certificates->LocalCertificate();
+        options.Key = otherHost ? s_Certificates->OtherKey() : s_Certificates->LocalKey();
+        return options;
+    }
+
+    static std::unique_ptr<TestCertificates> s_Certificates;
+    ScopedEnvironment m_Trust{"SSL_CERT_FILE",
+                              s_Certificates ? s_Certificates->AuthorityFile() : std::string()};
+};
+
+std::unique_ptr<TestCertificates> TlsSessionTest::s_Certificates;
+
+} // namespace
+
+TEST_F(TlsSessionTest, VerifiesTheServerByNameOrAddress)
+{
+    struct Case
+    {
+        bool otherCertificate;
+        const char* host;
+        const char* failure; // empty: the handshake succeeds
+    };
+    const Case cases[] = {
+        {false, "localhost", ""},
+        {false, "127.0.0.1", ""},
+        {false, "LOCALHOST", ""},
+        {true, "localhost", "TLS handshake failed: certificate verify failed (hostname mismatch)"},
+        {true, "127.0.0.1", "TLS handshake failed: certificate verify failed (IP address mismatch)"},
+        {false, "mail.other.test", "TLS handshake failed: certificate verify failed (hostname mismatch)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host);
+        PythonSmtpServer server(ImplicitTls(c.otherCertificate));
+        ASSERT_TRUE(server.IsRunning()) << server.Error();
+        LoopbackSocket socket(server.Port());
+        ASSERT_GE(socket.Fd(), 0);
+        CTlsSession session;
+        SetLastError(0);
+        const bool ok = session.Handshake(socket.Fd(), c.host, 10000);
+        EXPECT_EQ(ok, *c.failure == '\0') << session.GetErrorText();
+        if (ok) {
+            EXPECT_EQ(ReadLine(session).substr(0, 4), "220 ");
+            ASSERT_TRUE(session.Write("QUIT\r\n", 6, 10000));
+            EXPECT_EQ(ReadLine(session).substr(0, 4), "221 ");
+            // The server closes after QUIT: a closed connection reads as 0, not as a failure.
+            char byte;
+            EXPECT_EQ(session.Read(&byte, 1, 10000), 0);
+            session.Shutdown();
+        } else {
+            EXPECT_EQ(session.GetErrorText(), c.failure);
+            EXPECT_EQ(GetLastError(), TlsFailureError);
+            EXPECT_FALSE(session.IsEstablished());
+        }
+    }
+}
+
+TEST_F(TlsSessionTest, RefusesAnAuthorityOutsideTheStore)
+{
+    TempDir dir;
+    ScopedEnvironment emptyStore("SSL_CERT_FILE", dir.Write("none.pem", ""));
+    ScopedEnvironment noDirectory("SSL_CERT_DIR", dir.Path());
+    PythonSmtpServer server(ImplicitTls(false));
+    ASSERT_TRUE(server.IsRunning()) << server.Error();
+    LoopbackSocket socket(server.Port());
+    CTlsSession session;
+    EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 10000));
+    EXPECT_EQ(session.GetErrorText(),
+              "TLS handshake failed: certificate verify failed (unable to get local issuer certificate)");
+}
+
+TEST_F(TlsSessionTest, NamesTheFaultOfAPeerThatSpeaksNoTls)
+{
+    PythonSmtpServer server(SmtpServerOptions{});
+    ASSERT_TRUE(server.IsRunning()) << server.Error();
+    LoopbackSocket socket(server.Port());
+    CTlsSession session;
+    EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 10000));
+    EXPECT_EQ(session.GetErrorText().rfind("TLS handshake failed: ", 0), 0u);
+    EXPECT_GT(session.GetErrorText().size(), std::string("TLS handshake failed: ").size());
+}
+
+TEST_F(TlsSessionTest, SilentPeerEndsTheHandshakeWithTheTimeout)
+{
+    // A listening socket that nobody accepts on: the connection stands, but no byte ever comes back.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    {
+        LoopbackSocket socket(ntohs(address.sin_port));
+        CTlsSession session;
+        EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 200));
+        EXPECT_EQ(session.GetErrorText(), "TLS handshake failed: timed out");
+        EXPECT_EQ(GetLastError(), 10060u);
+    }
+    ::close(listener);
+}

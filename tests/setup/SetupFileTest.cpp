@@ -1,0 +1,520 @@
+#include "setup/SetupFile.h"
+#include "platform/Files.h"
+#include "setup/SetupWriter.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+
+using namespace turnpost;
+using turnpost::test::ReadFileBytes;
+using turnpost::test::RecordingUserInterface;
+using turnpost::test::TempDir;
+
+namespace {
+
+std::string DataFile(const std::string& name)
+{
+    return std::string(std::getenv("TURNPOST_TEST_DATA")) + "/" + name;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : bytes) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[static_cast<unsigned char>(c) >> 4];
+        out += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return out;
+}
+
+std::string Unhex(const std::string& hex)
+{
+    std::string out;
+    for (std::size_t i = 0; i < hex.size(); i += 3)
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+// A setup whose every field differs from the fresh one, using all three prefix forms and the wide form.
+GameSetup RichSetup()
+{
+    GameSetup s;
+    s.GameName = "Große Schlacht";
+    s.UniverseFile = "/games/big.xy";
+    s.SmtpServer = "mail.example.org:587";
+    s.ReturnAddress = "host@example.org";
+    s.MessageSubject = "Turn %Y of %G";
+    s.MessageText = std::string(300, 'm');
+    s.SendPlayerFile = 0;
+    s.SendUniverseFile = 1;
+    s.SendAdditionalFiles = 5;
+    s.SmtpTimeout = -1;
+    s.PauseAfterConnection = 250;
+    s.DisplaySummary = 0;
+    s.SaveReportToFile = 1;
+    s.EmailReport = 1;
+    s.ReportFile = "/tmp/report.txt";
+    s.ReportAddress = "report@example.org";
+    s.DetailedReport = 1;
+    for (int i = 0; i < PlayerCount; ++i) {
+        s.Players[i].Selected = i % 2;
+        s.Players[i].EmailAddress = "p" + std::to_string(i + 1) + "@example.org";
+        s.Players[i].PlayerFile = "/games/big.m" + std::to_string(i + 1);
+    }
+    s.Players[15].PlayerFile = std::string(70000, 'f');
+    s.SmtpSecurity = 1;
+    s.SmtpUser = "host";
+    s.SmtpPasswordCommand = "pass show smtp";
+    return s;
+}
+
+// A document that differs from a fresh one everywhere a failed load could leave a mark.
+GameDocument BusyDocument()
+{
+    GameDocument d;
+    d.Setup.GameName = "Current game";
+    d.Setup.UseDefaultMessage = 1;
+    d.Setup.SendPlayerFile = 0;
+    d.Setup.SendUniverseFile = 1;
+    d.Setup.SendAdditionalFiles = 1;
+    d.Setup.SmtpTimeout = 99;
+    d.Setup.PauseAfterConnection = 77;
+    d.Setup.DisplaySummary = 0;
+    d.Setup.SaveReportToFile = 1;
+    d.Setup.EmailReport = 1;
+    d.Setup.ReportFile = "/kept/report.txt";
+    d.Setup.ReportAddress = "kept@example.org";
+    d.Setup.DetailedReport = 1;
+    d.Setup.SmtpSecurity = 2;
+    d.Setup.SmtpUser = "other-game";
+    d.Setup.SmtpPasswordCommand = "secret-tool lookup other";
+    d.FilePath = "/current.tpf";
+    d.Modified = 1;
+    d.DisplayMode = 1;
+    return d;
+}
+
+// Builds a version-1 file (no leading text) around the given game name and use-default string.
+std::string Version1Bytes(const std::string& gameName, const std::string& useDefault)
+{
+    CSetupWriter w;
+    for (const char* text : {"C:\\A.XY", "", "", ""})
+        w.WriteString(text);
+    w.WriteString(useDefault);
+    w.WriteString("text");
+    for (int i = 0; i < PlayerCount; ++i) {
+        w.WriteInteger(0);
+        w.WriteString("");
+        w.WriteString("");
+    }
+    CSetupWriter name;
+    name.WriteString(gameName);
+    return name.Bytes() + w.Bytes();
+}
+
+} // namespace
+
+TEST(SetupFileWrite, FreshSetupIsTheKnown165Bytes)
+{
+    std::string expected =
+        Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29 03 00 00 00 00 00 00 00 07 00 00 00");
+    expected += std::string(6, '\0');
+    expected += Unhex("01 00 00 00 00 00 00 00 00 00 00 00 98 3A 00 00 00 00 00 00 01 00 00 00");
+    expected += std::string(8 + 2 + 4 + 16 * 6, '\0');
+    ASSERT_EQ(expected.size(), 165u);
+
+    EXPECT_EQ(Hex(SerializeSetup(GameSetup{})), Hex(expected));
+
+    TempDir dir;
+    RecordingUserInterface ui;
+    ASSERT_TRUE(WriteSetupFile(dir.File("fresh.tpf"), GameSetup{}, ui));
+    EXPECT_EQ(ReadFileBytes(dir.File("fresh.tpf")), expected);
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST(SetupFileWrite, LengthPrefixFormsAtTheirBoundaries)
+{
+    const struct
+    {
+        std::size_t length;
+        const char* prefix;
+    } cases[] = {
+        {0, "00"}, {254, "FE"}, {255, "FF FF 00"}, {65533, "FF FD FF"}, {65534, "FF FF FF FE FF 00 00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        GameSetup setup;
+        setup.GameName.assign(c.length, 'g');
+        const std::string bytes = SerializeSetup(setup);
+        const std::string prefix = Unhex(c.prefix);
+        EXPECT_EQ(Hex(bytes.substr(25, prefix.size())), c.prefix);
+        EXPECT_EQ(bytes.size(), 165 - 1 + prefix.size() + c.length);
+
+        GameSetup loaded;
+        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
+        EXPECT_EQ(loaded, setup);
+    }
+}
+
+TEST(SetupFileRead, AcceptsEveryPrefixFormForAnyLength)
+{
+    // Writers on other systems need not pick the shortest form; the reader takes each as it comes.
+    const struct
+    {
+        const char* prefix;
+        std::string body;
+        std::string text;
+    } cases[] = {
+        {"05", "hello", "hello"},
+        {"FF 05 00", "hello", "hello"},
+        {"FF FF FF 05 00 00 00", "hello", "hello"},
+        {"FF FE FF 02", std::string("h\0i\0", 4), "hi"},
+        {"FF FE FF FF 02 00", std::string("h\0i\0", 4), "hi"},
+        // An unpaired surrogate cannot be represented and becomes U+FFFD.
+        {"FF FE FF 02", std::string("\x3D\xD8x\0", 4), "\xEF\xBF\xBDx"},
+        {"FF FE FF 01", std::string("\x00\xDC", 2), "\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        std::string bytes = SerializeSetup(GameSetup{});
+        bytes.replace(25, 1, Unhex(c.prefix) + c.body);
+        GameSetup loaded;
+        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
+        EXPECT_EQ(loaded.GameName, c.text);
+    }
+}
+
+TEST(SetupFileRead, Version1KeepsWhatItDoesNotCarryAndResetsTheTimes)
+{
+    GameDocument document = BusyDocument();
+    RecordingUserInterface ui(&document);
+    const std::string path = DataFile("setup-v1.tpf");
+    ASSERT_TRUE(ReadSetupFile(path, document, ui));
+
+    const GameSetup& s = document.Setup;
+    EXPECT_EQ(s.GameName, "Old Game");
+    EXPECT_EQ(s.UniverseFile, "C:\\GAMES\\OLD.XY");
+    EXPECT_EQ(s.SmtpServer, "mail.example.org");
+    EXPECT_EQ(s.ReturnAddress, "host@example.org");
+    EXPECT_EQ(s.MessageSubject, "Turn %Y of %G");
+    EXPECT_EQ(s.UseDefaultMessage, 1);
+    EXPECT_EQ(s.MessageText, "Your turn, player %P.");
+    EXPECT_EQ(s.Players[0], (PlayerSlot{1, "p1@example.org", "C:\\GAMES\\OLD.M1"}));
+    EXPECT_EQ(s.Players[1], PlayerSlot{});
+    EXPECT_EQ(s.Players[15], (PlayerSlot{1, "p16@example.org", "C:\\GAMES\\OLD.M16"}));
+    EXPECT_EQ(s.SmtpTimeout, 15000);
+    EXPECT_EQ(s.PauseAfterConnection, 0);
+
+    // Send options and report preferences stay those of the setup loaded before.
+    const GameSetup& before = BusyDocument().Setup;
+    EXPECT_EQ(s.SendPlayerFile, before.SendPlayerFile);
+    EXPECT_EQ(s.SendUniverseFile, before.SendUniverseFile);
+    EXPECT_EQ(s.SendAdditionalFiles, before.SendAdditionalFiles);
+    EXPECT_EQ(s.DisplaySummary, before.DisplaySummary);
+    EXPECT_EQ(s.SaveReportToFile, before.SaveReportToFile);
+    EXPECT_EQ(s.EmailReport, before.EmailReport);
+    EXPECT_EQ(s.ReportFile, before.ReportFile);
+    EXPECT_EQ(s.ReportAddress, before.ReportAddress);
+    EXPECT_EQ(s.DetailedReport, before.DetailedReport);
+    // The previous game's mail account is not carried into this one.
+    EXPECT_EQ(s.SmtpSecurity, 0);
+    EXPECT_EQ(s.SmtpUser, "");
+    EXPECT_EQ(s.SmtpPasswordCommand, "");
+
+    EXPECT_EQ(document.FilePath, path);
+    EXPECT_EQ(document.Modified, 0);
+    EXPECT_EQ(document.DisplayMode, 1);
+    EXPECT_EQ(ui.Captions, std::vector<std::string>{"Turnpost - " + path});
+    EXPECT_EQ(ui.RowTexts[15], "C:\\GAMES\\OLD.M16"); // rows refilled in the player-file view
+    EXPECT_EQ(ui.ShowStateCount, 1);
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST(SetupFileRead, Version1UseDefaultIsOnOnlyForLowerCaseT)
+{
+    const struct
+    {
+        const char* text;
+        int expected;
+    } cases[] = {{"t", 1}, {"T", 0}, {"tt", 0}, {"true", 0}, {"", 0}, {"f", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        GameSetup setup;
+        setup.UseDefaultMessage = 7;
+        ASSERT_EQ(ParseSetup(Version1Bytes("g", c.text), setup).status, SetupParseResult::Loaded);
+        EXPECT_EQ(setup.UseDefaultMessage, c.expected);
+    }
+}
+
+TEST(SetupFileRead, Version1FileNamedLikeTheLeadingTextIsTakenForAVersionedOne)
+{
+    const std::string bytes = Version1Bytes("tasha (woof)", "t");
+    // The four bytes after the name, the start of the universe file, are now the version word.
+    EXPECT_EQ(SetupVersionOf(bytes), 0x5C3A4307);
+    GameSetup setup;
+    EXPECT_EQ(ParseSetup(bytes, setup).status, SetupParseResult::PastEnd);
+    EXPECT_EQ(setup, GameSetup{});
+}
+
+TEST(SetupFileRead, Version2KeepsTheReportPreferences)
+{
+    GameDocument document = BusyDocument();
+    RecordingUserInterface ui(&document);
+    ASSERT_TRUE(ReadSetupFile(DataFile("setup-v2.tpf"), document, ui));
+
+    const GameSetup& s = document.Setup;
+    const GameSetup& before = BusyDocument().Setup;
+    EXPECT_EQ(s.GameName, "Old Game");
+    EXPECT_EQ(s.MessageText, "Your turn, player %P.");
+    EXPECT_EQ(s.SendPlayerFile, 0);
+    EXPECT_EQ(s.SendUniverseFile, 1);
+    EXPECT_EQ(s.SendAdditionalFiles, 0);
+    EXPECT_EQ(s.SmtpTimeout, 30000);
+    EXPECT_EQ(s.PauseAfterConnection, 500);
+    EXPECT_EQ(s.UseDefaultMessage, before.UseDefaultMessage);
+    EXPECT_EQ(s.DisplaySummary, before.DisplaySummary);
+    EXPECT_EQ(s.SaveReportToFile, before.SaveReportToFile);
+    EXPECT_EQ(s.EmailReport, before.EmailReport);
+    EXPECT_EQ(s.ReportFile, before.ReportFile);
+    EXPECT_EQ(s.ReportAddress, before.ReportAddress);
+    EXPECT_EQ(s.DetailedReport, before.DetailedReport);
+    EXPECT_EQ(s.Players[15], (PlayerSlot{1, "p16@example.org", "C:\\GAMES\\OLD.M16"}));
+    EXPECT_EQ(s.SmtpUser, "");
+}
+
+TEST(SetupFileRead, Version4CarriesTheSubmissionSettingsWhichOlderRulesSkip)
+{
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(DataFile("setup-v4.tpf"), bytes));
+    GameSetup setup = BusyDocument().Setup;
+    const SetupParseResult result = ParseSetup(bytes, setup);
+    ASSERT_EQ(result.status, SetupParseResult::Loaded);
+    EXPECT_EQ(result.version, 4);
+    EXPECT_EQ(setup.SmtpSecurity, 1);
+    EXPECT_EQ(setup.SmtpUser, "host");
+    EXPECT_EQ(setup.SmtpPasswordCommand, "pass show smtp");
+    EXPECT_EQ(setup.ReportFile, "/tmp/report.txt");
+
+    // The same bytes under version 3's rules: everything up to the last player, the tail ignored.
+    std::string asVersion3 = bytes;
+    asVersion3[13] = 3;
+    GameSetup old = BusyDocument().Setup;
+    ASSERT_EQ(ParseSetup(asVersion3, old).status, SetupParseResult::Loaded);
+    GameSetup expected = setup;
+    expected.SmtpSecurity = 0;
+    expected.SmtpUser.clear();
+    expected.SmtpPasswordCommand.clear();
+    EXPECT_EQ(old, expected);
+
+    // A later version is read as far as this program knows it.
+    std::string asVersion5 = bytes + "future fields";
+    asVersion5[13] = 5;
+    GameSetup newer = BusyDocument().Setup;
+    ASSERT_EQ(ParseSetup(asVersion5, newer).status, SetupParseResult::Loaded);
+    EXPECT_EQ(newer, setup);
+}
+
+TEST(SetupFileWrite, Version4OnlyWhenSubmissionSettingsAreSet)
+{
+    GameSetup plain = RichSetup();
+    plain.SmtpSecurity = 0;
+    plain.SmtpUser.clear();
+    plain.SmtpPasswordCommand.clear();
+    const std::string version3 = SerializeSetup(plain);
+    EXPECT_EQ(version3[13], 3);
+
+    const struct
+    {
+        std::int32_t security;
+        const char* user;
+        const char* command;
+    } cases[] = {{2, "", ""}, {0, "host", ""}, {0, "", "pass smtp"}};
+    for (const auto& c : cases) {
+        GameSetup setup = plain;
+        setup.SmtpSecurity = c.security;
+        setup.SmtpUser = c.user;
+        setup.SmtpPasswordCommand = c.command;
+        const std::string version4 = SerializeSetup(setup);
+        EXPECT_EQ(version4[13], 4);
+        EXPECT_EQ(version4.substr(14, version3.size() - 14), version3.substr(14));
+        GameSetup loaded;
+        ASSERT_EQ(ParseSetup(version4, loaded).status, SetupParseResult::Loaded);
+        EXPECT_EQ(loaded, setup);
+    }
+}
+
+TEST(SetupFileRead, WideAndWindowsStringsBecomeUtf8AndGoOutWide)
+{
+    const struct
+    {
+        const char* file;
+        const char* name;
+    } cases[] = {
+        {"setup-wide-string.tpf", "Gro\u00dfe Schlacht \u2605 \U0001F680"},
+        {"setup-cp1252.tpf", "Caf\u00e9 \u20ac \u201cZ\u201d"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(DataFile(c.file), bytes));
+        GameSetup setup;
+        ASSERT_EQ(ParseSetup(bytes, setup).status, SetupParseResult::Loaded);
+        EXPECT_EQ(setup.GameName, c.name);
+        EXPECT_EQ(setup.UniverseFile, "C:\\GAMES\\OLD.XY");
+
+        const std::string written = SerializeSetup(setup);
+        EXPECT_EQ(Hex(written.substr(25, 3)), "FF FE FF");
+        GameSetup again;
+        ASSERT_EQ(ParseSetup(written, again).status, SetupParseResult::Loaded);
+        EXPECT_EQ(again, setup);
+    }
+}
+
+TEST(SetupFileRead, RoundTripThroughTheFileKeepsEverything)
+{
+    TempDir dir;
+    RecordingUserInterface ui;
+    const GameSetup setup = RichSetup();
+    ASSERT_TRUE(WriteSetupFile(dir.File("rich.tpf"), setup, ui));
+
+    GameDocument document;
+    RecordingUserInterface reader(&document);
+    ASSERT_TRUE(ReadSetupFile(dir.File("rich.tpf"), document, reader));
+    EXPECT_EQ(document.Setup, setup);
+    EXPECT_EQ(reader.RowTexts[3], "p4@example.org");
+    EXPECT_EQ(reader.RowChecks[3], 1);
+}
+
+TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
+{
+    TempDir dir;
+    std::string version1;
+    ASSERT_TRUE(ReadWholeFile(DataFile("setup-v1.tpf"), version1));
+    for (const std::string& whole : {SerializeSetup(RichSetup()), version1}) {
+        for (std::size_t size = 0; size < whole.size(); ++size) {
+            // Most offsets fall inside the two long strings; stride there to keep the walk quick.
+            if (size > 400 && size + 400 < whole.size() && size % 997 != 0)
+                continue;
+            SCOPED_TRACE(size);
+            const std::string path = dir.Write("cut.tpf", whole.substr(0, size));
+            GameDocument document = BusyDocument();
+            RecordingUserInterface ui(&document);
+            EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
+            EXPECT_EQ(document, BusyDocument());
+            ASSERT_EQ(ui.Messages.size(), 1u);
+            EXPECT_EQ(ui.Messages[0].Text, "An attempt was made to access " + path + " past its end.");
+            EXPECT_TRUE(ui.Captions.empty());
+            EXPECT_EQ(ui.FillCount, 0);
+        }
+    }
+}
+
+TEST(SetupFileRead, CutShortFixtureFailsAndNamesTheFile)
+{
+    GameDocument document = BusyDocument();
+    RecordingUserInterface ui(&document);
+    const std::string path = DataFile("setup-cut-short.tpf");
+    EXPECT_FALSE(ReadSetupFile(path, document, ui));
+    EXPECT_EQ(document, BusyDocument());
+    ASSERT_EQ(ui.Messages.size(), 1u);
+    EXPECT_EQ(ui.Messages[0].Text, "An attempt was made to access " + path + " past its end.");
+}
+
+TEST(SetupFileRead, RefusesVersionWordsNoWriterProduces)
+{
+    TempDir dir;
+    for (const std::int32_t version : {1, 0, -1}) {
+        SCOPED_TRACE(version);
+        CSetupWriter w;
+        w.WriteInteger(version);
+        std::string bytes = SerializeSetup(GameSetup{});
+        bytes.replace(13, 4, w.Bytes());
+        const std::string path = dir.Write("odd.tpf", bytes);
+        GameDocument document = BusyDocument();
+        RecordingUserInterface ui(&document);
+        EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
+        EXPECT_EQ(document, BusyDocument());
+        ASSERT_EQ(ui.Messages.size(), 1u);
+        EXPECT_NE(ui.Messages[0].Text.find(path), std::string::npos);
+        EXPECT_NE(ui.Messages[0].Text.find("version " + std::to_string(version)), std::string::npos);
+    }
+}
+
+TEST(SetupFileRead, MissingFileIsReportedAndChangesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.File("missing.tpf");
+    GameDocument document = BusyDocument();
+    RecordingUserInterface ui(&document);
+    EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::NotOpened);
+    EXPECT_EQ(document, BusyDocument());
+    ASSERT_EQ(ui.Messages.size(), 1u);
+    EXPECT_EQ(ui.Messages[0].Text, "Could not open file: " + path);
+    EXPECT_EQ(ui.Messages[0].Caption, "");
+    EXPECT_EQ(ui.Messages[0].Buttons, MessageButtons::Ok);
+}
+
+TEST(SetupFileRead, VersionOfEachKindOfFile)
+{
+    TempDir dir;
+    const struct
+    {
+        std::string path;
+        int version;
+    } cases[] = {
+        {dir.File("missing.tpf"), -1},
+        {dir.Write("empty.tpf", ""), 0},
+        {dir.Write("lead-only.tpf", Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29")), 0},
+        {DataFile("setup-v1.tpf"), 1},
+        {DataFile("setup-v2.tpf"), 2},
+        {DataFile("setup-cut-short.tpf"), 3},
+        {DataFile("setup-v4.tpf"), 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(ReadSetupFileVersion(c.path), c.version);
+    }
+}
+
+TEST(SetupFileWrite, FailureHalfWayKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string old = SerializeSetup(GameSetup{});
+    const std::string path = dir.Write("game.tpf", old);
+    GameSetup big;
+    big.MessageText.assign(200000, 'x');
+    RecordingUserInterface ui;
+
+    // A file-size limit makes the write fail part way, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 8192;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = WriteSetupFile(path, big, ui);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFileBytes(path), old);
+    ASSERT_EQ(ui.Messages.size(), 1u);
+    EXPECT_EQ(ui.Messages[0].Text, WriteErrorMessage(EFBIG, path));
+}
+
+TEST(SetupFileWrite, UnopenableTargetSavesNothing)
+{
+    TempDir dir;
+    RecordingUserInterface ui;
+    EXPECT_FALSE(WriteSetupFile(dir.File("no/such/folder/game.tpf"), GameSetup{}, ui));
+    ASSERT_EQ(ui.Messages.size(), 1u);
+    EXPECT_EQ(ui.Messages[0].Text, "Could not open file for saving: nothing saved!");
+}

@@ -1,0 +1,161 @@
+"""An aiosmtpd server on a free loopback port for the transport tests.
+
+Prints the port on the first line of standard output, then serves until SIGTERM. Everything it
+sees goes to the record file as JSON lines, written before the reply to it is sent:
+  {"line": "EHLO host", "tls": false}           every command line the client sent (not DATA lines)
+  {"auth": "user", "success": true}              every login attempt
+  {"message": "...", "from": "...", "to": [..], "tls": true, "user": "user"}   every accepted message
+"""
+
+import argparse
+import asyncio
+import json
+import signal
+import ssl
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--record", required=True)
+    parser.add_argument("--cert", help="certificate chain (PEM) for TLS")
+    parser.add_argument("--key", help="private key (PEM) for TLS")
+    parser.add_argument("--starttls", action="store_true", help="offer STARTTLS")
+    parser.add_argument("--require-starttls", action="store_true")
+    parser.add_argument("--refuse-starttls", action="store_true", help="offer STARTTLS, answer it with 454")
+    parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
+    parser.add_argument("--login", help="USER:PASSWORD that AUTH accepts")
+    parser.add_argument("--mechanisms", default="PLAIN,LOGIN", help="AUTH mechanisms offered")
+    parser.add_argument("--auth-in-clear", action="store_true", help="offer and accept AUTH without TLS")
+    parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
+    return parser.parse_args()
+
+
+class Recorder:
+    def __init__(self, path):
+        self.file = open(path, "a", encoding="utf-8")
+
+    def write(self, entry):
+        self.file.write(json.dumps(entry) + "\n")
+        self.file.flush()
+
+
+class Handler:
+    def __init__(self, options, recorder):
+        self.options = options
+        self.recorder = recorder
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        if not self.options.login:
+            responses = [r for r in responses if not r.startswith("250-AUTH")]
+        return responses
+
+    async def handle_DATA(self, server, session, envelope):
+        self.recorder.write({
+            "message": envelope.content.decode("latin-1"),
+            "from": envelope.mail_from,
+            "to": envelope.rcpt_tos,
+            "tls": server.is_tls(),
+            "user": session.auth_data.login.decode() if session.authenticated else None,
+        })
+        return "250 2.0.0 Message accepted"
+
+
+class RecordingSMTP(SMTP):
+    def __init__(self, handler, options, recorder, **kwargs):
+        super().__init__(handler, **kwargs)
+        self.options = options
+        self.recorder = recorder
+        self.in_data = False
+        # Wrap the command handlers for the behaviours real servers show that aiosmtpd lacks.
+        original_ehlo = self._smtp_methods["EHLO"]
+        original_starttls = self._smtp_methods["STARTTLS"]
+        original_data = self._smtp_methods["DATA"]
+
+        async def ehlo(arg):
+            if options.refuse_ehlo:
+                await self.push("502 5.5.2 Error: command not recognized")
+            else:
+                await original_ehlo(arg)
+
+        async def starttls(arg):
+            if options.refuse_starttls:
+                await self.push("454 4.7.0 TLS not available due to temporary reason")
+            else:
+                await original_starttls(arg)
+
+        async def data(arg):
+            self.in_data = True
+            try:
+                await original_data(arg)
+            finally:
+                self.in_data = False
+
+        self._smtp_methods.update(EHLO=ehlo, STARTTLS=starttls, DATA=data)
+
+    def is_tls(self):
+        return self.options.implicit_tls or self._tls_protocol is not None
+
+    def _client_connected_cb(self, reader, writer):
+        super()._client_connected_cb(reader, writer)
+        for name in ("readuntil", "readline"):
+            original = getattr(reader, name)
+
+            def wrap(original):
+                async def read(*args, **kwargs):
+                    line = await original(*args, **kwargs)
+                    if not self.in_data:
+                        text = line.decode("latin-1").rstrip("\r\n")
+                        self.recorder.write({"line": text, "tls": self.is_tls()})
+                    return line
+                return read
+
+            setattr(reader, name, wrap(original))
+
+
+def main():
+    options = parse_arguments()
+    recorder = Recorder(options.record)
+    context = None
+    if options.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(options.cert, options.key)
+
+    user, _, password = (options.login or "").partition(":")
+
+    def authenticator(server, session, envelope, mechanism, auth_data):
+        success = auth_data.login.decode() == user and auth_data.password.decode() == password
+        recorder.write({"auth": auth_data.login.decode(), "success": success})
+        return AuthResult(success=success, auth_data=auth_data)
+
+    offered = set(options.mechanisms.split(",")) if options.login else set()
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    handler = Handler(options, recorder)
+
+    def factory():
+        return RecordingSMTP(
+            handler, options, recorder,
+            hostname="localhost",
+            loop=loop,
+            tls_context=context if (options.starttls or options.refuse_starttls) else None,
+            require_starttls=options.require_starttls,
+            # Over implicit TLS the whole connection is protected, which aiosmtpd does not see.
+            auth_require_tls=not (options.auth_in_clear or options.implicit_tls),
+            auth_exclude_mechanism=[m for m in ("PLAIN", "LOGIN") if m not in offered],
+            authenticator=authenticator,
+        )
+
+    server = loop.run_until_complete(loop.create_server(
+        factory, host="127.0.0.1", port=0, ssl=context if options.implicit_tls else None))
+    print(server.sockets[0].getsockname()[1], flush=True)
+    loop.add_signal_handler(signal.SIGTERM, loop.stop)
+    loop.add_signal_handler(signal.SIGINT, loop.stop)
+    loop.run_forever()
+    server.close()
+
+
+if __name__ == "__main__":
+    main()

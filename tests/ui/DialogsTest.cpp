@@ -1,0 +1,364 @@
+#include "setup/GameSetup.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/AboutDialog.h"
+#include "ui/AdditionalFilesDialog.h"
+#include "ui/AdvancedSettingsDialog.h"
+#include "ui/MailSettingsDialog.h"
+#include "ui/PasswordDialog.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/SummaryDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace turnpost {
+namespace {
+
+using test::RecordingUserInterface;
+
+template <typename T> T* Child(QWidget& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+void ClickOk(QDialog& dialog)
+{
+    Child<QPushButton>(dialog, "okButton")->click();
+}
+
+void Type(QWidget* widget, const QString& keys)
+{
+    for (QChar c : keys) {
+        const int key = c == QChar('\n') ? int(Qt::Key_Return) : int(c.toUpper().unicode());
+        const QString text = c == '\n' ? QStringLiteral("\r") : QString(c);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+TEST(IntegerFieldTest, AcceptsSignedDecimalsWithBlanksAndClamps)
+{
+    const struct
+    {
+        std::string Text;
+        std::int32_t Value;
+    } cases[] = {
+        {" 20000 ", 20000},
+        {"\t-5\t", -5},
+        {"+7", 7},
+        {"0", 0},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},
+        {"99999999999999999999999", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"-2147483649", -2147483647 - 1},
+        // Only the first 31 characters count: what follows them is never seen.
+        {"12" + std::string(29, ' ') + "junk", 12},
+    };
+    for (const auto& c : cases) {
+        const auto value = ParseIntegerField(c.Text);
+        ASSERT_TRUE(value.has_value()) << '"' << c.Text << '"';
+        EXPECT_EQ(*value, c.Value) << '"' << c.Text << '"';
+    }
+}
+
+TEST(IntegerFieldTest, RejectsEmptyLettersJunkAndAZeroNotWrittenAsZero)
+{
+    for (const char* text : {"", "   ", "abc", "12ms", "0x10", "-0", "+0", "-", "1 2", "1.5"})
+        EXPECT_FALSE(ParseIntegerField(text).has_value()) << '"' << text << '"';
+}
+
+TEST(AdvancedSettingsDialogTest, OkStoresBothParsedFields)
+{
+    GameSetup setup;
+    RecordingUserInterface ui;
+    CAdvancedSettingsDialog dialog(setup, ui);
+    EXPECT_EQ(Child<QLineEdit>(dialog, "smtpTimeoutEdit")->text(), "15000");
+    Child<QLineEdit>(dialog, "smtpTimeoutEdit")->setText(" 20000 ");
+    Child<QLineEdit>(dialog, "pauseEdit")->setText("-5");
+    ClickOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(setup.SmtpTimeout, 20000);
+    EXPECT_EQ(setup.PauseAfterConnection, -5);
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST(AdvancedSettingsDialogTest, RejectedFieldIsReportedFocusedAndNothingIsCopied)
+{
+    // Each field in turn holds junk; the first is checked before the second is looked at.
+    const struct
+    {
+        const char* Timeout;
+        const char* Pause;
+        const char* Rejected;
+    } cases[] = {
+        {"12ms", "also bad", "smtpTimeoutEdit"},
+        {"300", "-0", "pauseEdit"},
+    };
+    for (const auto& c : cases) {
+        GameSetup setup;
+        setup.PauseAfterConnection = 42;
+        RecordingUserInterface ui;
+        CAdvancedSettingsDialog dialog(setup, ui);
+        dialog.show();
+        Child<QLineEdit>(dialog, "smtpTimeoutEdit")->setText(c.Timeout);
+        Child<QLineEdit>(dialog, "pauseEdit")->setText(c.Pause);
+        ClickOk(dialog);
+
+        ASSERT_EQ(ui.Messages.size(), 1u) << c.Rejected;
+        EXPECT_EQ(ui.Messages[0].Text, "Please enter an integer.");
+        EXPECT_EQ(ui.Messages[0].Caption, "");
+        EXPECT_EQ(ui.Messages[0].Buttons, MessageButtons::Ok);
+        EXPECT_EQ(ui.Messages[0].Icon, MessageIcon::Exclamation);
+        auto* rejected = Child<QLineEdit>(dialog, c.Rejected);
+        EXPECT_EQ(dialog.focusWidget(), rejected) << c.Rejected;
+        EXPECT_EQ(rejected->selectedText(), rejected->text()) << c.Rejected;
+        EXPECT_TRUE(dialog.isVisible()) << c.Rejected;
+        EXPECT_EQ(setup.SmtpTimeout, 15000);
+        EXPECT_EQ(setup.PauseAfterConnection, 42);
+    }
+}
+
+TEST(PreferencesDialogTest, RadioPairShowsZeroOrNonZeroAndOkStoresZeroOrOne)
+{
+    const struct
+    {
+        std::int32_t Stored;
+        bool DetailedShown;
+    } cases[] = {{0, false}, {1, true}, {7, true}, {-1, true}};
+    for (const auto& c : cases) {
+        GameSetup setup;
+        setup.DetailedReport = c.Stored;
+        RecordingUserInterface ui;
+        CPreferencesDialog dialog(setup, ui);
+        EXPECT_EQ(Child<QRadioButton>(dialog, "detailedRadio")->isChecked(), c.DetailedShown) << c.Stored;
+        EXPECT_EQ(Child<QRadioButton>(dialog, "summaryRadio")->isChecked(), !c.DetailedShown) << c.Stored;
+        ClickOk(dialog);
+        EXPECT_EQ(setup.DetailedReport, c.DetailedShown ? 1 : 0) << c.Stored;
+    }
+}
+
+TEST(PreferencesDialogTest, OkCopiesEveryFieldAsItIs)
+{
+    GameSetup setup;
+    RecordingUserInterface ui;
+    CPreferencesDialog dialog(setup, ui);
+    Child<QCheckBox>(dialog, "displaySummaryCheck")->click();
+    Child<QCheckBox>(dialog, "saveToFileCheck")->click();                       // ticked with an empty path
+    Child<QLineEdit>(dialog, "reportAddressEdit")->setText("host@example.com"); // typed while unticked
+    Child<QRadioButton>(dialog, "detailedRadio")->click();
+    ClickOk(dialog);
+    EXPECT_EQ(setup.DisplaySummary, 0);
+    EXPECT_EQ(setup.SaveReportToFile, 1);
+    EXPECT_EQ(setup.ReportFile, "");
+    EXPECT_EQ(setup.EmailReport, 0);
+    EXPECT_EQ(setup.ReportAddress, "host@example.com");
+    EXPECT_EQ(setup.DetailedReport, 1);
+}
+
+TEST(MailSettingsDialogTest, OkWithoutChangeKeepsEveryValue)
+{
+    GameSetup setup;
+    setup.SmtpServer = "mail.example.com:587";
+    setup.ReturnAddress = "host@example.com";
+    setup.MessageSubject = "%G turn %Y";
+    setup.MessageText = "Hello\r\nplayer %P\nbare LF kept";
+    setup.UseDefaultMessage = 1;
+    setup.SmtpSecurity = 1;
+    setup.SmtpUser = "host";
+    setup.SmtpPasswordCommand = "pass show mail";
+    setup.ReportFile = "caf\xe9";                // not UTF-8, and not this dialog's field either
+    setup.ReturnAddress = "h\xf6st@example.com"; // bytes of an older code page survive an untouched OK
+    const GameSetup before = setup;
+    RecordingUserInterface ui;
+    CMailSettingsDialog dialog(setup, ui);
+    auto* useDefault = Child<QCheckBox>(dialog, "useDefaultCheck");
+    EXPECT_TRUE(useDefault->isHidden());
+    EXPECT_FALSE(useDefault->isEnabled());
+    EXPECT_EQ(Child<QComboBox>(dialog, "securityCombo")->currentText(), "STARTTLS");
+    ClickOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(setup, before);
+}
+
+TEST(MailSettingsDialogTest, OkCopiesEditsAndEnterInTheTextMakesCrLf)
+{
+    GameSetup setup;
+    setup.MessageText = "old";
+    RecordingUserInterface ui;
+    CMailSettingsDialog dialog(setup, ui);
+    dialog.show();
+    Child<QLineEdit>(dialog, "smtpServerEdit")->setText("smtp.example.org:465");
+    Child<QLineEdit>(dialog, "returnAddressEdit")->setText("me@example.org");
+    Child<QLineEdit>(dialog, "messageSubjectEdit")->setText("Turn %Y");
+    Child<QComboBox>(dialog, "securityCombo")->setCurrentIndex(2);
+    Child<QLineEdit>(dialog, "smtpUserEdit")->setText("me@example.org");
+    Child<QLineEdit>(dialog, "passwordCommandEdit")->setText("cat ~/.pw");
+    auto* text = Child<QPlainTextEdit>(dialog, "messageTextEdit");
+    text->clear();
+    Type(text, "a\nb");
+    EXPECT_TRUE(dialog.isVisible()) << "Enter in the message text must not close the dialog";
+    ClickOk(dialog);
+    EXPECT_EQ(setup.SmtpServer, "smtp.example.org:465");
+    EXPECT_EQ(setup.ReturnAddress, "me@example.org");
+    EXPECT_EQ(setup.MessageSubject, "Turn %Y");
+    EXPECT_EQ(setup.SmtpSecurity, 2);
+    EXPECT_EQ(setup.SmtpUser, "me@example.org");
+    EXPECT_EQ(setup.SmtpPasswordCommand, "cat ~/.pw");
+    EXPECT_EQ(setup.MessageText, "a\r\nb");
+}
+
+TEST(MailSettingsDialogTest, StoredLinesShowAsLinesAndUnknownSecurityStays)
+{
+    GameSetup setup;
+    setup.MessageText = "one\r\ntwo";
+    setup.SmtpSecurity = 9;
+    RecordingUserInterface ui;
+    CMailSettingsDialog dialog(setup, ui);
+    auto* text = Child<QPlainTextEdit>(dialog, "messageTextEdit");
+    EXPECT_EQ(text->toPlainText(), "one\ntwo");
+    EXPECT_EQ(text->document()->blockCount(), 2);
+    text->appendPlainText("three");
+    ClickOk(dialog);
+    EXPECT_EQ(setup.MessageText, "one\r\ntwo\r\nthree");
+    EXPECT_EQ(setup.SmtpSecurity, 9);
+}
+
+TEST(SettingsDialogsTest, CancelAndEscapeChangeNothing)
+{
+    GameSetup setup;
+    setup.SmtpServer = "mail.example.com";
+    setup.MessageText = "x";
+    const GameSetup before = setup;
+    RecordingUserInterface ui;
+    for (int viaEscape = 0; viaEscape < 2; ++viaEscape) {
+        CMailSettingsDialog mail(setup, ui);
+        CAdvancedSettingsDialog advanced(setup, ui);
+        CPreferencesDialog preferences(setup, ui);
+        Child<QLineEdit>(mail, "smtpServerEdit")->setText("other");
+        Child<QPlainTextEdit>(mail, "messageTextEdit")->setPlainText("y");
+        Child<QComboBox>(mail, "securityCombo")->setCurrentIndex(2);
+        Child<QLineEdit>(advanced, "smtpTimeoutEdit")->setText("1");
+        Child<QLineEdit>(preferences, "reportFileEdit")->setText("r.txt");
+        Child<QRadioButton>(preferences, "detailedRadio")->click();
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&mail, &advanced, &preferences}) {
+            dialog->show();
+            if (viaEscape) {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(dialog, &escape);
+            } else {
+                Child<QPushButton>(*dialog, "cancelButton")->click();
+            }
+            EXPECT_EQ(dialog->result(), QDialog::Rejected);
+            EXPECT_FALSE(dialog->isVisible());
+        }
+    }
+    EXPECT_EQ(setup, before);
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST(AdditionalFilesDialogTest, AddAppendsRemoveTakesTheSelectionAndReopenStartsEmpty)
+{
+    RecordingUserInterface ui;
+    ui.FileChoices = {"/games/a.xy", std::nullopt, "/games/b.m1", "/games/a.xy"};
+    {
+        CAdditionalFilesDialog dialog(ui);
+        auto* list = Child<QListWidget>(dialog, "fileList");
+        auto* add = Child<QPushButton>(dialog, "addButton");
+        auto* remove = Child<QPushButton>(dialog, "removeButton");
+        for (int i = 0; i < 4; ++i)
+            add->click();
+        ASSERT_EQ(list->count(), 3);
+        EXPECT_EQ(list->item(0)->text(), "/games/a.xy");
+        EXPECT_EQ(list->item(1)->text(), "/games/b.m1");
+        EXPECT_EQ(list->item(2)->text(), "/games/a.xy");
+        EXPECT_EQ(ui.FileDialogs, std::vector<std::string>(4, "open All files (*.*)|*.*|| "));
+
+        list->clearSelection();
+        remove->click();
+        EXPECT_EQ(list->count(), 3) << "Remove without a selection does nothing";
+        list->item(1)->setSelected(true);
+        remove->click();
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(1)->text(), "/games/a.xy");
+        ClickOk(dialog);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    CAdditionalFilesDialog reopened(ui);
+    EXPECT_EQ(Child<QListWidget>(reopened, "fileList")->count(), 0);
+}
+
+TEST(AuxiliaryDialogsTest, AboutAndSummaryShowTheirTextsAsGiven)
+{
+    CAboutDialog about;
+    EXPECT_EQ(about.windowTitle(), "About Turnpost");
+    EXPECT_EQ(Child<QLabel>(about, "versionLabel")->text(), "Turnpost 0.7b");
+    EXPECT_FALSE(about.windowFlags() & Qt::WindowCloseButtonHint);
+
+    const std::string text = "[Player 1] Sent OK\n[Player 2] ** ERROR: 550 <a&b@x> refused\n";
+    CSummaryDialog summary(text);
+    EXPECT_EQ(summary.windowTitle(), "Summary");
+    auto* label = Child<QLabel>(summary, "summaryLabel");
+    EXPECT_EQ(label->text().toStdString(), text);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_GE(label->height(), 16 * label->fontMetrics().lineSpacing());
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&about, &summary}) {
+        dialog->show();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(dialog, &enter);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+}
+
+TEST(PasswordDialogTest, HidesTheTypedPasswordAndOffersTheKeyringOnlyWhenOneAnswers)
+{
+    CPasswordDialog withKeyring("user@mail.example.com", true);
+    auto* edit = Child<QLineEdit>(withKeyring, "passwordEdit");
+    EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+    edit->setText("s3cret pass");
+    Child<QCheckBox>(withKeyring, "rememberCheck")->setChecked(true);
+    EXPECT_EQ(withKeyring.Password(), "s3cret pass");
+    EXPECT_TRUE(withKeyring.Remember());
+
+    CPasswordDialog withoutKeyring("user@mail.example.com", false);
+    auto* remember = Child<QCheckBox>(withoutKeyring, "rememberCheck");
+    EXPECT_FALSE(remember->isEnabled());
+    remember->setChecked(true);
+    EXPECT_FALSE(withoutKeyring.Remember());
+}
+
+TEST(PasswordDialogTest, AskReturnsWhatIsTypedAndNothingOnCancel)
+{
+    // No keyring in the test's environment: the lookup falls through to the dialog.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qunsetenv("XDG_RUNTIME_DIR");
+    for (bool accept : {true, false}) {
+        QTimer::singleShot(0, [accept] {
+            auto* dialog = qobject_cast<CPasswordDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            Child<QLineEdit>(*dialog, "passwordEdit")->setText("typed");
+            Child<QPushButton>(*dialog, accept ? "okButton" : "cancelButton")->click();
+        });
+        const auto password = CPasswordDialog::Ask("nobody@test.invalid", nullptr);
+        EXPECT_EQ(password, accept ? std::optional<std::string>("typed") : std::nullopt);
+    }
+}
+
+} // namespace
+} // namespace turnpost
