@@ -22,8 +22,13 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
 work=$(mktemp -d /tmp/turnpost-bench.XXXXXX)
 sink_pid=
 cleanup() {
-    [ -n "$sink_pid" ] && kill "$sink_pid" 2>/dev/null && wait "$sink_pid" 2>/dev/null
+    local status=$?
+    if [ -n "$sink_pid" ]; then
+        kill "$sink_pid" 2>/dev/null || true
+        wait "$sink_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
+    exit "$status"
 }
 trap cleanup EXIT
 

@@ -18,8 +18,13 @@ turnpost=$root/build/bin/turnpost
 work=$(mktemp -d /tmp/turnpost-demo.XXXXXX)
 sink_pid=
 cleanup() {
-    [ -n "$sink_pid" ] && kill "$sink_pid" 2>/dev/null && wait "$sink_pid" 2>/dev/null
+    local status=$?
+    if [ -n "$sink_pid" ]; then
+        kill "$sink_pid" 2>/dev/null || true
+        wait "$sink_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
+    exit "$status"
 }
 trap cleanup EXIT
 
