@@ -6,9 +6,7 @@
 #include "setup/SetupFile.h"
 
 #include <cctype>
-#include <fcntl.h>
 #include <iostream>
-#include <unistd.h>
 
 namespace turnpost {
 
@@ -21,17 +19,6 @@ char SwitchLetter(const std::string& word)
         return 0;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word[1])));
     return letter == 'O' || letter == 'S' || letter == 'X' ? letter : 0;
-}
-
-/// True when the file can be opened: tells a missing file (the next switch still runs) from a broken one
-/// (the processing stops).
-bool CanOpen(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }
 
 } // namespace
@@ -123,11 +110,12 @@ CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocu
 
     // Reads one switch's file; a broken file (one that opens but does not load) ends the processing.
     auto read = [&](const std::string& path) {
-        if (ReadSetupFile(path, document, ui))
+        const SetupReadStatus status = ReadSetupFileStatus(path, document, ui);
+        if (status == SetupReadStatus::Loaded)
             return true;
         result.ExitStatus = 1;
-        if (CanOpen(path))
-            stopped = true;
+        // A missing file lets the next switch run; a damaged one stops the processing.
+        stopped = status == SetupReadStatus::Damaged;
         return false;
     };
     auto sendNow = [&] {

@@ -10,6 +10,8 @@ namespace turnpost {
 class CMailAttachment;
 
 /// One mail: header fields, body and attachments (referenced, not owned: they must outlive sending).
+/// Without attachments it is a plain RFC 5322 mail (MIME text/plain when its text is not plain
+/// ASCII); with attachments a MIME multipart/mixed mail whose first part is the text.
 class CMailMessage
 {
 public:
@@ -26,6 +28,21 @@ public:
 
     /// The header block, ended by its empty line, built anew with the current date.
     virtual std::string GetHeader() const;
+
+    /// The pieces that follow the header block on the wire, in this order: the text part header
+    /// (with attachments only), the data body, for each attachment its part header and encoded text,
+    /// the closing boundary (with attachments only) and the end of data.
+    std::string GetTextPartHeader() const;
+    /// The body as it goes out: every line ended by CR LF, quoted-printable where the headers say so,
+    /// and dot-stuffed (RFC 5321 4.5.2), so that no body can end the data early.
+    std::string GetDataBody() const;
+    static std::string GetAttachmentPartHeader(const CMailAttachment& attachment);
+    static constexpr const char* ClosingBoundary = "\r\n--#BOUNDARY#--";
+    static constexpr const char* EndOfData = "\r\n.\r\n";
+
+    /// True when the text is sent quoted-printable: always as a MIME part, otherwise only when the
+    /// subject or body is not plain ASCII or a body line would be too long for SMTP.
+    bool IsTextEncoded() const;
 
     CMailAddress From;
     std::string Subject;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "mail/MailSocket.h"
+#include "mail/SmtpAuth.h"
+#include "mail/SmtpReplyReader.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,13 +12,26 @@ namespace turnpost {
 class CMailMessage;
 
 /// How the connection is secured: 0 plain, 1 STARTTLS, 2 TLS from the first byte.
-enum class SmtpSecurity : int { None = 0, StartTls = 1, ImplicitTls = 2 };
+enum class SmtpSecurity : int
+{
+    None = 0,
+    StartTls = 1,
+    ImplicitTls = 2
+};
 
-/// Delivers one message over one SMTP connection. Failures return false and leave either the
-/// last-error number (GetLastError, after Connect) or the last reply (GetLastReply, after SendMessage).
+/// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave either
+/// the last-error number (GetLastError, after Connect) or the last reply (GetLastReply, after
+/// SendMessage).
+///
+/// Error numbers: 10043 for a reply with another code than expected, 10060 when no complete reply
+/// came within the time-out (counted from the last byte received), 10054 when the server closed the
+/// connection, 10043 as well for a reply line over 999 bytes; the socket layer's own numbers for
+/// connecting and sending. SendMessage turns a refused or late reply into 22.
 class CSMTPConnection
 {
 public:
+    static constexpr std::uint32_t DefaultTimeout = 15000;
+
     CSMTPConnection();
     ~CSMTPConnection();
     CSMTPConnection(const CSMTPConnection&) = delete;
@@ -22,9 +39,12 @@ public:
 
     /// server is "host", "host:port" or "[v6 address]:port"; defaultPort applies when none is given.
     bool Connect(const std::string& server, std::uint16_t defaultPort = 25);
+    /// Refuses a sender or recipient address that would break its command before sending anything:
+    /// GetLastReply then gives "Invalid e-mail address: " and the address.
     bool SendMessage(const CMailMessage& message);
     /// True when QUIT was answered with 221.
     bool Disconnect();
+    /// Reads one whole reply; true when its code is the expected one.
     bool AwaitReply(int expectedCode);
     std::string GetLastReply() const;
 
@@ -34,6 +54,49 @@ public:
     /// Set before Connect. With SmtpSecurity::None and no user the plain HELO dialogue is spoken.
     void SetSecurity(SmtpSecurity security);
     void SetLogin(const std::string& user, const std::string& password);
+
+    /// The code and text of the last complete reply, whether it was the expected one or not.
+    int GetLastReplyCode() const { return m_LastReplyCode; }
+    const std::string& GetReplyText() const { return m_Reader.Text(); }
+    /// The number the last failed reply wait set (10043, 10060, 10054 or the socket layer's), also
+    /// after SendMessage has replaced it by 22.
+    std::uint32_t GetLastWaitError() const { return m_LastWaitError; }
+    bool IsConnected() const { return m_Connected; }
+
+    /// Why the last Connect failed, where a number cannot say it: a TLS failure with OpenSSL's
+    /// reason, a server that lacks STARTTLS or a login method, a password that would go out in
+    /// clear, or the server's reply refusing EHLO, STARTTLS or the login. Empty after other failures
+    /// (their number tells them) and after success.
+    const std::string& GetLastErrorText() const { return m_LastErrorText; }
+
+private:
+    /// The server's greeting and our introduction.
+    bool Greet();
+    bool Deliver(const CMailMessage& message);
+    /// EHLO, then STARTTLS and the login as the settings ask.
+    bool Introduce(const std::string& name);
+    bool StartTls();
+    bool Login(const SmtpExtensions& extensions);
+    /// A reply wait of the extended dialogue failed: a refusal becomes the error text.
+    bool Refused();
+    bool SecurityFailure(const std::string& text, std::uint32_t error);
+    bool SendCommand(const std::string& command);
+    /// A reply wait failed in SendMessage: refused or late replies become 22, while a broken
+    /// connection keeps the socket layer's number.
+    bool FailDialogue();
+
+    CMailSocket m_Socket;
+    bool m_Connected = false;
+    std::string m_LastReply;
+    std::uint32_t m_Timeout = 2000;
+    int m_LastReplyCode = 0;
+    std::uint32_t m_LastWaitError = 0;
+    bool m_PeerClosed = false;
+    CSmtpReplyReader m_Reader;
+    SmtpSecurity m_Security = SmtpSecurity::None;
+    std::string m_User;
+    std::string m_Password;
+    std::string m_LastErrorText;
 };
 
 /// A short English reason for an error number of the dialogue, such as "connection refused".

@@ -53,7 +53,9 @@ std::string FolderOf(const std::string& path)
 
 std::optional<std::uint64_t> FileSize(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return static_cast<std::uint64_t>(st.st_size);
@@ -61,7 +63,9 @@ std::optional<std::uint64_t> FileSize(const std::string& path)
 
 bool FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
@@ -69,7 +73,9 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error)
 {
     contents.clear();
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
         if (error)
             *error = errno;
@@ -125,10 +131,22 @@ std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t c
     return data;
 }
 
-WriteResult WriteFileAtomically(const std::string& path, std::string_view data)
+WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data)
 {
-    if (path.empty())
+    if (requestedPath.empty())
         return {WriteResult::OpenFailed, ENOENT};
+    // Saving through a symbolic link writes the file it points to; renaming over the link itself would
+    // turn it into a plain file and leave the real one behind.
+    std::string path = requestedPath;
+    struct stat link
+    {
+    };
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* target = ::realpath(path.c_str(), nullptr)) {
+            path = target;
+            std::free(target);
+        }
+    }
     std::string temp = FolderOf(path) + "/.turnpost-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
@@ -136,7 +154,9 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data)
     FileDescriptor file(fd);
 
     // Keep the permissions of the file being replaced; a new file gets the usual umask-based ones.
-    struct stat old{};
+    struct stat old
+    {
+    };
     mode_t mode;
     if (::stat(path.c_str(), &old) == 0) {
         mode = old.st_mode & 07777;
@@ -164,8 +184,9 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data)
         error = errno;
         ::unlink(temp.c_str());
         // A target we may not replace was never opened for writing.
-        return {error == EACCES || error == EPERM || error == EISDIR || error == EROFS ? WriteResult::OpenFailed
-                                                                                      : WriteResult::WriteFailed,
+        return {error == EACCES || error == EPERM || error == EISDIR || error == EROFS
+                    ? WriteResult::OpenFailed
+                    : WriteResult::WriteFailed,
                 error};
     }
     return {};

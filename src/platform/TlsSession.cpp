@@ -135,12 +135,14 @@ void CTlsSession::Reset()
     m_Ssl = nullptr;
     m_Context = nullptr;
     m_Established = false;
+    m_Failed = false;
     m_Socket = -1;
 }
 
 void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_t error)
 {
     m_ErrorText = std::string(what) + " failed: " + reason;
+    m_Failed = true;
     SetLastError(error);
 }
 
@@ -264,8 +266,12 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
 
 bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t timeoutMs)
 {
-    if (!m_Established) {
-        Fail("TLS write", "no session", 10057);
+    if (!m_Established || m_Failed) {
+        // The first failure stays the one reported: it is the cause.
+        if (m_Failed)
+            SetLastError(TlsFailureError);
+        else
+            Fail("TLS write", "no session", 10057);
         return false;
     }
     ERR_clear_error();
@@ -298,8 +304,11 @@ long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeou
 
 long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData)
 {
-    if (!m_Established) {
-        Fail("TLS read", "no session", 10057);
+    if (!m_Established || m_Failed) {
+        if (m_Failed)
+            SetLastError(TlsFailureError);
+        else
+            Fail("TLS read", "no session", 10057);
         return -1;
     }
     ERR_clear_error();
@@ -335,7 +344,8 @@ std::size_t CTlsSession::Pending() const
 
 void CTlsSession::Shutdown()
 {
-    if (m_Established) {
+    // After a fatal error OpenSSL forbids the goodbye (the peer has had an alert instead).
+    if (m_Established && !m_Failed) {
         // One attempt on the non-blocking socket is enough: the connection is about to be closed
         // and SMTP has already ended with QUIT (RFC 8446 6.1 lets the closer not wait for a reply).
         SSL_shutdown(m_Ssl);

@@ -51,6 +51,8 @@ public:
     void Shutdown();
 
     bool IsEstablished() const { return m_Established; }
+    /// True after any failure since the handshake began: the stream is then unusable.
+    bool HasFailed() const { return m_Failed; }
 
     /// Why the last operation failed, such as
     /// "TLS handshake failed: certificate verify failed (hostname mismatch)".
@@ -73,6 +75,7 @@ private:
     SSL* m_Ssl = nullptr;
     int m_Socket = -1;
     bool m_Established = false;
+    bool m_Failed = false;
     std::string m_ErrorText;
 };
 

@@ -30,8 +30,10 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
         connection.SetLogin(User, Password);
 }
 
-std::string ConnectErrorText(std::uint32_t error)
+std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t error)
 {
+    if (!connection.GetLastErrorText().empty())
+        return connection.GetLastErrorText();
     std::string text = "Connection error " + std::to_string(error);
     const std::string reason = ErrorReason(error);
     if (!reason.empty())

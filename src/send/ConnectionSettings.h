@@ -30,9 +30,10 @@ struct ConnectionSettings
     void Apply(CSMTPConnection& connection) const;
 };
 
-/// The error text of a failed Connect, from the last-error number it left: "Connection error N" with
-/// the short reason, so the host need not look the number up.
-std::string ConnectErrorText(std::uint32_t error);
+/// The error text of a failed Connect: what the connection could say in words (a TLS failure, a
+/// refused login), else "Connection error N" from the last-error number it left, with the short
+/// reason, so the host need not look the number up.
+std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t error);
 
 /// The error text of a failed SendMessage: the server's last reply, or the last-error number when
 /// the server said nothing.

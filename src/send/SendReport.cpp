@@ -97,7 +97,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     else if (smtp.Connect(connection.Server))
         connected = true;
     else
-        outcome.Error = ConnectErrorText(GetLastError());
+        outcome.Error = ConnectErrorText(smtp, GetLastError());
 
     if (cancelled())
         return false;

@@ -78,7 +78,7 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     CSMTPConnection smtp;
     connection.Apply(smtp);
     if (!smtp.Connect(connection.Server))
-        return failure(ConnectErrorText(GetLastError()));
+        return failure(ConnectErrorText(smtp, GetLastError()));
     if (!smtp.SendMessage(message)) {
         // Read before QUIT overwrites the reply and the error number.
         const std::string error = DeliveryErrorText(smtp);

@@ -15,22 +15,42 @@ bool IsUntitled(const GameDocument& document)
     return document.FilePath == UntitledPath;
 }
 
-bool SaveAs(GameDocument& document, IUserInterface& ui)
+enum class SaveResult
+{
+    Saved,
+    Cancelled, ///< the host closed the file dialog
+    Failed,    ///< the file could not be written; the message was shown
+};
+
+SaveResult SaveAs(GameDocument& document, IUserInterface& ui)
 {
     ui.GatherRows();
     const auto path = ui.SaveFileDialog(FileFilter, DefaultExtension);
     if (!path)
-        return false;
+        return SaveResult::Cancelled;
     if (!WriteSetupFile(*path, document.Setup, ui))
-        return false;
+        return SaveResult::Failed;
     document.FilePath = *path;
     document.Modified = 0;
     ui.SetCaption(CaptionFor(document.FilePath));
-    return true;
+    return SaveResult::Saved;
+}
+
+SaveResult Save(GameDocument& document, IUserInterface& ui)
+{
+    if (IsUntitled(document))
+        return SaveAs(document, ui);
+    ui.GatherRows();
+    if (!WriteSetupFile(document.FilePath, document.Setup, ui))
+        return SaveResult::Failed;
+    document.Modified = 0;
+    return SaveResult::Saved;
 }
 
 /// Asks before unsaved changes would be dropped. False when the host cancelled: the command stops.
-/// A "Yes" goes on whatever became of the save, so the host is never caught in a loop of dialogs.
+/// After "Yes" a cancelled file dialog lets the command go on, so the host is never caught in a loop of
+/// dialogs; a save that failed (full disk, no permission) stops it, since going on would drop the very
+/// changes the host just asked to keep.
 bool PromptToSave(GameDocument& document, IUserInterface& ui)
 {
     if (!document.Modified)
@@ -39,8 +59,7 @@ bool PromptToSave(GameDocument& document, IUserInterface& ui)
     case MessageAnswer::Cancel:
         return false;
     case MessageAnswer::Yes:
-        FileSave(document, ui);
-        return true;
+        return Save(document, ui) != SaveResult::Failed;
     default:
         return true;
     }
@@ -74,13 +93,7 @@ void FileOpen(GameDocument& document, IUserInterface& ui)
 
 bool FileSave(GameDocument& document, IUserInterface& ui)
 {
-    if (IsUntitled(document))
-        return SaveAs(document, ui);
-    ui.GatherRows();
-    if (!WriteSetupFile(document.FilePath, document.Setup, ui))
-        return false;
-    document.Modified = 0;
-    return true;
+    return Save(document, ui) == SaveResult::Saved;
 }
 
 void FileSaveAs(GameDocument& document, IUserInterface& ui)

@@ -206,8 +206,8 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
         return SetupReadStatus::Damaged;
     }
     if (result.status == SetupParseResult::BadVersion) {
-        ui.MessageBox(path + " is not a game setup file that can be read: it names format version " +
-                          std::to_string(result.version) + ", and no such version exists.",
+        ui.MessageBox("Could not read " + path + ": its header gives format version " +
+                          std::to_string(result.version) + ", which no game setup file has.",
                       {}, MessageButtons::Ok, MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }

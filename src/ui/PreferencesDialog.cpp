@@ -47,8 +47,10 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
     m_EmailReport = MakeCheck(group, tr("Email to:"), "emailReportCheck", setup.EmailReport);
     m_ReportAddress = new QLineEdit(ToQString(setup.ReportAddress), group);
     m_ReportAddress->setObjectName("reportAddressEdit");
-    m_ReportFile->setMinimumWidth(DialogUnitsX(this, 114));
-    m_ReportAddress->setMinimumWidth(DialogUnitsX(this, 114));
+    for (QLineEdit* edit : {m_ReportFile, m_ReportAddress}) {
+        edit->setMinimumWidth(DialogUnitsX(this, 114));
+        edit->setCursorPosition(0); // a long path shows its start
+    }
 
     m_Summary = new QRadioButton(tr("Summary"), group);
     m_Summary->setObjectName("summaryRadio");

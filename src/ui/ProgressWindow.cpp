@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -34,8 +35,16 @@ std::string CutText(const std::string& text, std::size_t max)
 } // namespace
 
 CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
-    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_Title(ToQString(title))
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_Title(ToQString(title))
 {
+    // Owned by the run, not by the owner window: it only floats above it. Not being the owner's
+    // child also keeps Cancel live while the owner is disabled for the run.
+    if (owner) {
+        if (QWindow* ownerWindow = owner->window()->windowHandle()) {
+            create();
+            windowHandle()->setTransientParent(ownerWindow);
+        }
+    }
     setWindowTitle(m_Title);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setCursor(Qt::BusyCursor);
@@ -69,6 +78,8 @@ CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
     LayOut(4, std::max(390, 390 * fontMetrics().averageCharWidth() / 6));
     CentreOverOwner(owner);
     show();
+    // The frame's size is known only once the window is shown.
+    CentreOverOwner(owner);
 }
 
 void CProgressWindow::LayOut(int statusLines, int statusWidth)
@@ -102,7 +113,7 @@ void CProgressWindow::CentreOverOwner(QWidget* owner)
     else if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     if (area.isValid())
-        move(area.center() - rect().center());
+        move(pos() + area.center() - frameGeometry().center());
 }
 
 void CProgressWindow::SetRange(int upperBound, int step)

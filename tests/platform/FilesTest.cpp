@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace turnpost;
 using turnpost::test::ReadFileBytes;
@@ -22,7 +23,9 @@ TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
     ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
 
     EXPECT_EQ(ReadFileBytes(path), "new");
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
@@ -67,4 +70,21 @@ TEST(ReadWholeFile, ReadsAllBytesAndRefusesFolders)
     EXPECT_FALSE(ReadWholeFile(dir.Path(), got, &error));
     EXPECT_FALSE(ReadWholeFile(dir.File("missing"), got, &error));
     EXPECT_EQ(error, ENOENT);
+}
+
+TEST(WriteFileAtomically, SavingThroughALinkWritesTheFileItPointsTo)
+{
+    TempDir dir;
+    const auto target = dir.Write("real.tpf", "old");
+    const auto link = dir.File("link.tpf");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+
+    ASSERT_TRUE(WriteFileAtomically(link, "new").ok());
+
+    EXPECT_EQ(ReadFileBytes(target), "new");
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }

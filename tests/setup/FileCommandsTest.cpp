@@ -248,3 +248,27 @@ TEST(FileCommands, CancelledOpenDialogChangesNothing)
     FileOpen(document, ui);
     EXPECT_EQ(document, EditedDocument());
 }
+
+TEST(FileCommands, YesWithAFailedSaveStopsTheCommandAndKeepsTheEdits)
+{
+    TempDir dir;
+    const std::string unwritable = dir.File("no/such/folder/game.tpf");
+    for (const bool untitled : {false, true}) {
+        SCOPED_TRACE(untitled ? "untitled" : "titled");
+        GameDocument document = EditedDocument();
+        if (!untitled)
+            document.FilePath = unwritable;
+        RecordingUserInterface ui(&document);
+        ui.FillRows();
+        ui.Answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Yes, MessageAnswer::Ok};
+        ui.FileChoices = {unwritable, unwritable};
+
+        FileNew(document, ui);
+        EXPECT_FALSE(FileExit(document, ui));
+
+        EXPECT_EQ(document.Setup.GameName, "Edited");
+        EXPECT_EQ(document.Modified, 1);
+        ASSERT_EQ(ui.Messages.size(), 4u);
+        EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved!");
+    }
+}

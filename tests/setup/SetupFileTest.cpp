@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
 
@@ -405,7 +406,8 @@ TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
             if (size > 400 && size + 400 < whole.size() && size % 997 != 0)
                 continue;
             SCOPED_TRACE(size);
-            const std::string path = dir.Write("cut.tpf", whole.substr(0, size));
+            // A fresh name each time: rewriting one file in place makes some file systems flush it.
+            const std::string path = dir.Write("cut" + std::to_string(size) + ".tpf", whole.substr(0, size));
             GameDocument document = BusyDocument();
             RecordingUserInterface ui(&document);
             EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
@@ -414,6 +416,7 @@ TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
             EXPECT_EQ(ui.Messages[0].Text, "An attempt was made to access " + path + " past its end.");
             EXPECT_TRUE(ui.Captions.empty());
             EXPECT_EQ(ui.FillCount, 0);
+            std::remove(path.c_str());
         }
     }
 }
@@ -438,7 +441,7 @@ TEST(SetupFileRead, RefusesVersionWordsNoWriterProduces)
         w.WriteInteger(version);
         std::string bytes = SerializeSetup(GameSetup{});
         bytes.replace(13, 4, w.Bytes());
-        const std::string path = dir.Write("odd.tpf", bytes);
+        const std::string path = dir.Write("odd" + std::to_string(version) + ".tpf", bytes);
         GameDocument document = BusyDocument();
         RecordingUserInterface ui(&document);
         EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);

@@ -14,14 +14,14 @@ struct SmtpServerOptions
 {
     std::string Certificate; ///< PEM chain for TLS; needed by the TLS options
     std::string Key;
-    bool StartTls = false;        ///< offer STARTTLS
-    bool RequireStartTls = false; ///< refuse other commands before STARTTLS
-    bool RefuseStartTls = false;  ///< offer STARTTLS, answer it with 454
-    bool ImplicitTls = false;     ///< TLS from the first byte
-    bool RefuseEhlo = false;      ///< answer EHLO with 502
-    std::string Login;            ///< "user:password" that AUTH accepts; empty: no AUTH
-    std::string Mechanisms = "PLAIN,LOGIN";
-    bool AuthInClear = false; ///< offer and accept AUTH without TLS
+    bool StartTls = false;                  ///< offer STARTTLS
+    bool RequireStartTls = false;           ///< refuse other commands before STARTTLS
+    bool RefuseStartTls = false;            ///< offer STARTTLS, answer it with 454
+    bool ImplicitTls = false;               ///< TLS from the first byte
+    bool RefuseEhlo = false;                ///< answer EHLO with 502
+    std::string Login;                      ///< "user:password" that AUTH accepts; empty: no AUTH
+    std::string Mechanisms = "PLAIN,LOGIN"; ///< or "NONE": AUTH announced without a mechanism
+    bool AuthInClear = false;               ///< offer and accept AUTH without TLS
 };
 
 /// What the server saw, in order.

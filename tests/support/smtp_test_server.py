@@ -26,7 +26,7 @@ def parse_arguments():
     parser.add_argument("--refuse-starttls", action="store_true", help="offer STARTTLS, answer it with 454")
     parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
     parser.add_argument("--login", help="USER:PASSWORD that AUTH accepts")
-    parser.add_argument("--mechanisms", default="PLAIN,LOGIN", help="AUTH mechanisms offered")
+    parser.add_argument("--mechanisms", default="PLAIN,LOGIN", help="AUTH mechanisms offered, or NONE")
     parser.add_argument("--auth-in-clear", action="store_true", help="offer and accept AUTH without TLS")
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
     return parser.parse_args()
@@ -128,7 +128,8 @@ def main():
     def authenticator(server, session, envelope, mechanism, auth_data):
         success = auth_data.login.decode() == user and auth_data.password.decode() == password
         recorder.write({"auth": auth_data.login.decode(), "success": success})
-        return AuthResult(success=success, auth_data=auth_data)
+        # handled=False lets aiosmtpd answer a refusal with its own 535 reply.
+        return AuthResult(success=success, handled=False, auth_data=auth_data)
 
     offered = set(options.mechanisms.split(",")) if options.login else set()
     loop = asyncio.new_event_loop()

@@ -1,0 +1,172 @@
+#include "mail/MailAttachment.h"
+
+#include "platform/Files.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace turnpost {
+
+namespace {
+
+constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Two base64 characters for every 12-bit value: one look-up per half group.
+struct PairTable
+{
+    std::array<char, 2 * 4096> Chars{};
+    constexpr PairTable()
+    {
+        for (int v = 0; v < 4096; ++v) {
+            Chars[2 * v] = Alphabet[v >> 6];
+            Chars[2 * v + 1] = Alphabet[v & 63];
+        }
+    }
+};
+constexpr PairTable Pairs;
+
+constexpr std::size_t LineInput = 57;  // 19 groups of three bytes
+constexpr std::size_t LineOutput = 78; // 76 characters and CR LF
+
+inline void EncodeGroup(const unsigned char* in, char* out)
+{
+    const unsigned v = (unsigned(in[0]) << 16) | (unsigned(in[1]) << 8) | in[2];
+    std::memcpy(out, &Pairs.Chars[2 * (v >> 12)], 2);
+    std::memcpy(out + 2, &Pairs.Chars[2 * (v & 0xFFF)], 2);
+}
+
+} // namespace
+
+std::size_t EncodeBase64Lines(const unsigned char* input, std::size_t n, char* output)
+{
+    char* out = output;
+    const std::size_t lines = n / LineInput;
+    for (std::size_t line = 0; line < lines; ++line) {
+        for (std::size_t g = 0; g < 19; ++g)
+            EncodeGroup(input + 3 * g, out + 4 * g);
+        out[76] = '\r';
+        out[77] = '\n';
+        input += LineInput;
+        out += LineOutput;
+    }
+    return static_cast<std::size_t>(out - output);
+}
+
+std::int64_t Base64BufferSize(std::int64_t n)
+{
+    if (n < 0)
+        return 3;
+    const std::int64_t c = 4 * ((n + 2) / 3);
+    return c + (2 * c) / 76 + 3;
+}
+
+bool EncodeBase64(const unsigned char* input, std::size_t n, char* output, std::size_t /*outputSize*/,
+                  std::size_t* outputLength)
+{
+    // Whole lines of 19 groups; the line break follows the group that brings a line to 73 characters
+    // or more, which is always the nineteenth.
+    std::size_t written = EncodeBase64Lines(input, n, output);
+    const std::size_t done = n - n % LineInput;
+    input += done;
+    const std::size_t rest = n - done;
+    char* out = output + written;
+    const std::size_t groups = rest / 3;
+    for (std::size_t g = 0; g < groups; ++g, input += 3, out += 4)
+        EncodeGroup(input, out);
+    switch (rest % 3) {
+    case 1:
+        out[0] = Alphabet[input[0] >> 2];
+        out[1] = Alphabet[(input[0] & 0x03) << 4];
+        out[2] = '=';
+        out[3] = '=';
+        out += 4;
+        break;
+    case 2:
+        out[0] = Alphabet[input[0] >> 2];
+        out[1] = Alphabet[((input[0] & 0x03) << 4) | (input[1] >> 4)];
+        out[2] = Alphabet[(input[1] & 0x0F) << 2];
+        out[3] = '=';
+        out += 4;
+        break;
+    default:
+        break;
+    }
+    // The closing line break is always written, even straight after a full line.
+    *out++ = '\r';
+    *out++ = '\n';
+    written = static_cast<std::size_t>(out - output);
+    *out = '\0';
+    if (outputLength)
+        *outputLength = written;
+    return true;
+}
+
+bool CMailAttachment::Load(const std::string& path)
+{
+    m_Name.clear();
+    m_EncodedText.clear();
+    m_EncodedText.shrink_to_fit();
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+
+    // The file is read and encoded in slices of whole lines, so that only the encoded text needs to
+    // be held in full, not the file beside it.
+    std::string encoded;
+    encoded.resize(static_cast<std::size_t>(Base64BufferSize(static_cast<std::int64_t>(size)) - 1));
+    constexpr std::size_t SliceLines = 16 * 1024;
+    const std::size_t sliceSize = SliceLines * LineInput;
+    std::unique_ptr<unsigned char[]> slice(new unsigned char[sliceSize]);
+    std::uint64_t remaining = size;
+    std::size_t written = 0;
+    bool ok = true;
+    do {
+        const std::size_t want = remaining < sliceSize ? static_cast<std::size_t>(remaining) : sliceSize;
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(fd, slice.get() + got, want - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = false; // failed, or the file ended before its reported size
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        if (!ok)
+            break;
+        remaining -= want;
+        if (remaining > 0) {
+            written += EncodeBase64Lines(slice.get(), want, encoded.data() + written);
+        } else {
+            std::size_t last = 0;
+            EncodeBase64(slice.get(), want, encoded.data() + written, encoded.size() + 1 - written, &last);
+            written += last;
+        }
+    } while (remaining > 0);
+    ::close(fd);
+    if (!ok)
+        return false;
+
+    encoded.resize(written);
+    m_EncodedText = std::move(encoded);
+    const auto slash = path.find_last_of('/');
+    m_Name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return true;
+}
+
+} // namespace turnpost

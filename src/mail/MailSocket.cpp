@@ -1,0 +1,74 @@
+#include "mail/MailSocket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace turnpost {
+
+bool CMailSocket::Connect(const std::string& server, std::uint16_t defaultPort)
+{
+    Close();
+    std::uint16_t port = 0;
+    if (!SplitServerAddress(server, defaultPort, m_Host, port))
+        m_Host.clear();
+    return m_Socket.Connect(server, defaultPort, m_Timeout);
+}
+
+bool CMailSocket::Send(const void* data, std::size_t length, bool more)
+{
+    if (m_Tls.IsEstablished())
+        return m_Tls.Write(static_cast<const char*>(data), length, static_cast<std::uint32_t>(m_Timeout));
+    return m_Socket.Send(data, length, m_Timeout, more);
+}
+
+CMailSocket::WaitResult CMailSocket::WaitReadable(int timeoutMs)
+{
+    // Decrypted bytes already taken off the socket would not wake a poll.
+    if (m_Tls.IsEstablished() && m_Tls.Pending() > 0)
+        return WaitResult::Readable;
+    return m_Socket.WaitReadable(timeoutMs);
+}
+
+long CMailSocket::Receive(void* buffer, std::size_t length)
+{
+    if (m_Tls.IsEstablished()) {
+        const long n =
+            m_Tls.Receive(static_cast<char*>(buffer), length, static_cast<std::uint32_t>(m_Timeout));
+        return n == CTlsSession::WouldBlock ? WouldBlock : n;
+    }
+    return m_Socket.Receive(buffer, length);
+}
+
+void CMailSocket::Close()
+{
+    m_Tls.Shutdown();
+    m_Socket.Close();
+}
+
+bool CMailSocket::StartTls()
+{
+    return m_Tls.Handshake(m_Socket.Handle(), m_Host, static_cast<std::uint32_t>(m_Timeout));
+}
+
+bool CMailSocket::IsPeerLoopback() const
+{
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(m_Socket.Handle(), reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return false;
+    if (peer.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&peer);
+        return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+    }
+    if (peer.ss_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&peer);
+        if (IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
+            return true;
+        // An IPv4 loopback address reached over a dual-stack socket.
+        return IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr) && v6->sin6_addr.s6_addr[12] == 127;
+    }
+    return false;
+}
+
+} // namespace turnpost

@@ -1,0 +1,396 @@
+#include "platform/Socket.h"
+
+#include "platform/Kernel.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace turnpost {
+
+namespace {
+
+constexpr std::uint32_t ErrorInvalidArgument = 10022;
+constexpr std::uint32_t ErrorTimedOut = 10060;
+
+// poll for the events, restarting after signals with the time that is left.
+int PollFor(int fd, short events, int timeoutMs, short& revents)
+{
+    if (timeoutMs < 0)
+        timeoutMs = 0;
+    const std::uint32_t start = TickCount();
+    for (;;) {
+        const std::uint32_t spent = TickCount() - start;
+        const int left =
+            spent >= static_cast<std::uint32_t>(timeoutMs) ? 0 : timeoutMs - static_cast<int>(spent);
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, 1, left);
+        if (r < 0 && errno == EINTR)
+            continue;
+        revents = p.revents;
+        return r;
+    }
+}
+
+} // namespace
+
+std::uint32_t WinsockError(int errnum)
+{
+    switch (errnum) {
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
+    case EACCES:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
+    case EMFILE:
+        return 10024;
+    case EAGAIN:
+        return 10035;
+    case EINPROGRESS:
+        return 10036;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
+    case ECONNRESET:
+        return 10054;
+    case EPIPE:
+        return 10054; // the peer is gone: what Windows reports as a reset
+    case ENOBUFS:
+        return 10055;
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case ESHUTDOWN:
+        return 10058;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    default:
+        return static_cast<std::uint32_t>(errnum);
+    }
+}
+
+bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, std::string& host,
+                        std::uint16_t& port)
+{
+    const auto first = server.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return false;
+    const auto last = server.find_last_not_of(" \t");
+    const std::string text = server.substr(first, last - first + 1);
+
+    std::string portText;
+    if (text[0] == '[') {
+        const auto close = text.find(']');
+        if (close == std::string::npos)
+            return false;
+        host = text.substr(1, close - 1);
+        const std::string rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest[0] != ':')
+                return false;
+            portText = rest.substr(1);
+            if (portText.empty())
+                return false;
+        }
+    } else {
+        const auto colon = text.find(':');
+        if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+            host = text.substr(0, colon);
+            portText = text.substr(colon + 1);
+            if (portText.empty())
+                return false;
+        } else {
+            host = text; // a name, a dotted address, or an IPv6 address without brackets
+        }
+    }
+    if (host.empty())
+        return false;
+    port = defaultPort;
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const unsigned long value = std::stoul(portText);
+        if (value == 0 || value > 65535)
+            return false;
+        port = static_cast<std::uint16_t>(value);
+    }
+    return true;
+}
+
+bool IsValidDomainName(const std::string& name)
+{
+    // RFC 1035 host names; HELO wants the fully qualified form (RFC 5321 4.1.1.1), so one dot at least.
+    if (name.empty() || name.size() > 253 || name.find('.') == std::string::npos)
+        return false;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        auto end = name.find('.', start);
+        if (end == std::string::npos)
+            end = name.size();
+        const std::size_t length = end - start;
+        if (length == 0 || length > 63)
+            return false;
+        for (std::size_t i = start; i < end; ++i) {
+            const char c = name[i];
+            const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (!alnum && !(c == '-' && i != start && i + 1 != end))
+                return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string LocalDomainName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    const std::string text(name);
+    return IsValidDomainName(text) ? text : std::string();
+}
+
+CSocket::~CSocket()
+{
+    Close();
+}
+
+bool CSocket::ConnectOne(const void* address, unsigned addressLength, int family, int timeoutMs, int& error)
+{
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    int result = ::connect(fd, static_cast<const sockaddr*>(address), addressLength);
+    if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        short revents = 0;
+        const int ready = PollFor(fd, POLLOUT, timeoutMs, revents);
+        if (ready == 0) {
+            error = ETIMEDOUT;
+            ::close(fd);
+            return false;
+        }
+        int soError = 0;
+        socklen_t length = sizeof soError;
+        if (ready < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0)
+            soError = errno;
+        if (soError != 0) {
+            error = soError;
+            ::close(fd);
+            return false;
+        }
+        result = 0;
+    }
+    if (result != 0) {
+        error = errno;
+        ::close(fd);
+        return false;
+    }
+    // Every protocol element goes out as soon as it is complete; pieces of one message are merged
+    // with MSG_MORE instead.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    m_Fd = fd;
+    return true;
+}
+
+bool CSocket::Connect(const std::string& server, std::uint16_t defaultPort, int timeoutMs)
+{
+    Close();
+    std::string host;
+    std::uint16_t port = 0;
+    if (!SplitServerAddress(server, defaultPort, host, port)) {
+        SetLastError(ErrorInvalidArgument);
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || list == nullptr) {
+        SetLastError(ErrorInvalidArgument);
+        return false;
+    }
+    int error = ECONNREFUSED;
+    for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
+        if (ConnectOne(a->ai_addr, a->ai_addrlen, a->ai_family, timeoutMs, error)) {
+            ::freeaddrinfo(list);
+            return true;
+        }
+    }
+    ::freeaddrinfo(list);
+    SetLastError(WinsockError(error));
+    return false;
+}
+
+bool CSocket::Send(const void* data, std::size_t length, int timeoutMs, bool more)
+{
+    if (m_Fd < 0) {
+        SetLastError(WinsockError(ENOTSOCK));
+        return false;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    const int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
+    while (length > 0) {
+        const ssize_t sent = ::send(m_Fd, bytes, length, flags);
+        if (sent > 0) {
+            bytes += sent;
+            length -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            SetLastError(WinsockError(errno));
+            return false;
+        }
+        short revents = 0;
+        const int ready = PollFor(m_Fd, POLLOUT, timeoutMs, revents);
+        if (ready == 0) {
+            SetLastError(ErrorTimedOut);
+            return false;
+        }
+        if (ready < 0) {
+            SetLastError(WinsockError(errno));
+            return false;
+        }
+        // POLLERR or POLLHUP: the next send reports the cause.
+    }
+    return true;
+}
+
+CSocket::WaitResult CSocket::WaitReadable(int timeoutMs)
+{
+    if (m_Fd < 0) {
+        SetLastError(WinsockError(ENOTSOCK));
+        return WaitResult::Failed;
+    }
+    short revents = 0;
+    const int ready = PollFor(m_Fd, POLLIN, timeoutMs, revents);
+    if (ready < 0) {
+        SetLastError(WinsockError(errno));
+        return WaitResult::Failed;
+    }
+    // POLLHUP and POLLERR also count: the receive that follows tells what happened.
+    return ready == 0 ? WaitResult::TimedOut : WaitResult::Readable;
+}
+
+long CSocket::Receive(void* buffer, std::size_t length)
+{
+    if (m_Fd < 0) {
+        SetLastError(WinsockError(ENOTSOCK));
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::recv(m_Fd, buffer, length, 0);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return WouldBlock;
+        SetLastError(WinsockError(errno));
+        return -1;
+    }
+}
+
+void CSocket::Close()
+{
+    if (m_Fd >= 0) {
+        ::close(m_Fd);
+        m_Fd = -1;
+    }
+}
+
+std::string CSocket::LocalAddressLiteral() const
+{
+    if (m_Fd < 0)
+        return {};
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (local.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&local);
+        if (::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text) == nullptr)
+            return {};
+        return "[" + std::string(text) + "]";
+    }
+    if (local.ss_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&local);
+        if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
+            in_addr v4{};
+            std::memcpy(&v4, v6->sin6_addr.s6_addr + 12, sizeof v4);
+            if (::inet_ntop(AF_INET, &v4, text, sizeof text) == nullptr)
+                return {};
+            return "[" + std::string(text) + "]";
+        }
+        if (::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text) == nullptr)
+            return {};
+        return "[IPv6:" + std::string(text) + "]"; // RFC 5321 4.1.3
+    }
+    return {};
+}
+
+} // namespace turnpost

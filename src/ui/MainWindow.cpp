@@ -1,0 +1,545 @@
+#include "ui/MainWindow.h"
+
+#include "platform/Files.h"
+#include "send/SendRun.h"
+#include "setup/FileCommands.h"
+#include "setup/SetupFile.h"
+#include "ui/AboutDialog.h"
+#include "ui/AdditionalFilesDialog.h"
+#include "ui/AdvancedSettingsDialog.h"
+#include "ui/DialogSupport.h"
+#include "ui/MailSettingsDialog.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/ProgramIcon.h"
+#include "ui/QtUserInterface.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
+
+namespace turnpost {
+
+namespace {
+
+std::string FromQt(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+/// The name of a file without its folder and without its last extension.
+std::string NameWithoutExtension(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+/// The path without its last two characters: ".xy" leaves the dot, so "m1" makes ".m1". Counted in
+/// characters, not bytes, so a name ending in non-ASCII letters is not cut inside a letter.
+std::string WithoutLastTwoCharacters(const std::string& path)
+{
+    std::size_t end = path.size();
+    for (int dropped = 0; dropped < 2 && end > 0; ++dropped) {
+        --end;
+        while (end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+            --end;
+    }
+    return path.substr(0, end);
+}
+
+} // namespace
+
+CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidget* parent)
+    : QDialog(parent), m_Document(document), m_Services(services)
+{
+    if (!m_Services) {
+        m_OwnServices = std::make_unique<CQtUserInterface>(this);
+        m_Services = m_OwnServices.get();
+    }
+    m_SendCommand = [this] { turnpost::OnSend(m_Document, UserInterface()); };
+
+    setObjectName("mainWindow");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(ProgramIcon());
+    BuildControls();
+    BuildMenu();
+    SetTabOrder();
+
+    // A fresh window shows a fresh set of rows, e-mail addresses first, with the player files sent.
+    GameSetup& setup = m_Document.Setup;
+    setup.GameName.clear();
+    setup.UniverseFile.clear();
+    setup.SendPlayerFile = 1;
+    setup.SendUniverseFile = 0;
+    setup.SendAdditionalFiles = 0;
+    for (PlayerSlot& slot : setup.Players)
+        slot = PlayerSlot{};
+    m_Document.DisplayMode = 0;
+    m_Document.FilePath = UntitledPath;
+    FillRows();
+    ShowState();
+    SetCaption(CaptionFor(m_Document.FilePath));
+    m_GameNameEdit->setFocus();
+}
+
+CMainWindow::~CMainWindow() = default;
+
+void CMainWindow::BuildControls()
+{
+    // Sizes follow dialog units, a quarter of the font's average character width across and an eighth
+    // of its height down, so the window keeps its proportions at any font size and scale.
+    const QFontMetrics metrics(font());
+    const auto unitsX = [this](int units) { return DialogUnitsX(this, units); };
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    m_Content = new QWidget(this);
+    m_Content->setObjectName("contentWidget");
+    outer->addWidget(m_Content);
+    outer->setContentsMargins(0, 0, 0, 0);
+
+    auto* layout = new QVBoxLayout(m_Content);
+    const auto newEdit = [this, &unitsX](const char* name, int widthUnits) {
+        auto* edit = new QLineEdit(m_Content);
+        edit->setObjectName(name);
+        edit->setMinimumWidth(unitsX(widthUnits));
+        connect(edit, &QLineEdit::textEdited, this, &CMainWindow::OnTextEdited);
+        return edit;
+    };
+    const auto newButton = [this](const QString& label, const char* name) {
+        auto* button = new QPushButton(label, m_Content);
+        button->setObjectName(name);
+        return button;
+    };
+    const auto newCheck = [this](const QString& label, const QString& name) {
+        auto* check = new QCheckBox(label, m_Content);
+        check->setObjectName(name);
+        connect(check, &QCheckBox::clicked, this, &CMainWindow::OnCheckClicked);
+        return check;
+    };
+
+    // Game name over the left column of rows, the universe file with Browse over the right one.
+    auto* rows = new QGridLayout;
+    m_GameNameEdit = newEdit("gameNameEdit", 102);
+    m_UniverseFileEdit = newEdit("universeFileEdit", 58);
+    m_BrowseButton = newButton(tr("Browse..."), "browseButton");
+    auto* gameNameLabel = new QLabel(tr("Game name:"), m_Content);
+    auto* universeFileLabel = new QLabel(tr("Universe file:"), m_Content);
+    gameNameLabel->setBuddy(m_GameNameEdit);
+    universeFileLabel->setBuddy(m_UniverseFileEdit);
+    auto* universeFile = new QHBoxLayout;
+    universeFile->addWidget(m_UniverseFileEdit, 1);
+    universeFile->addWidget(m_BrowseButton);
+    rows->addWidget(gameNameLabel, 0, 0, 1, 2);
+    rows->addWidget(m_GameNameEdit, 1, 0, 1, 2);
+    rows->addWidget(universeFileLabel, 0, 3, 1, 2);
+    rows->addLayout(universeFile, 1, 3, 1, 2);
+    rows->setRowMinimumHeight(2, metrics.height() / 2);
+
+    // Sixteen rows in two columns of eight: a check box "Player N" and the row's edit box.
+    rows->setColumnMinimumWidth(2, unitsX(11));
+    for (int i = 0; i < PlayerCount; ++i) {
+        m_PlayerChecks[i] = newCheck(tr("Player %1").arg(i + 1), QString("playerCheck%1").arg(i + 1));
+        m_RowEdits[i] = newEdit(QString("rowEdit%1").arg(i + 1).toUtf8().constData(), 97);
+        const int column = i < 8 ? 0 : 3;
+        rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
+        rows->addWidget(m_RowEdits[i], 3 + i % 8, column + 1);
+    }
+    layout->addLayout(rows);
+    layout->addSpacing(metrics.height() / 2);
+
+    // Below the rows: the display switch and the selection buttons, the send options, Help and Send.
+    auto* bottom = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    auto* display = new QGroupBox(tr("Display"), m_Content);
+    auto* displayLayout = new QHBoxLayout(display);
+    m_EmailRadio = new QRadioButton(tr("email addrs"), display);
+    m_EmailRadio->setObjectName("emailRadio");
+    m_PlayerFilesRadio = new QRadioButton(tr("player files"), display);
+    m_PlayerFilesRadio->setObjectName("playerFilesRadio");
+    displayLayout->addWidget(m_EmailRadio);
+    displayLayout->addWidget(m_PlayerFilesRadio);
+    connect(m_EmailRadio, &QRadioButton::clicked, this, [this] { OnDisplayClicked(0); });
+    connect(m_PlayerFilesRadio, &QRadioButton::clicked, this, [this] { OnDisplayClicked(1); });
+    auto* players = new QGroupBox(tr("Players"), m_Content);
+    auto* playersLayout = new QHBoxLayout(players);
+    m_SelectAllButton = newButton(tr("Select All"), "selectAllButton");
+    m_SelectNoneButton = newButton(tr("Select None"), "selectNoneButton");
+    playersLayout->addWidget(m_SelectAllButton);
+    playersLayout->addWidget(m_SelectNoneButton);
+    connect(m_SelectAllButton, &QPushButton::clicked, this, [this] { OnSelectAll(1); });
+    connect(m_SelectNoneButton, &QPushButton::clicked, this, [this] { OnSelectAll(0); });
+    left->addWidget(display);
+    left->addWidget(players);
+    bottom->addLayout(left);
+
+    auto* send = new QGroupBox(tr("Send"), m_Content);
+    auto* sendLayout = new QGridLayout(send);
+    m_PlayerFileCheck = newCheck(tr("Player file"), "playerFileCheck");
+    m_UniverseFileCheck = newCheck(tr("Universe file"), "universeFileCheck");
+    m_AdditionalFilesCheck = newCheck(tr("Additional files"), "additionalFilesCheck");
+    m_ListButton = newButton(tr("list..."), "listButton");
+    // Nothing attaches additional files yet, so the choice is shown but cannot be made.
+    m_AdditionalFilesCheck->setEnabled(false);
+    m_ListButton->setEnabled(false);
+    sendLayout->addWidget(m_PlayerFileCheck, 0, 0, 1, 2);
+    sendLayout->addWidget(m_UniverseFileCheck, 1, 0, 1, 2);
+    sendLayout->addWidget(m_AdditionalFilesCheck, 2, 0);
+    sendLayout->addWidget(m_ListButton, 2, 1);
+    bottom->addWidget(send);
+    bottom->addStretch(1);
+
+    auto* commands = new QVBoxLayout;
+    m_HelpButton = newButton(tr("Help"), "helpButton");
+    m_SendButton = newButton(tr("Send"), "sendButton");
+    m_SendButton->setDefault(true);
+    m_HelpButton->setMinimumWidth(unitsX(50));
+    m_SendButton->setMinimumWidth(unitsX(50));
+    commands->addStretch(1);
+    commands->addWidget(m_HelpButton);
+    commands->addSpacing(metrics.height() / 2);
+    commands->addWidget(m_SendButton);
+    bottom->addLayout(commands);
+    layout->addLayout(bottom);
+
+    connect(m_BrowseButton, &QPushButton::clicked, this, &CMainWindow::OnBrowse);
+    connect(m_ListButton, &QPushButton::clicked, this, &CMainWindow::OnAdditionalFiles);
+    connect(m_HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(m_SendButton, &QPushButton::clicked, this, &CMainWindow::OnSend);
+}
+
+void CMainWindow::BuildMenu()
+{
+    m_MenuBar = new QMenuBar(this);
+    m_MenuBar->setObjectName("menuBar");
+    layout()->setMenuBar(m_MenuBar);
+
+    const auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler,
+                            QKeySequence shortcut = {}) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setShortcut(shortcut);
+        // Also on the window itself, so the shortcut works whether or not the menu bar is native.
+        addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    QMenu* file = m_MenuBar->addMenu(tr("&File"));
+    add(
+        file, tr("&New"), "newAction", [this] { FileNew(m_Document, UserInterface()); },
+        QKeySequence(Qt::CTRL | Qt::Key_N));
+    add(
+        file, tr("&Open..."), "openAction", [this] { FileOpen(m_Document, UserInterface()); },
+        QKeySequence(Qt::CTRL | Qt::Key_O));
+    file->addSeparator();
+    add(
+        file, tr("&Save"), "saveAction", [this] { FileSave(m_Document, UserInterface()); },
+        QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(file, tr("Save &As..."), "saveAsAction", [this] { FileSaveAs(m_Document, UserInterface()); });
+    file->addSeparator();
+    add(file, tr("E&xit"), "exitAction", [this] { OnFileExit(); });
+
+    QMenu* settings = m_MenuBar->addMenu(tr("&Settings"));
+    add(
+        settings, tr("&Mail..."), "mailSettingsAction", [this] { OnMailSettings(); },
+        QKeySequence(Qt::CTRL | Qt::Key_M));
+    add(settings, tr("&Advanced..."), "advancedSettingsAction", [this] { OnAdvancedSettings(); });
+    settings->addSeparator();
+    add(settings, tr("&Preferences..."), "preferencesAction", [this] { OnPreferences(); });
+
+    QMenu* help = m_MenuBar->addMenu(tr("&Help"));
+    add(
+        help, tr("&Program Help"), "helpAction", [this] { ShowHelp(); }, QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    add(help, tr("About Turnpost..."), "aboutAction", [this] { OnAbout(); });
+}
+
+void CMainWindow::SetTabOrder()
+{
+    // Tab visits the texts first, then Send, then the boxes to tick; the rest is reached by mouse or
+    // mnemonic only.
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             m_UniverseFileEdit, m_BrowseButton, m_HelpButton, m_SelectAllButton, m_SelectNoneButton,
+             m_EmailRadio, m_PlayerFilesRadio, m_AdditionalFilesCheck, m_ListButton})
+        widget->setFocusPolicy(Qt::ClickFocus);
+
+    std::vector<QWidget*> order{m_GameNameEdit};
+    order.insert(order.end(), m_RowEdits.begin(), m_RowEdits.end());
+    order.push_back(m_SendButton);
+    order.insert(order.end(), m_PlayerChecks.begin(), m_PlayerChecks.end());
+    order.push_back(m_UniverseFileCheck);
+    order.push_back(m_PlayerFileCheck);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void CMainWindow::GatherRows()
+{
+    ReadControls();
+    for (int i = 0; i < PlayerCount; ++i) {
+        RowField(i, m_Document.DisplayMode) = FromQt(m_RowEdits[i]->text());
+        m_Document.Setup.Players[i].Selected = m_PlayerChecks[i]->isChecked() ? 1 : 0;
+    }
+}
+
+void CMainWindow::FillRows()
+{
+    for (int i = 0; i < PlayerCount; ++i) {
+        const QSignalBlocker blocker(m_RowEdits[i]);
+        m_RowEdits[i]->setText(ToQString(RowField(i, m_Document.DisplayMode)));
+    }
+}
+
+void CMainWindow::ShowState()
+{
+    const GameSetup& setup = m_Document.Setup;
+    const auto setText = [](QLineEdit* edit, const std::string& text) {
+        const QSignalBlocker blocker(edit);
+        // Rewriting an unchanged text would move the host's cursor.
+        if (edit->text() != ToQString(text))
+            edit->setText(ToQString(text));
+    };
+    const auto setCheck = [](QAbstractButton* button, bool checked) {
+        const QSignalBlocker blocker(button);
+        button->setChecked(checked);
+    };
+    setText(m_GameNameEdit, setup.GameName);
+    setText(m_UniverseFileEdit, setup.UniverseFile);
+    for (int i = 0; i < PlayerCount; ++i)
+        setCheck(m_PlayerChecks[i], setup.Players[i].Selected != 0);
+    setCheck(m_EmailRadio, m_Document.DisplayMode == 0);
+    setCheck(m_PlayerFilesRadio, m_Document.DisplayMode == 1);
+    setCheck(m_PlayerFileCheck, setup.SendPlayerFile != 0);
+    setCheck(m_UniverseFileCheck, setup.SendUniverseFile != 0);
+    setCheck(m_AdditionalFilesCheck, setup.SendAdditionalFiles != 0);
+}
+
+void CMainWindow::SetCaption(const std::string& caption)
+{
+    setWindowTitle(ToQString(caption));
+}
+
+void CMainWindow::SetBusy(bool busy)
+{
+    // The window keeps painting; only what the host could do to it is shut off. The progress window
+    // is a window of its own and stays live.
+    m_Busy = busy;
+    m_Content->setEnabled(!busy);
+    m_MenuBar->setEnabled(!busy);
+    for (QAction* action : actions())
+        action->setEnabled(!busy);
+}
+
+void CMainWindow::accept()
+{
+    GatherRows();
+    QDialog::accept();
+}
+
+void CMainWindow::done(int result)
+{
+    if (m_Busy)
+        return;
+    if (m_OwnServices)
+        m_OwnServices->CloseHelp();
+    QDialog::done(result);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_Busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter and Escape would send or close under a running send.
+    if (m_Busy) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+std::string& CMainWindow::RowField(int index, int mode)
+{
+    PlayerSlot& slot = m_Document.Setup.Players[index];
+    return mode == 1 ? slot.PlayerFile : slot.EmailAddress;
+}
+
+void CMainWindow::ReadControls()
+{
+    GameSetup& setup = m_Document.Setup;
+    setup.GameName = FromQt(m_GameNameEdit->text());
+    setup.UniverseFile = FromQt(m_UniverseFileEdit->text());
+    for (int i = 0; i < PlayerCount; ++i)
+        setup.Players[i].Selected = m_PlayerChecks[i]->isChecked() ? 1 : 0;
+    setup.SendPlayerFile = m_PlayerFileCheck->isChecked() ? 1 : 0;
+    setup.SendUniverseFile = m_UniverseFileCheck->isChecked() ? 1 : 0;
+    setup.SendAdditionalFiles = m_AdditionalFilesCheck->isChecked() ? 1 : 0;
+}
+
+void CMainWindow::OnTextEdited()
+{
+    ReadControls();
+    m_Document.Modified = 1;
+}
+
+void CMainWindow::OnCheckClicked()
+{
+    ReadControls();
+    ShowState();
+    m_Document.Modified = 1;
+}
+
+void CMainWindow::OnSelectAll(int selected)
+{
+    ReadControls();
+    for (PlayerSlot& slot : m_Document.Setup.Players)
+        slot.Selected = selected;
+    ShowState();
+    m_Document.Modified = 1;
+}
+
+void CMainWindow::OnDisplayClicked(int mode)
+{
+    if (m_Document.DisplayMode == mode)
+        return;
+    // The rows still hold the texts of the view being left: they go back to their own field first.
+    GatherRows();
+    m_Document.DisplayMode = mode;
+    FillRows();
+    ShowState();
+}
+
+void CMainWindow::OnBrowse()
+{
+    // The rows typed so far reach the setup whether or not a file is chosen.
+    GatherRows();
+    const auto chosen = m_Services->OpenFileDialog("Stars! universe files (*.xy)|*.xy||", "xy");
+    if (!chosen)
+        return;
+
+    GameSetup& setup = m_Document.Setup;
+    setup.UniverseFile = *chosen;
+    if (setup.GameName.empty())
+        setup.GameName = NameWithoutExtension(*chosen);
+    // Turn files lie beside the universe file: "war.xy" has "war.m1" to "war.m16".
+    const std::string base = WithoutLastTwoCharacters(setup.UniverseFile);
+    for (int n = 1; n <= PlayerCount; ++n) {
+        std::string& playerFile = setup.Players[n - 1].PlayerFile;
+        const std::string candidate = base + "m" + std::to_string(n);
+        if (playerFile.empty() && FileExists(candidate))
+            playerFile = candidate;
+    }
+    if (m_Document.DisplayMode == 1)
+        FillRows();
+    ShowState();
+    m_Document.Modified = 1;
+}
+
+void CMainWindow::OnSend()
+{
+    if (m_Busy)
+        return;
+    m_SendCommand();
+}
+
+void CMainWindow::OnFileExit()
+{
+    if (FileExit(m_Document, UserInterface()))
+        accept();
+}
+
+void CMainWindow::OnMailSettings()
+{
+    CMailSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAdvancedSettings()
+{
+    CAdvancedSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnPreferences()
+{
+    CPreferencesDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAdditionalFiles()
+{
+    CAdditionalFilesDialog dialog(UserInterface(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_Document.Modified = 1;
+}
+
+void CMainWindow::OnAbout()
+{
+    CAboutDialog dialog(this);
+    dialog.exec();
+}
+
+MessageAnswer CMainWindow::MessageBox(const std::string& text, const std::string& caption,
+                                      MessageButtons buttons, MessageIcon icon)
+{
+    return m_Services->MessageBox(text, caption, buttons, icon);
+}
+
+std::optional<std::string> CMainWindow::OpenFileDialog(const std::string& filter,
+                                                       const std::string& defaultExt)
+{
+    return m_Services->OpenFileDialog(filter, defaultExt);
+}
+
+std::optional<std::string> CMainWindow::SaveFileDialog(const std::string& filter,
+                                                       const std::string& defaultExt)
+{
+    return m_Services->SaveFileDialog(filter, defaultExt);
+}
+
+void CMainWindow::ShowHelp()
+{
+    m_Services->ShowHelp();
+}
+
+std::unique_ptr<IProgressWindow> CMainWindow::CreateProgressWindow(const std::string& title)
+{
+    return m_Services->CreateProgressWindow(title);
+}
+
+void CMainWindow::ShowSummary(const std::string& text)
+{
+    m_Services->ShowSummary(text);
+}
+
+std::optional<std::string> CMainWindow::AskPassword(const std::string& account)
+{
+    return m_Services->AskPassword(account);
+}
+
+} // namespace turnpost

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "platform/UserInterface.h"
+#include "setup/GameSetup.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+
+namespace turnpost {
+
+class CQtUserInterface;
+
+/// The main window: the only view of the game setup, and where every command starts.
+///
+/// The logic gets UserInterface(): its view operations are this window's own, its modal services
+/// (message boxes, file dialogs, progress, summary, password, help) are the ones given to the
+/// constructor, or the Qt ones when none is given, so tests can script every question.
+///
+/// Running it: either exec() it (its modal run is then the program's main loop), or show() it and
+/// run QApplication::exec(); done() closes the window, and as the last window closed that ends the
+/// application's loop.
+class CMainWindow : public QDialog, private IUserInterface
+{
+    Q_OBJECT
+
+public:
+    explicit CMainWindow(GameDocument& document, IUserInterface* services = nullptr,
+                         QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    IUserInterface& UserInterface() { return *this; }
+
+    /// Replaces what Send does (the send run by default), so tests can watch it without a mail server.
+    void SetSendCommand(std::function<void()> command) { m_SendCommand = std::move(command); }
+
+    // The view operations the logic relies on.
+    void GatherRows() override;
+    void FillRows() override;
+    void ShowState() override;
+    void SetCaption(const std::string& caption) override;
+    void SetBusy(bool busy) override;
+
+    /// Ends the window as its OK would: the rows are taken into the setup first.
+    void accept() override;
+    void done(int result) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Modal services, handed on to the services given at construction.
+    MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    void ShowHelp() override;
+    std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
+    void ShowSummary(const std::string& text) override;
+    std::optional<std::string> AskPassword(const std::string& account) override;
+
+    void BuildControls();
+    void BuildMenu();
+    void SetTabOrder();
+
+    // Handlers of what the host does.
+    /// Takes what the controls show into the setup (the row texts stay in their boxes).
+    void ReadControls();
+    void OnTextEdited();
+    void OnCheckClicked();
+    void OnSelectAll(int selected);
+    void OnDisplayClicked(int mode);
+    void OnBrowse();
+    void OnSend();
+    void OnFileExit();
+    // The dialogs; each settings dialog writes back into the setup when accepted.
+    void OnMailSettings();
+    void OnAdvancedSettings();
+    void OnPreferences();
+    void OnAdditionalFiles();
+    void OnAbout();
+
+    /// The setup field a row text belongs to in the given display.
+    std::string& RowField(int index, int mode);
+
+    GameDocument& m_Document;
+    std::unique_ptr<CQtUserInterface> m_OwnServices;
+    IUserInterface* m_Services;
+    std::function<void()> m_SendCommand;
+    bool m_Busy = false;
+
+    QMenuBar* m_MenuBar = nullptr;
+    QWidget* m_Content = nullptr;
+    QLineEdit* m_GameNameEdit = nullptr;
+    QLineEdit* m_UniverseFileEdit = nullptr;
+    QPushButton* m_BrowseButton = nullptr;
+    std::array<QLineEdit*, PlayerCount> m_RowEdits{};
+    std::array<QCheckBox*, PlayerCount> m_PlayerChecks{};
+    QRadioButton* m_EmailRadio = nullptr;
+    QRadioButton* m_PlayerFilesRadio = nullptr;
+    QPushButton* m_SelectAllButton = nullptr;
+    QPushButton* m_SelectNoneButton = nullptr;
+    QCheckBox* m_PlayerFileCheck = nullptr;
+    QCheckBox* m_UniverseFileCheck = nullptr;
+    QCheckBox* m_AdditionalFilesCheck = nullptr;
+    QPushButton* m_ListButton = nullptr;
+    QPushButton* m_HelpButton = nullptr;
+    QPushButton* m_SendButton = nullptr;
+};
+
+} // namespace turnpost

@@ -1,0 +1,183 @@
+#include "ui/QtUserInterface.h"
+
+#include "ui/DialogSupport.h"
+#include "ui/HelpWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/PasswordDialog.h"
+#include "ui/ProgressWindow.h"
+#include "ui/SummaryDialog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace turnpost {
+
+QString QtFileFilter(const std::string& filter)
+{
+    const QStringList parts = ToQString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        if (description.isEmpty())
+            break;
+        // Qt reads the patterns from the parentheses that end the description, so those must be the
+        // patterns themselves ("*.a;*.b" becomes "*.a *.b").
+        if (description.endsWith(')')) {
+            const qsizetype open = description.lastIndexOf('(');
+            if (open > 0)
+                description = description.left(open).trimmed();
+        }
+        const QString patterns = parts[i + 1].split(';', Qt::SkipEmptyParts).join(' ');
+        filters << QString("%1 (%2)").arg(description, patterns);
+    }
+    return filters.join(";;");
+}
+
+CQtUserInterface::CQtUserInterface(CMainWindow* window) : m_Window(window) {}
+
+CQtUserInterface::~CQtUserInterface()
+{
+    // Owned by the main window when there is one; otherwise it is ours.
+    if (m_Help && !m_Window)
+        delete m_Help;
+}
+
+QWidget* CQtUserInterface::Owner() const
+{
+    return m_Window;
+}
+
+MessageAnswer CQtUserInterface::MessageBox(const std::string& text, const std::string& caption,
+                                           MessageButtons buttons, MessageIcon icon)
+{
+    QMessageBox box(Owner());
+    box.setWindowTitle(caption.empty() ? QCoreApplication::applicationName() : ToQString(caption));
+    box.setText(ToQString(text));
+    switch (icon) {
+    case MessageIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MessageIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MessageIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    if (buttons == MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    case QMessageBox::Cancel:
+        return MessageAnswer::Cancel;
+    default:
+        return buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel : MessageAnswer::Ok;
+    }
+}
+
+std::optional<std::string> CQtUserInterface::RunFileDialog(bool save, const std::string& filter,
+                                                           const std::string& defaultExt)
+{
+    QFileDialog dialog(Owner());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A name that does not exist yet is accepted when opening, and an existing one replaced without a
+    // question when saving: the command that asked decides what to do with it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilter(QtFileFilter(filter));
+    dialog.setDefaultSuffix(ToQString(defaultExt));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+std::optional<std::string> CQtUserInterface::OpenFileDialog(const std::string& filter,
+                                                            const std::string& defaultExt)
+{
+    return RunFileDialog(false, filter, defaultExt);
+}
+
+std::optional<std::string> CQtUserInterface::SaveFileDialog(const std::string& filter,
+                                                            const std::string& defaultExt)
+{
+    return RunFileDialog(true, filter, defaultExt);
+}
+
+void CQtUserInterface::ShowHelp()
+{
+    if (!m_Help)
+        m_Help = new CHelpWindow(Owner());
+    m_Help->show();
+    m_Help->raise();
+    m_Help->activateWindow();
+}
+
+std::unique_ptr<IProgressWindow> CQtUserInterface::CreateProgressWindow(const std::string& title)
+{
+    return std::make_unique<CProgressWindow>(Owner(), title);
+}
+
+void CQtUserInterface::ShowSummary(const std::string& text)
+{
+    CSummaryDialog dialog(text, Owner());
+    dialog.exec();
+}
+
+std::optional<std::string> CQtUserInterface::AskPassword(const std::string& account)
+{
+    return CPasswordDialog::Ask(account, Owner());
+}
+
+void CQtUserInterface::CloseHelp()
+{
+    if (m_Help)
+        m_Help->close();
+}
+
+void CQtUserInterface::GatherRows()
+{
+    if (m_Window)
+        m_Window->GatherRows();
+}
+
+void CQtUserInterface::FillRows()
+{
+    if (m_Window)
+        m_Window->FillRows();
+}
+
+void CQtUserInterface::ShowState()
+{
+    if (m_Window)
+        m_Window->ShowState();
+}
+
+void CQtUserInterface::SetCaption(const std::string& caption)
+{
+    if (m_Window)
+        m_Window->SetCaption(caption);
+}
+
+void CQtUserInterface::SetBusy(bool busy)
+{
+    if (m_Window)
+        m_Window->SetBusy(busy);
+}
+
+} // namespace turnpost

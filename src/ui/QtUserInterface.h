@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/UserInterface.h"
+
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+
+namespace turnpost {
+
+class CHelpWindow;
+class CMainWindow;
+
+/// The desktop's answers to the logic's questions: Qt message boxes, Qt's own file dialogs (the same
+/// on every desktop, and drivable in tests), the help window, the progress window and the Summary and
+/// password dialogs. The view operations go to the main window given, or do nothing without one.
+class CQtUserInterface : public IUserInterface
+{
+public:
+    explicit CQtUserInterface(CMainWindow* window = nullptr);
+    ~CQtUserInterface() override;
+
+    MessageAnswer MessageBox(const std::string& text, const std::string& caption = {},
+                             MessageButtons buttons = MessageButtons::Ok,
+                             MessageIcon icon = MessageIcon::None) override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string& defaultExt) override;
+    void ShowHelp() override;
+    std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
+    void ShowSummary(const std::string& text) override;
+    std::optional<std::string> AskPassword(const std::string& account) override;
+
+    void GatherRows() override;
+    void FillRows() override;
+    void ShowState() override;
+    void SetCaption(const std::string& caption) override;
+    void SetBusy(bool busy) override;
+
+    /// Closes the help window if it is open; the main window calls it as it goes.
+    void CloseHelp();
+
+private:
+    std::optional<std::string> RunFileDialog(bool save, const std::string& filter,
+                                             const std::string& defaultExt);
+    QWidget* Owner() const;
+
+    CMainWindow* m_Window;
+    QPointer<CHelpWindow> m_Help;
+};
+
+/// Turns a filter of the form "Description|pattern|...||" into Qt's "Description (pattern);;...".
+QString QtFileFilter(const std::string& filter);
+
+} // namespace turnpost

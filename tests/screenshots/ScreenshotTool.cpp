@@ -1,0 +1,152 @@
+// Shows the main window on a sample game and every dialog, and saves a picture of each into the
+// folder given, for the documentation and for checking the layouts by eye at any scale.
+#include "setup/GameSetup.h"
+#include "ui/AboutDialog.h"
+#include "ui/AdditionalFilesDialog.h"
+#include "ui/AdvancedSettingsDialog.h"
+#include "ui/HelpWindow.h"
+#include "ui/MailSettingsDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/PasswordDialog.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/ProgressWindow.h"
+#include "ui/SummaryDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace turnpost;
+
+namespace {
+
+QString g_Folder;
+int g_Failures = 0;
+
+void Save(QWidget& widget, const QString& name)
+{
+    widget.show();
+    widget.raise();
+    // Let the window system map and paint the window before it is grabbed.
+    QTest::qWait(200);
+    const QString path = QDir(g_Folder).filePath(name + ".png");
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++g_Failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+    widget.hide();
+}
+
+void FillSampleGame(GameDocument& document)
+{
+    GameSetup& setup = document.Setup;
+    setup.GameName = "Andromeda Rising";
+    setup.UniverseFile = "/home/host/stars/andromeda/andro.xy";
+    const char* players[] = {"kirsten@example.org",
+                             "marcus.hale@example.net",
+                             "jo@example.com",
+                             "pbem.wolf@example.org",
+                             "aurelia@example.net",
+                             "",
+                             "t.nakamura@example.com",
+                             "",
+                             "zed@example.org",
+                             "",
+                             "",
+                             "",
+                             "",
+                             "",
+                             "",
+                             ""};
+    for (int i = 0; i < PlayerCount; ++i) {
+        setup.Players[i].EmailAddress = players[i];
+        setup.Players[i].Selected = players[i][0] != '\0' && i != 2;
+        if (players[i][0] != '\0')
+            setup.Players[i].PlayerFile =
+                setup.UniverseFile.substr(0, setup.UniverseFile.size() - 2) + "m" + std::to_string(i + 1);
+    }
+    setup.SendUniverseFile = 1;
+    setup.SmtpServer = "smtp.example.org:587";
+    setup.ReturnAddress = "host@example.org";
+    setup.MessageSubject = "%G: turn for %Y, player %P";
+    setup.MessageText = "Your turn file for %G, year %Y, is attached.\r\nGood luck!\r\n";
+    setup.SmtpSecurity = 1;
+    setup.SmtpUser = "host@example.org";
+    setup.SmtpPasswordCommand = "pass show mail/turnpost";
+    setup.SaveReportToFile = 1;
+    setup.ReportFile = "/home/host/stars/andromeda/send-report.txt";
+    setup.EmailReport = 1;
+    setup.ReportAddress = "host@example.org";
+    setup.DetailedReport = 1;
+    document.FilePath = "/home/host/stars/andromeda/andromeda.tpf";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("turnpost");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: turnpost_screenshots FOLDER\n");
+        return 2;
+    }
+    g_Folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_Folder);
+
+    GameDocument document;
+    CMainWindow window(document);
+    FillSampleGame(document);
+    IUserInterface& ui = window.UserInterface();
+    ui.FillRows();
+    ui.ShowState();
+    ui.SetCaption("Turnpost - " + document.FilePath);
+    Save(window, "main-window");
+    window.show();
+
+    CMailSettingsDialog mail(document.Setup, ui, &window);
+    Save(mail, "mail-settings");
+    CAdvancedSettingsDialog advanced(document.Setup, ui, &window);
+    Save(advanced, "advanced-settings");
+    CPreferencesDialog preferences(document.Setup, ui, &window);
+    Save(preferences, "preferences");
+    CAdditionalFilesDialog additional(ui, &window);
+    if (auto* list = additional.findChild<QListWidget*>()) {
+        list->addItem("/home/host/stars/andromeda/rules.txt");
+        list->addItem("/home/host/stars/andromeda/map.png");
+    }
+    Save(additional, "additional-files");
+    CAboutDialog about(&window);
+    Save(about, "about");
+
+    std::string summary;
+    for (int n = 1; n <= PlayerCount; ++n) {
+        const bool selected = document.Setup.Players[n - 1].Selected != 0;
+        summary += "[Player " + std::to_string(n) + "] " +
+                   (!selected ? "skipped"
+                    : n == 4  ? "** ERROR: 550 5.1.1 <pbem.wolf@example.org>: Recipient address rejected"
+                              : "Sent OK") +
+                   "\n";
+    }
+    CSummaryDialog summaryDialog(summary, &window);
+    Save(summaryDialog, "summary");
+
+    CProgressWindow progress(&window, "Status");
+    progress.SetRange(16, 1);
+    for (int i = 0; i < 5; ++i)
+        progress.StepIt();
+    progress.SetText("Sending to Player #5...");
+    Save(progress, "progress");
+
+    CPasswordDialog password("host@example.org", true, &window);
+    Save(password, "password");
+
+    CHelpWindow help(&window);
+    Save(help, "help");
+    return g_Failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,82 @@
+#include "send/SendRun.h"
+#include "support/PythonSmtpServer.h"
+#include "support/RecordingUserInterface.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestCertificates.h"
+
+#include <gtest/gtest.h>
+
+using namespace turnpost;
+using namespace turnpost::test;
+
+// A whole send run against a server that wants STARTTLS and a login: the player line names what
+// went wrong in words, and the report mail travels the same way as the players' mail.
+TEST(SecureSendTest, PlayerLinesNameTlsAndLoginFailures)
+{
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.IsValid()) << certificates.Error();
+    ScopedEnvironment trust("SSL_CERT_FILE", certificates.AuthorityFile());
+    ScopedEnvironment noPassword("TURNPOST_SMTP_PASSWORD", std::nullopt);
+    TempDir dir;
+
+    struct Case
+    {
+        const char* name;
+        bool otherCertificate;
+        const char* passwordCommand;
+        const char* playerLine;
+        std::size_t messages; // what the server accepted: the player's mail and the report
+    };
+    const Case cases[] = {
+        {"all well", false, "echo 'right one'", "[Player 1] Sent OK\n", 2},
+        {"wrong password", false, "echo wrong",
+         "[Player 1] ** ERROR: 535 5.7.8 Authentication credentials invalid\n", 0},
+        {"certificate for another host", true, "echo 'right one'",
+         "[Player 1] ** ERROR: TLS handshake failed: certificate verify failed (hostname mismatch)\n", 0},
+        {"password command fails", false, "exit 2",
+         "[Player 1] ** ERROR: Password command failed: exit 2 (exit status 2)\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpServerOptions options;
+        options.StartTls = true;
+        options.RequireStartTls = true;
+        options.Login = "alice:right one";
+        options.Certificate =
+            c.otherCertificate ? certificates.OtherCertificate() : certificates.LocalCertificate();
+        options.Key = c.otherCertificate ? certificates.OtherKey() : certificates.LocalKey();
+        PythonSmtpServer server(options);
+        ASSERT_TRUE(server.IsRunning()) << server.Error();
+
+        GameDocument document;
+        GameSetup& setup = document.Setup;
+        setup.GameName = "Alpha";
+        setup.SmtpServer = server.Address("localhost");
+        setup.SmtpSecurity = 1;
+        setup.SmtpUser = "alice";
+        setup.SmtpPasswordCommand = c.passwordCommand;
+        setup.ReturnAddress = "host@example.org";
+        setup.SmtpTimeout = 10000;
+        setup.EmailReport = 1;
+        setup.ReportAddress = "host@example.org";
+        setup.Players[0].Selected = 1;
+        setup.Players[0].EmailAddress = "one@example.org";
+        setup.Players[0].PlayerFile = dir.Write("alpha.m1", "turn");
+        document.CommandLineRun = 1;
+        RecordingUserInterface ui(&document);
+        ui.FillRows();
+
+        const SendOutcome outcome = OnSend(document, ui);
+        EXPECT_NE(outcome.Summary.find(c.playerLine), std::string::npos) << outcome.Summary;
+        const auto record = server.Record();
+        EXPECT_EQ(record.Messages.size(), c.messages);
+        for (const auto& message : record.Messages) {
+            EXPECT_TRUE(message.Tls);
+            EXPECT_EQ(message.User, "alice");
+        }
+        // The password reaches neither the summary nor the report mail.
+        EXPECT_EQ(outcome.Summary.find("right one"), std::string::npos);
+        for (const auto& message : record.Messages)
+            EXPECT_EQ(message.Content.find("right one"), std::string::npos);
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace turnpost::test {
+
+/// A loopback SMTP server of our own for exact dialogues and faults. It accepts one connection and
+/// plays a script of expected client lines and canned replies (in pieces, multi-line, garbage, too
+/// long), can close at any step or stay silent, and records every byte the client sent.
+///
+///     ScriptedSmtpPeer peer;
+///     peer.Send("220 hi\r\n").On("HELO", "250 ok\r\n").Close();
+///     peer.Start();
+///     connection.Connect(peer.Address());
+class ScriptedSmtpPeer
+{
+public:
+    /// Listens on a free port of 127.0.0.1, or of ::1 when ipv6 is set.
+    explicit ScriptedSmtpPeer(bool ipv6 = false);
+    ~ScriptedSmtpPeer();
+    ScriptedSmtpPeer(const ScriptedSmtpPeer&) = delete;
+    ScriptedSmtpPeer& operator=(const ScriptedSmtpPeer&) = delete;
+
+    // The script, built before Start.
+    /// Sends bytes in one piece.
+    ScriptedSmtpPeer& Send(std::string bytes);
+    /// Sends bytes in pieces, with a pause between them.
+    ScriptedSmtpPeer& SendPieces(std::vector<std::string> pieces, int pauseMs = 40);
+    /// Reads one client line (CR LF) and notes a mismatch unless it begins with prefix.
+    ScriptedSmtpPeer& Expect(std::string prefix);
+    /// Reads the message up to and including the end-of-data line.
+    ScriptedSmtpPeer& ExpectData();
+    /// Expect(prefix), then Send(reply).
+    ScriptedSmtpPeer& On(std::string prefix, std::string reply);
+    ScriptedSmtpPeer& Pause(int milliseconds);
+    /// Closes the connection; the rest of the script is not played.
+    ScriptedSmtpPeer& Close();
+    /// The whole successful dialogue for a message to the given number of recipients, QUIT included.
+    ScriptedSmtpPeer& Accepting(int recipients = 1);
+
+    void Start();
+    std::uint16_t Port() const { return m_Port; }
+    /// "127.0.0.1:port" or "[::1]:port", for Connect.
+    std::string Address() const;
+
+    /// Waits until the script has been played and the client has gone (at most a few seconds).
+    void Wait();
+    // After Wait:
+    const std::string& Received() const { return m_Received; }
+    /// The lines read by Expect, without CR LF.
+    const std::vector<std::string>& Commands() const { return m_Commands; }
+    /// What ExpectData read, as it came (dot-stuffed, CR LF, with the end-of-data line).
+    const std::string& Data() const { return m_Data; }
+    /// "expected X, got Y" for every line that did not match; empty when the client kept to the script.
+    const std::vector<std::string>& Mismatches() const { return m_Mismatches; }
+
+private:
+    struct Step
+    {
+        enum Kind
+        {
+            SendBytes,
+            ExpectLine,
+            ExpectDataBlock,
+            PauseFor,
+            CloseNow
+        } Kind;
+        std::string Text;
+        int Milliseconds = 0;
+    };
+
+    void Run();
+    bool ReadMore(int client);
+    bool ReadUntil(int client, const std::string& terminator, std::string& taken);
+
+    std::vector<Step> m_Script;
+    int m_Listener = -1;
+    std::uint16_t m_Port = 0;
+    bool m_Ipv6 = false;
+    std::thread m_Thread;
+    std::atomic<bool> m_Stop{false};
+
+    std::string m_Pending; // received and not yet taken by a step
+    std::string m_Received;
+    std::vector<std::string> m_Commands;
+    std::string m_Data;
+    std::vector<std::string> m_Mismatches;
+};
+
+} // namespace turnpost::test

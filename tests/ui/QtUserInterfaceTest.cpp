@@ -1,0 +1,116 @@
+#include "ui/QtUserInterface.h"
+#include "support/TempDir.h"
+#include "ui/HelpWindow.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace turnpost {
+namespace {
+
+using test::TempDir;
+
+/// Runs the action on the modal dialog that the next call opens, as soon as it is up.
+template <typename Dialog> void OnNextModal(std::function<void(Dialog*)> action)
+{
+    QTimer::singleShot(0, [action] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        action(dialog);
+    });
+}
+
+TEST(QtUserInterfaceTest, FiltersBecomeQtFilters)
+{
+    const struct
+    {
+        const char* filter;
+        const char* expected;
+    } cases[] = {
+        {"Stars! universe files (*.xy)|*.xy||", "Stars! universe files (*.xy)"},
+        {"Turnpost files (*.tpf)|*.tpf||", "Turnpost files (*.tpf)"},
+        {"All files (*.*)|*.*||", "All files (*.*)"},
+        {"Games|*.xy;*.hst|Text (*.txt)|*.txt||", "Games (*.xy *.hst);;Text (*.txt)"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QtFileFilter(c.filter).toStdString(), c.expected) << c.filter;
+}
+
+TEST(QtUserInterfaceTest, FileDialogsAddTheDefaultExtensionAndNeitherCheckNorAsk)
+{
+    TempDir dir;
+    const std::string existing = dir.Write("game.tpf", "old");
+    CQtUserInterface ui;
+    const auto choose = [](const std::string& path) {
+        OnNextModal<QFileDialog>([path](QFileDialog* dialog) {
+            EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+            dialog->selectFile(QString::fromStdString(path));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+
+    choose(dir.File("missing"));
+    EXPECT_EQ(ui.OpenFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"), dir.File("missing.tpf"));
+    choose(dir.File("war.xy"));
+    EXPECT_EQ(ui.OpenFileDialog("Stars! universe files (*.xy)|*.xy||", "xy"), dir.File("war.xy"));
+    choose(existing);
+    EXPECT_EQ(ui.SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"), existing);
+
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(ui.SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"), std::nullopt);
+}
+
+TEST(QtUserInterfaceTest, MessageBoxesCarryTheTitleAndReturnTheButtonPressed)
+{
+    CQtUserInterface ui;
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Alert!");
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(ui.MessageBox("Save changes?", "Alert!", MessageButtons::YesNoCancel, MessageIcon::Question),
+              MessageAnswer::No);
+
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), QCoreApplication::applicationName());
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    EXPECT_EQ(ui.MessageBox("Saved.", "", MessageButtons::Ok, MessageIcon::Exclamation), MessageAnswer::Ok);
+
+    OnNextModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    EXPECT_EQ(ui.MessageBox("Save changes?", "Alert!", MessageButtons::YesNoCancel, MessageIcon::Question),
+              MessageAnswer::Cancel);
+}
+
+TEST(QtUserInterfaceTest, HelpShowsTheBuiltInPagesAndClosesWithTheMainWindow)
+{
+    GameDocument document;
+    CMainWindow window(document);
+    window.show();
+    window.UserInterface().ShowHelp();
+    auto* help = window.findChild<CHelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    const QString text = help->Browser()->toPlainText();
+    for (const char* topic : {"Browse", "%G", "STARTTLS", "--no-gui", "--export", "version 4"})
+        EXPECT_TRUE(text.contains(topic)) << topic;
+
+    window.UserInterface().ShowHelp(); // once open, it is the same window
+    EXPECT_EQ(window.findChildren<CHelpWindow*>().size(), 1);
+    window.reject();
+    EXPECT_FALSE(help->isVisible());
+}
+
+} // namespace
+} // namespace turnpost
