@@ -301,8 +301,10 @@ void CMainWindow::GatherRows()
 void CMainWindow::FillRows()
 {
     for (int i = 0; i < PlayerCount; ++i) {
-        const QSignalBlocker blocker(m_RowEdits[i]);
+        const QSignalBlocker textBlocker(m_RowEdits[i]);
+        const QSignalBlocker checkBlocker(m_PlayerChecks[i]);
         m_RowEdits[i]->setText(ToQString(RowField(i, m_Document.DisplayMode)));
+        m_PlayerChecks[i]->setChecked(m_Document.Setup.Players[i].Selected != 0);
     }
 }
 

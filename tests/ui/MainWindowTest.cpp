@@ -2,6 +2,7 @@
 #include "setup/SetupFile.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
+#include "ui/NextModal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,7 @@
 namespace turnpost {
 namespace {
 
+using test::OnNextModal;
 using test::RecordingUserInterface;
 using test::TempDir;
 
@@ -326,6 +329,45 @@ TEST_F(MainWindowTest, ViewOperationsShowTheSetupWithoutSettingModified)
     EXPECT_EQ(document.Setup.Players[4].EmailAddress, "eve@example.orgx");
     EXPECT_EQ(document.Setup.Players[4].Selected, 0);
     EXPECT_EQ(document.Setup.Players[4].PlayerFile, "/g/war.m5");
+}
+
+TEST_F(MainWindowTest, AcceptedSettingsDialogsMarkTheSetupChanged)
+{
+    for (const char* action : {"mailSettingsAction", "advancedSettingsAction", "preferencesAction"}) {
+        for (const bool accept : {false, true}) {
+            document.Modified = 0;
+            OnNextModal<QDialog>([accept](QDialog* dialog) { accept ? dialog->accept() : dialog->reject(); });
+            Trigger(action);
+            EXPECT_EQ(document.Modified, accept ? 1 : 0) << action;
+        }
+    }
+    // What the dialog wrote back is in the setup; the window's controls are not touched.
+    document.Setup.UseDefaultMessage = 1;
+    OnNextModal<QDialog>([](QDialog* dialog) {
+        dialog->findChild<QLineEdit*>("smtpServerEdit")->setText("mail.example.org");
+        dialog->accept();
+    });
+    Trigger("mailSettingsAction");
+    EXPECT_EQ(document.Setup.SmtpServer, "mail.example.org");
+    EXPECT_EQ(document.Setup.UseDefaultMessage, 1);
+
+    document.Modified = 0;
+    OnNextModal<QDialog>([](QDialog* dialog) { dialog->accept(); });
+    Trigger("aboutAction");
+    EXPECT_EQ(document.Modified, 0);
+}
+
+TEST(MainWindowRunTest, ExitEndsTheApplicationLoop)
+{
+    GameDocument document;
+    RecordingUserInterface ui;
+    CMainWindow window(document, &ui);
+    window.show();
+    QTimer::singleShot(0, &window, [&] { window.findChild<QAction*>("exitAction")->trigger(); });
+    // Only a guard against hanging the suite: the window ends the loop at once.
+    QTimer::singleShot(10000, &window, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(MainWindowFileTest, SaveChangesPromptBeforeNewOpenAndExit)

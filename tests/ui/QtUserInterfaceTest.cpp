@@ -2,6 +2,7 @@
 #include "support/TempDir.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/NextModal.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,17 +18,8 @@
 namespace turnpost {
 namespace {
 
+using test::OnNextModal;
 using test::TempDir;
-
-/// Runs the action on the modal dialog that the next call opens, as soon as it is up.
-template <typename Dialog> void OnNextModal(std::function<void(Dialog*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        action(dialog);
-    });
-}
 
 TEST(QtUserInterfaceTest, FiltersBecomeQtFilters)
 {
