@@ -78,6 +78,7 @@ PY
 mkdir -p "$work/mail"
 sink_user=()
 if [ "$(id -u)" -eq 0 ]; then
+    chmod 755 "$work" # smtp-sink writes as nobody
     chmod 777 "$work/mail"
     sink_user=(-u nobody) # smtp-sink refuses to keep root's privileges
 fi
@@ -102,9 +103,11 @@ echo "== received by smtp-sink on 127.0.0.1:$port"
 "$py" - "$work/mail" <<'PY'
 import email, email.policy, os, sys
 folder = sys.argv[1]
-for name in sorted(os.listdir(folder), key=lambda n: os.path.getmtime(os.path.join(folder, n))):
-    raw = open(os.path.join(folder, name), "rb").read()
-    message = email.message_from_bytes(raw, policy=email.policy.compat32)
+messages = [email.message_from_bytes(open(os.path.join(folder, name), "rb").read(), policy=email.policy.compat32)
+            for name in os.listdir(folder)]
+# The players in the order of their addresses (as the setup has them), the report mail last.
+messages.sort(key=lambda m: ("Send Report" in m["Subject"], m["X-Rcpt-Args"]))
+for message in messages:
     print(f"To {message['X-Rcpt-Args'].strip('<>')}: {message['Subject']}")
     for part in message.walk():
         filename = part.get_filename()
