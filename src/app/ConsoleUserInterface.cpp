@@ -82,11 +82,13 @@ void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const Se
     if (document.Setup.DisplaySummary)
         ShowSummary(outcome.Summary);
     if (outcome.ReportFileFailed)
-        MessageBox("The report could not be written to " + document.Setup.ReportFile + ".", {},
-                   MessageButtons::Ok, MessageIcon::Exclamation);
+        MessageBox("The report could not be saved to " + document.Setup.ReportFile + ": " +
+                       outcome.ReportFileError,
+                   {}, MessageButtons::Ok, MessageIcon::Exclamation);
     if (outcome.ReportMailFailed)
-        MessageBox("The report could not be mailed to " + document.Setup.ReportAddress + ".", {},
-                   MessageButtons::Ok, MessageIcon::Exclamation);
+        MessageBox("The report could not be mailed to " + document.Setup.ReportAddress + ": " +
+                       outcome.ReportMailError,
+                   {}, MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
 void CConsoleUserInterface::InstallInterruptHandler()

@@ -1,0 +1,191 @@
+#include "platform/Files.h"
+#include "setup/SetupFile.h"
+#include "support/RecordingUserInterface.h"
+#include "support/SmtpSink.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace turnpost;
+using namespace turnpost::test;
+
+namespace {
+
+/// The program run as a script would run it: no display, output caught in files.
+struct Program
+{
+    pid_t Pid = -1;
+    std::string Out, Err;
+
+    Program(const TempDir& dir, const std::vector<std::string>& args)
+    {
+        Out = dir.File("stdout.txt");
+        Err = dir.File("stderr.txt");
+        const char* binary = TURNPOST_BINARY_PATH;
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+            const int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            const int in = ::open("/dev/null", O_RDONLY);
+            ::dup2(in, 0);
+            std::vector<char*> argv{const_cast<char*>(binary)};
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(binary, argv.data());
+            ::_exit(127);
+        }
+    }
+
+    /// The exit status, or -1 when it has not ended within the time.
+    int Wait(int seconds = 60)
+    {
+        for (int i = 0; i < seconds * 20; ++i) {
+            int status = 0;
+            if (::waitpid(Pid, &status, WNOHANG) == Pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::kill(Pid, SIGKILL);
+        ::waitpid(Pid, nullptr, 0);
+        return -1;
+    }
+
+    std::string StdOut() const { return ReadFileBytes(Out); }
+    std::string StdErr() const { return ReadFileBytes(Err); }
+};
+
+int RunProgram(const TempDir& dir, const std::vector<std::string>& args, std::string* err = nullptr,
+               std::string* out = nullptr)
+{
+    Program program(dir, args);
+    const int status = program.Wait();
+    if (err)
+        *err = program.StdErr();
+    if (out)
+        *out = program.StdOut();
+    return status;
+}
+
+} // namespace
+
+TEST(Headless, UsageVersionAndFilesThatCannotBeRead)
+{
+    TempDir dir;
+    std::string err, out;
+    EXPECT_EQ(RunProgram(dir, {"--version"}, &err, &out), 0);
+    EXPECT_EQ(out, "Turnpost 0.7\n");
+    EXPECT_EQ(RunProgram(dir, {"--help"}, &err, &out), 0);
+    EXPECT_NE(out.find("Usage: turnpost"), std::string::npos);
+    EXPECT_EQ(RunProgram(dir, {"--frobnicate"}, &err), 2);
+    EXPECT_NE(err.find("unknown option --frobnicate"), std::string::npos);
+    EXPECT_EQ(RunProgram(dir, {}, &err), 2); // no window to open and nothing asked for
+
+    const std::string missing = dir.File("Missing Game.tpf");
+    EXPECT_EQ(RunProgram(dir, {"-o", missing}, &err), 1);
+    EXPECT_EQ(err, "turnpost: Could not open file: " + missing + "\n");
+}
+
+TEST(Headless, ImportWritesASetupThatExportGivesBack)
+{
+    TempDir dir;
+    const std::string json = dir.Write("game.json", R"({"GameName": "Alpha", "SmtpTimeout": 900,
+        "Players": [{"Selected": 1, "EmailAddress": "one@example.org"}]})");
+    const std::string tpf = dir.File("game.tpf");
+    std::string err, out;
+    ASSERT_EQ(RunProgram(dir, {"--import", json, tpf}, &err), 0) << err;
+    GameSetup setup;
+    ASSERT_EQ(ParseSetup(ReadFileBytes(tpf), setup).status, SetupParseResult::Loaded);
+    EXPECT_EQ(setup.GameName, "Alpha");
+    EXPECT_EQ(setup.SmtpTimeout, 900);
+    EXPECT_EQ(setup.Players[0].EmailAddress, "one@example.org");
+
+    ASSERT_EQ(RunProgram(dir, {"--export", tpf}, &err, &out), 0) << err;
+    EXPECT_NE(out.find("\"GameName\": \"Alpha\""), std::string::npos);
+    EXPECT_NE(out.find("\"SmtpTimeout\": 900"), std::string::npos);
+
+    // A wrong type is refused and nothing is written.
+    const std::string bad = dir.Write("bad.json", R"({"GameName": 7})");
+    const std::string target = dir.File("never.tpf");
+    EXPECT_EQ(RunProgram(dir, {"--import", bad, target}, &err), 1);
+    EXPECT_EQ(err, "turnpost: " + bad + ": GameName must be a string\n");
+    EXPECT_FALSE(FileExists(target));
+}
+
+namespace {
+
+/// A game of three selected players that mails to a running smtp-sink and saves its report.
+struct HeadlessSend : ::testing::Test
+{
+    TempDir Dir;
+    SmtpSink Sink;
+    GameSetup Setup;
+    std::string SetupPath, ReportPath;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(Sink.IsRunning()) << Sink.Error();
+        Setup.GameName = "Alpha";
+        Setup.SmtpServer = Sink.Address();
+        Setup.ReturnAddress = "host@example.org";
+        Setup.MessageSubject = "%G turn for player %P";
+        Setup.SaveReportToFile = 1;
+        ReportPath = Dir.File("report.txt");
+        Setup.ReportFile = ReportPath;
+        for (int i = 0; i < 3; ++i)
+            Setup.Players[i] = {1, "p" + std::to_string(i + 1) + "@example.org", ""};
+        Write();
+    }
+    void Write()
+    {
+        RecordingUserInterface ui;
+        SetupPath = Dir.File("game.tpf");
+        ASSERT_TRUE(WriteSetupFile(SetupPath, Setup, ui));
+    }
+};
+
+} // namespace
+
+TEST_F(HeadlessSend, SendActsAsExitAndPrintsTheSummary)
+{
+    std::string err, out;
+    ASSERT_EQ(RunProgram(Dir, {"--no-gui", "-S", SetupPath}, &err, &out), 0) << err;
+    EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
+    // Standard error is no terminal here: one line per slot result.
+    EXPECT_NE(err.find("[Player 1] Sent OK\n[Player 2] Sent OK\n[Player 3] Sent OK\n[Player 4] skipped\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(out.substr(0, 19), "[Player 1] Sent OK\n");
+    EXPECT_NE(ReadFileBytes(ReportPath).find("[Player 3] Sent OK\r\n"), std::string::npos);
+}
+
+TEST_F(HeadlessSend, CtrlCCancelsAtTheNextPlayerAndTheReportStillFollows)
+{
+    // A long pause after each player leaves time to interrupt after the first one.
+    Setup.PauseAfterConnection = 30000;
+    Write();
+    Program program(Dir, {"-X", SetupPath});
+    for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
+    ::kill(program.Pid, SIGINT);
+
+    EXPECT_EQ(program.Wait(20), 1);
+    EXPECT_NE(program.StdErr().find("turnpost: Operation cancelled!"), std::string::npos) << program.StdErr();
+    const std::string report = ReadFileBytes(ReportPath);
+    EXPECT_NE(report.find("[Player 1] Sent OK\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("[Player 2]"), std::string::npos) << report;
+    EXPECT_EQ(Sink.WaitForMessages(1).size(), 1u);
+}
