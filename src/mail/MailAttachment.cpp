@@ -10,6 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TURNPOST_BASE64_SSSE3 1
+#endif
+
 namespace turnpost {
 
 namespace {
@@ -40,21 +45,72 @@ inline void EncodeGroup(const unsigned char* in, char* out)
     std::memcpy(out + 2, &Pairs.Chars[2 * (v & 0xFFF)], 2);
 }
 
+std::size_t EncodeLinesScalar(const unsigned char* input, std::size_t lines, char* output)
+{
+    for (std::size_t line = 0; line < lines; ++line) {
+        for (std::size_t g = 0; g < 19; ++g)
+            EncodeGroup(input + 3 * g, output + 4 * g);
+        output[76] = '\r';
+        output[77] = '\n';
+        input += LineInput;
+        output += LineOutput;
+    }
+    return lines * LineOutput;
+}
+
+#ifdef TURNPOST_BASE64_SSSE3
+// Twelve bytes to sixteen characters in a few vector steps (W. Mula and D. Lemire, "Faster Base64
+// Encoding and Decoding Using AVX2 Instructions", 2018). Each load reads 16 bytes, so four blocks
+// cover bytes 0 to 51 of a 57-byte line and never read past it; its last nine bytes go the scalar way.
+__attribute__((target("ssse3"))) inline __m128i EncodeBlock(const unsigned char* input)
+{
+    __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input));
+    in = _mm_shuffle_epi8(in, _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1));
+    const __m128i t0 = _mm_and_si128(in, _mm_set1_epi32(0x0fc0fc00));
+    const __m128i t1 = _mm_mulhi_epu16(t0, _mm_set1_epi32(0x04000040));
+    const __m128i t2 = _mm_and_si128(in, _mm_set1_epi32(0x003f03f0));
+    const __m128i t3 = _mm_mullo_epi16(t2, _mm_set1_epi32(0x01000010));
+    const __m128i indices = _mm_or_si128(t1, t3);
+    // Map the six-bit values to the alphabet by adding an offset chosen per range.
+    __m128i range = _mm_subs_epu8(indices, _mm_set1_epi8(51));
+    const __m128i letters = _mm_cmpgt_epi8(_mm_set1_epi8(26), indices);
+    range = _mm_or_si128(range, _mm_and_si128(letters, _mm_set1_epi8(13)));
+    const __m128i offsets =
+        _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                      '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    return _mm_add_epi8(_mm_shuffle_epi8(offsets, range), indices);
+}
+
+__attribute__((target("ssse3"))) std::size_t EncodeLinesSsse3(const unsigned char* input, std::size_t lines,
+                                                              char* output)
+{
+    for (std::size_t line = 0; line < lines; ++line) {
+        for (std::size_t b = 0; b < 4; ++b)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 16 * b), EncodeBlock(input + 12 * b));
+        EncodeGroup(input + 48, output + 64);
+        EncodeGroup(input + 51, output + 68);
+        EncodeGroup(input + 54, output + 72);
+        output[76] = '\r';
+        output[77] = '\n';
+        input += LineInput;
+        output += LineOutput;
+    }
+    return lines * LineOutput;
+}
+
+const bool HasSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
 } // namespace
 
 std::size_t EncodeBase64Lines(const unsigned char* input, std::size_t n, char* output)
 {
-    char* out = output;
     const std::size_t lines = n / LineInput;
-    for (std::size_t line = 0; line < lines; ++line) {
-        for (std::size_t g = 0; g < 19; ++g)
-            EncodeGroup(input + 3 * g, out + 4 * g);
-        out[76] = '\r';
-        out[77] = '\n';
-        input += LineInput;
-        out += LineOutput;
-    }
-    return static_cast<std::size_t>(out - output);
+#ifdef TURNPOST_BASE64_SSSE3
+    if (HasSsse3)
+        return EncodeLinesSsse3(input, lines, output);
+#endif
+    return EncodeLinesScalar(input, lines, output);
 }
 
 std::int64_t Base64BufferSize(std::int64_t n)
