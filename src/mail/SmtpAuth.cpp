@@ -15,21 +15,35 @@ std::string UpperCase(std::string_view text)
     return upper;
 }
 
+bool IsSeparator(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ' || c == '\x7f';
+}
+
+// Blanks and any other control bytes part the words, so that none of them can reach a command or a
+// report through a mechanism name.
 std::vector<std::string_view> Words(std::string_view text)
 {
     std::vector<std::string_view> words;
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t start = text.find_first_not_of(" \t", at);
-        if (start == std::string_view::npos)
-            break;
-        std::size_t end = text.find_first_of(" \t", start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        words.push_back(text.substr(start, end - start));
-        at = end;
+        while (at < text.size() && IsSeparator(text[at]))
+            ++at;
+        const std::size_t start = at;
+        while (at < text.size() && !IsSeparator(text[at]))
+            ++at;
+        if (at > start)
+            words.push_back(text.substr(start, at - start));
     }
     return words;
+}
+
+// RFC 4422 3.1: 1 to 20 characters of upper-case letters, digits, hyphen and underscore.
+bool IsMechanismName(const std::string& name)
+{
+    return !name.empty() && name.size() <= 20 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    });
 }
 
 } // namespace
@@ -73,7 +87,7 @@ SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
         } else if (keyword == "AUTH") {
             for (const auto word : words) {
                 std::string mechanism = UpperCase(word);
-                if (!mechanism.empty() &&
+                if (IsMechanismName(mechanism) &&
                     std::find(extensions.AuthMechanisms.begin(), extensions.AuthMechanisms.end(),
                               mechanism) == extensions.AuthMechanisms.end())
                     extensions.AuthMechanisms.push_back(std::move(mechanism));

@@ -23,6 +23,10 @@ TEST(SmtpExtensions, ReadsStartTlsAndMechanismsWhateverTheirCase)
         {"250 STARTTLS", false, {}},
         {"250-mail\r\n250-STARTTLSX\r\n250-AUTHX PLAIN\r\n250 AUTH", false, {}},
         {"250-mail\n250 STARTTLS", true, {}},
+        // Names outside the SASL alphabet, and control bytes inside a line, give no mechanism.
+        {"250-mail\r\n250 AUTH PL\rAIN LOGIN\x01X DIGEST-MD5 BAD=NAME \xc3\xa9",
+         false,
+         {"PL", "AIN", "LOGIN", "X", "DIGEST-MD5"}},
         {"", false, {}},
     };
     for (const auto& c : cases) {

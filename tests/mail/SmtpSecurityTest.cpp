@@ -1,9 +1,11 @@
+#include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
 #include "platform/Kernel.h"
 #include "platform/TlsSession.h"
 #include "support/PythonSmtpServer.h"
 #include "support/ScopedEnvironment.h"
+#include "support/TempDir.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +47,8 @@ protected:
     /// Server options with the certificate for localhost, or for another host name.
     static SmtpServerOptions WithCertificate(SmtpServerOptions options, bool otherHost = false)
     {
-        options.Certificate = otherHost ? s_Certificates->OtherCertificate() : s_Certificates->LocalCertificate();
+        options.Certificate =
+            otherHost ? s_Certificates->OtherCertificate() : s_Certificates->LocalCertificate();
         options.Key = otherHost ? s_Certificates->OtherKey() : s_Certificates->LocalKey();
         return options;
     }
@@ -59,7 +62,8 @@ protected:
     }
 
     static std::unique_ptr<TestCertificates> s_Certificates;
-    ScopedEnvironment m_Trust{"SSL_CERT_FILE", s_Certificates ? s_Certificates->AuthorityFile() : std::string()};
+    ScopedEnvironment m_Trust{"SSL_CERT_FILE",
+                              s_Certificates ? s_Certificates->AuthorityFile() : std::string()};
 };
 
 std::unique_ptr<TestCertificates> SmtpSecurityTest::s_Certificates;
@@ -74,6 +78,7 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
         SmtpServerOptions server;
         Client client;
         const char* user; // who the server saw log in
+        bool bigAttachment = false;
     };
     SmtpServerOptions startTls;
     startTls.StartTls = true;
@@ -92,13 +97,24 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
     const Case cases[] = {
         {"STARTTLS, AUTH PLAIN", startTls, {SmtpSecurity::StartTls, "alice", "s3cret pass"}, "alice"},
         {"STARTTLS, AUTH LOGIN", loginOnly, {SmtpSecurity::StartTls, "alice", "s3cret pass"}, "alice"},
-        {"implicit TLS, AUTH PLAIN", implicit, {SmtpSecurity::ImplicitTls, "alice", "s3cret pass"}, "alice"},
+        // Far more than one TLS record and the socket's buffer: the writes must wait and go on.
+        {"implicit TLS, AUTH PLAIN",
+         implicit,
+         {SmtpSecurity::ImplicitTls, "alice", "s3cret pass"},
+         "alice",
+         true},
         {"implicit TLS by address", implicit, {SmtpSecurity::ImplicitTls, "", "", "127.0.0.1"}, ""},
         // Nothing is needed from the extensions, so a server that knows only HELO will do.
         {"implicit TLS, HELO only", implicitWithoutEhlo, {SmtpSecurity::ImplicitTls, "", ""}, ""},
         // A password may go in clear where the connection never leaves this machine.
-        {"login in clear over loopback", clearLoopback, {SmtpSecurity::None, "alice", "s3cret pass"}, "alice"},
+        {"login in clear over loopback",
+         clearLoopback,
+         {SmtpSecurity::None, "alice", "s3cret pass"},
+         "alice"},
     };
+    TempDir dir;
+    CMailAttachment attachment;
+    ASSERT_TRUE(attachment.Load(dir.Write("game.m1", std::string(3 << 20, '\x5a'))));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PythonSmtpServer server(WithCertificate(c.server));
@@ -107,7 +123,10 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
         Configure(connection, c.client);
         ASSERT_TRUE(connection.Connect(server.Address(c.client.Host)))
             << GetLastError() << " " << connection.GetLastErrorText();
-        ASSERT_TRUE(connection.SendMessage(TurnMessage())) << connection.GetLastReply();
+        CMailMessage message = TurnMessage();
+        if (c.bigAttachment)
+            message.AddAttachment(attachment);
+        ASSERT_TRUE(connection.SendMessage(message)) << connection.GetLastReply();
         EXPECT_TRUE(connection.Disconnect());
 
         const auto record = server.Record();
@@ -115,6 +134,9 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
         EXPECT_EQ(record.Messages[0].Tls, c.client.Security != SmtpSecurity::None);
         EXPECT_EQ(record.Messages[0].User, c.user);
         EXPECT_NE(record.Messages[0].Content.find("Your turn is attached."), std::string::npos);
+        if (c.bigAttachment) {
+            EXPECT_NE(record.Messages[0].Content.find(attachment.GetEncodedText()), std::string::npos);
+        }
         if (c.client.Security != SmtpSecurity::None) {
             EXPECT_FALSE(record.SawInClear("AUTH"));
             EXPECT_FALSE(record.SawInClear("MAIL"));

@@ -203,5 +203,28 @@ TEST_F(SendRunTest, CommandLineRunShowsNoSummaryAndReportsAFailedSave)
     EXPECT_TRUE(ui.Messages.empty());
 }
 
+TEST_F(SendRunTest, PasswordThatCannotBeHadStopsEveryConnection)
+{
+    ::unsetenv("TURNPOST_SMTP_PASSWORD");
+    auto& setup = document.Setup;
+    setup.SmtpUser = "host";
+    setup.SendPlayerFile = 0;
+    setup.Players[0] = {1, "one@example.org", ""};
+    setup.Players[5] = {1, "six@example.org", ""};
+    setup.EmailReport = 1;
+    setup.ReportAddress = "host@example.org";
+    const SendOutcome outcome = Run();
+
+    const std::string one = "[Player 1] ** ERROR: ";
+    ASSERT_EQ(outcome.Summary.compare(0, one.size(), one), 0) << outcome.Summary;
+    const std::string error = outcome.Summary.substr(one.size(), outcome.Summary.find('\n') - one.size());
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find("Connection error"), std::string::npos) << "nothing may be connected: " << error;
+    EXPECT_NE(outcome.Summary.find("[Player 6] ** ERROR: " + error + "\n"), std::string::npos);
+    EXPECT_EQ(outcome.Failed, 2);
+    EXPECT_TRUE(outcome.ReportMailFailed);
+    EXPECT_EQ(outcome.ReportMailError, error);
+}
+
 } // namespace
 } // namespace turnpost

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Turnpost's main job on a sample game, on this machine, without any setup: builds Turnpost if needed,
+# makes a small game (made-up bytes, not real game files) in a temporary folder, writes its setup with
+# --import, sends the turn headless to Postfix's smtp-sink on a free loopback port, and prints the send
+# report and every message that arrived with its subject and attachments.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+py=/usr/bin/python3 # Debian's, which has the packages; a python3 on PATH may not
+
+scripts/install-deps.sh
+if [ ! -f build/build.ninja ]; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+ninja -C build -j2 turnpost >/dev/null
+turnpost=$root/build/bin/turnpost
+
+work=$(mktemp -d /tmp/turnpost-demo.XXXXXX)
+sink_pid=
+cleanup() {
+    local status=$?
+    if [ -n "$sink_pid" ]; then
+        kill "$sink_pid" 2>/dev/null || true
+        wait "$sink_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+
+# The game: universe file, host file whose header holds turn 42 (game year 2442), four turn files.
+game=$work/game
+mkdir -p "$game"
+"$py" - "$game" <<'PY'
+import random, struct, sys
+folder = sys.argv[1]
+rng = random.Random(7)
+def junk(n): return bytes(rng.randrange(256) for _ in range(n))
+open(f"{folder}/demo.xy", "wb").write(junk(6000))
+# Two bytes of block header, then the file header block: its bytes 10-11 hold the turn number.
+header = junk(2) + junk(10) + struct.pack("<H", 42) + junk(4)
+open(f"{folder}/demo.hst", "wb").write(header + junk(3000))
+for n in range(1, 5):
+    open(f"{folder}/demo.m{n}", "wb").write(junk(1500 + 700 * n))
+PY
+
+port=$("$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+
+# The setup, as JSON turned into a .tpf by Turnpost itself.
+"$py" - "$game" "$port" "$work" >"$work/game.json" <<'PY'
+import json, sys
+folder, port, work = sys.argv[1], sys.argv[2], sys.argv[3]
+names = ["Ann", "Bo", "Cy", "Di"]
+players = [{"Selected": 0, "EmailAddress": "", "PlayerFile": ""} for _ in range(16)]
+for n, name in enumerate(names, start=1):
+    players[n - 1] = {"Selected": 1, "EmailAddress": f"{name.lower()}@players.example",
+                      "PlayerFile": f"{folder}/demo.m{n}"}
+print(json.dumps({
+    "GameName": "Demo Galaxy",
+    "UniverseFile": f"{folder}/demo.xy",
+    "SmtpServer": f"127.0.0.1:{port}",
+    "ReturnAddress": "host@turnpost.example",
+    "MessageSubject": "%G: your turn for %Y (player %P)",
+    "UseDefaultMessage": 0,
+    "MessageText": "Hello player %P,\n\nhere are the files of %G for the year %Y.\n",
+    "SendPlayerFile": 1, "SendUniverseFile": 1, "SendAdditionalFiles": 0,
+    "SmtpTimeout": 15000, "PauseAfterConnection": 0,
+    "DisplaySummary": 1, "SaveReportToFile": 1, "EmailReport": 1,
+    "ReportFile": f"{work}/report.txt", "ReportAddress": "host@turnpost.example",
+    "DetailedReport": 1,
+    "SmtpSecurity": 0, "SmtpUser": "", "SmtpPasswordCommand": "",
+    "Players": players,
+}, indent=2))
+PY
+"$turnpost" --import "$work/game.json" "$work/game.tpf"
+
+# A real SMTP receiver that keeps each message in a file of its own.
+mkdir -p "$work/mail"
+sink_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    chmod 755 "$work" # smtp-sink writes as nobody
+    chmod 777 "$work/mail"
+    sink_user=(-u nobody) # smtp-sink refuses to keep root's privileges
+fi
+/usr/sbin/smtp-sink "${sink_user[@]}" -d "$work/mail/%H%M%S." "127.0.0.1:$port" 16 &
+sink_pid=$!
+for _ in $(seq 100); do
+    "$py" -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1).close()' "$port" \
+        2>/dev/null && break
+    sleep 0.05
+done
+
+echo "== turnpost --no-gui -X game.tpf (summary on standard output, progress on standard error)"
+status=0
+"$turnpost" --no-gui -X "$work/game.tpf" || status=$?
+sleep 0.2 # smtp-sink closes its last dump file after the QUIT
+
+echo
+echo "== the report file $work/report.txt"
+tr -d '\r' <"$work/report.txt"
+
+echo "== received by smtp-sink on 127.0.0.1:$port"
+"$py" - "$work/mail" <<'PY'
+import email, email.policy, os, sys
+folder = sys.argv[1]
+messages = [email.message_from_bytes(open(os.path.join(folder, name), "rb").read(), policy=email.policy.compat32)
+            for name in os.listdir(folder)]
+# The players in the order of their addresses (as the setup has them), the report mail last.
+messages.sort(key=lambda m: ("Send Report" in m["Subject"], m["X-Rcpt-Args"]))
+for message in messages:
+    print(f"To {message['X-Rcpt-Args'].strip('<>')}: {message['Subject']}")
+    for part in message.walk():
+        filename = part.get_filename()
+        if filename:
+            print(f"    {filename:12} {len(part.get_payload(decode=True)):6} bytes")
+PY
+exit "$status"

@@ -1,0 +1,201 @@
+#include "send/SendRun.h"
+
+#include "support/RecordingUserInterface.h"
+#include "support/ScriptedSmtpPeer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <regex>
+
+namespace turnpost {
+namespace {
+
+using test::RecordingUserInterface;
+using test::ScriptedSmtpPeer;
+using test::TempDir;
+
+/// A loopback port that listens and never accepts: a connection made to it waits in the backlog,
+/// where the test can see it.
+class SilentListener
+{
+public:
+    SilentListener()
+    {
+        m_Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_Socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_Socket, 16) != 0)
+            ADD_FAILURE() << "cannot listen on loopback";
+        ::getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_Port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(m_Socket); }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    std::string Address() const { return "127.0.0.1:" + std::to_string(m_Port); }
+    bool WasConnected() const
+    {
+        pollfd p{m_Socket, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }
+    /// Stops listening, so that the port refuses connections.
+    void Close()
+    {
+        ::close(m_Socket);
+        m_Socket = -1;
+    }
+
+private:
+    int m_Socket = -1;
+    std::uint16_t m_Port = 0;
+};
+
+struct Delivery : ::testing::Test
+{
+    Delivery()
+    {
+        auto& setup = document.Setup;
+        setup.GameName = "Alpha";
+        setup.ReturnAddress = "host@example.org";
+        setup.MessageSubject = "%G for player %P";
+        setup.MessageText = "Your turn.\n";
+        setup.SendPlayerFile = 1;
+        setup.SmtpTimeout = 3000;
+    }
+
+    SendOutcome Run()
+    {
+        ui.FillRows();
+        return OnSend(document, ui);
+    }
+
+    TempDir dir;
+    GameDocument document;
+    RecordingUserInterface ui{&document};
+};
+
+TEST_F(Delivery, NothingSelectedOpensNoConnection)
+{
+    SilentListener listener;
+    document.Setup.SmtpServer = listener.Address();
+    const SendOutcome outcome = Run();
+    EXPECT_TRUE(outcome.Succeeded());
+    EXPECT_FALSE(listener.WasConnected());
+}
+
+TEST_F(Delivery, MissingPasswordOpensNoConnection)
+{
+    ::unsetenv("TURNPOST_SMTP_PASSWORD");
+    SilentListener listener;
+    auto& setup = document.Setup;
+    setup.SmtpServer = listener.Address();
+    setup.SmtpUser = "host";
+    setup.SendPlayerFile = 0;
+    setup.Players[0] = {1, "one@example.org", ""};
+    setup.EmailReport = 1;
+    const SendOutcome outcome = Run();
+    EXPECT_EQ(outcome.Failed, 1);
+    EXPECT_TRUE(outcome.ReportMailFailed);
+    EXPECT_FALSE(listener.WasConnected());
+}
+
+TEST_F(Delivery, ServerAnswersBecomeThePlayersLine)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(ScriptedSmtpPeer&)> script;
+        std::string line; // a pattern
+    };
+    const Case cases[] = {
+        {"accepted", [](ScriptedSmtpPeer& peer) { peer.Accepting(); }, R"(\[Player 3\] Sent OK\n)"},
+        {"recipient refused",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM:<host@example.org>", "250 ok\r\n")
+                 .On("RCPT TO:<three@example.org>", "550 5.1.1 no such user here\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: 550 5\.1\.1 no such user here\n)"},
+        {"message refused",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", "250 ok\r\n")
+                 .On("RCPT TO", "250 ok\r\n")
+                 .On("DATA", "354 go\r\n")
+                 .ExpectData()
+                 .Send("554 5.7.1 spam\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: 554 5\.7\.1 spam\n)"},
+        {"gone without a word",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", "250 ok\r\n")
+                 .Expect("RCPT")
+                 .Close();
+         },
+         R"(\[Player 3\] \*\* ERROR: Unknown error: 10054\n)"},
+        {"greeting refused",
+         [](ScriptedSmtpPeer& peer) { peer.Send("554 go away\r\n").On("QUIT", "221 bye\r\n"); },
+         R"(\[Player 3\] \*\* ERROR: Connection error 10043 \(unexpected reply from the server\)\n)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSmtpPeer peer;
+        c.script(peer);
+        peer.Start();
+        RecordingUserInterface fresh{&document};
+        auto& setup = document.Setup;
+        setup.SmtpServer = peer.Address();
+        setup.Players = {};
+        setup.Players[2] = {1, "three@example.org", dir.Write("alpha.m3", "turn of player three")};
+        fresh.FillRows();
+        const SendOutcome outcome = OnSend(document, fresh);
+        peer.Wait();
+        const std::string line = outcome.Summary.substr(outcome.Summary.find("[Player 3]"));
+        EXPECT_TRUE(std::regex_search(line, std::regex("^" + c.line))) << line;
+        EXPECT_EQ(outcome.Failed, line.find("Sent OK") == std::string::npos ? 1 : 0);
+        EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
+    }
+}
+
+TEST_F(Delivery, RefusedConnectionNamesItsCause)
+{
+    std::string address;
+    {
+        SilentListener closed;
+        address = closed.Address();
+        closed.Close();
+    }
+    auto& setup = document.Setup;
+    setup.SmtpServer = address;
+    setup.Players[0] = {1, "one@example.org", ""};
+    setup.Players[9] = {1, "ten@example.org", ""};
+    const SendOutcome outcome = Run();
+    EXPECT_NE(outcome.Summary.find("[Player 1] ** ERROR: Connection error 10061 (connection refused)\n"),
+              std::string::npos)
+        << outcome.Summary;
+    EXPECT_NE(outcome.Summary.find("[Player 10] ** ERROR: Connection error 10061 (connection refused)\n"),
+              std::string::npos)
+        << "the run goes on after a failed player";
+    EXPECT_EQ(outcome.Failed, 2);
+}
+
+} // namespace
+} // namespace turnpost
