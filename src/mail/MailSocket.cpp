@@ -57,12 +57,17 @@ bool CMailSocket::IsPeerLoopback() const
     socklen_t length = sizeof peer;
     if (::getpeername(m_Socket.Handle(), reinterpret_cast<sockaddr*>(&peer), &length) != 0)
         return false;
-    if (peer.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&peer);
+    return IsLoopbackAddress(reinterpret_cast<const sockaddr*>(&peer));
+}
+
+bool IsLoopbackAddress(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
         return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
     }
-    if (peer.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&peer);
+    if (address->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
         if (IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
             return true;
         // An IPv4 loopback address reached over a dual-stack socket.

@@ -339,7 +339,9 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
         case CSmtpReplyReader::Status::Incomplete:
             break;
         }
-        if (m_PeerClosed || !m_Socket.IsOpen())
+        if (!m_Socket.IsOpen())
+            return fail(ErrorNotConnected, m_Reader.Partial());
+        if (m_PeerClosed)
             return fail(ErrorConnectionClosed, m_Reader.Partial());
 
         const std::uint32_t elapsed = TickCount() - lastActivity;

@@ -39,6 +39,16 @@ int PollFor(int fd, short events, int timeoutMs, short& revents)
     }
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about chained string concatenation at -O3.
+std::string Bracketed(const char* tag, const char* address)
+{
+    std::string literal = "[";
+    literal += tag;
+    literal += address;
+    literal += ']';
+    return literal;
+}
+
 } // namespace
 
 std::uint32_t WinsockError(int errnum)
@@ -375,7 +385,7 @@ std::string CSocket::LocalAddressLiteral() const
         const auto* v4 = reinterpret_cast<const sockaddr_in*>(&local);
         if (::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text) == nullptr)
             return {};
-        return "[" + std::string(text) + "]";
+        return Bracketed("", text);
     }
     if (local.ss_family == AF_INET6) {
         const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&local);
@@ -384,11 +394,11 @@ std::string CSocket::LocalAddressLiteral() const
             std::memcpy(&v4, v6->sin6_addr.s6_addr + 12, sizeof v4);
             if (::inet_ntop(AF_INET, &v4, text, sizeof text) == nullptr)
                 return {};
-            return "[" + std::string(text) + "]";
+            return Bracketed("", text);
         }
         if (::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text) == nullptr)
             return {};
-        return "[IPv6:" + std::string(text) + "]"; // RFC 5321 4.1.3
+        return Bracketed("IPv6:", text); // RFC 5321 4.1.3
     }
     return {};
 }

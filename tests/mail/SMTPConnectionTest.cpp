@@ -104,6 +104,21 @@ TEST(SMTPConnectionTest, AssemblesRepliesFromPieces)
     }
 }
 
+TEST(SMTPConnectionTest, TimeOutCountsFromTheLastPiece)
+{
+    // Each pause is within the time-out, all of them together are not.
+    ScriptedSmtpPeer peer;
+    peer.SendPieces({"220-a\r\n", "220-b\r\n", "220-c\r\n", "220 d\r\n"}, 400).On("HELO", "250 ok\r\n");
+    peer.On("QUIT", "221 bye\r\n");
+    peer.Start();
+    CSMTPConnection connection;
+    connection.SetTimeout(1000);
+    EXPECT_TRUE(connection.Connect(peer.Address())) << GetLastError();
+    EXPECT_TRUE(connection.Disconnect());
+    EXPECT_FALSE(connection.AwaitReply(250)); // nothing left to wait on
+    EXPECT_EQ(GetLastError(), 10057u);
+}
+
 TEST(SMTPConnectionTest, KeepsBytesOfTheNextReply)
 {
     // The server answers HELO before it is asked (pipelined by mistake); nothing may be lost.

@@ -11,7 +11,8 @@ namespace turnpost::test {
 
 /// A loopback SMTP server of our own for exact dialogues and faults. It accepts one connection and
 /// plays a script of expected client lines and canned replies (in pieces, multi-line, garbage, too
-/// long), can close at any step or stay silent, and records every byte the client sent.
+/// long), can close at any step or stay silent, and records every byte the client sent. When the
+/// script has been played the peer stays silent: it only records, until the client goes.
 ///
 ///     ScriptedSmtpPeer peer;
 ///     peer.Send("220 hi\r\n").On("HELO", "250 ok\r\n").Close();
