@@ -8,11 +8,22 @@ cd "$(dirname "$0")/.."
 root=$PWD
 py=/usr/bin/python3 # Debian's, which has the packages; a python3 on PATH may not
 
+# Quiet unless it fails: then the whole output, so the cause is on the screen.
+quietly() {
+    local output
+    if ! output=$("$@" 2>&1); then
+        echo "$output" >&2
+        echo "demo: failed: $*" >&2
+        exit 1
+    fi
+}
+
 scripts/install-deps.sh
 if [ ! -f build/build.ninja ]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    echo "== building Turnpost in build/ (once)"
+    quietly cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-ninja -C build -j2 turnpost >/dev/null
+quietly ninja -C build -j2 turnpost
 turnpost=$root/build/bin/turnpost
 
 work=$(mktemp -d /tmp/turnpost-demo.XXXXXX)

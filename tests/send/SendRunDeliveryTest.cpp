@@ -197,5 +197,57 @@ TEST_F(Delivery, RefusedConnectionNamesItsCause)
     EXPECT_EQ(outcome.Failed, 2);
 }
 
+TEST_F(Delivery, ReportMailHasItsOwnProgressAndCancel)
+{
+    // The run's window pumps 17 times; the report's pumps after "Sending report..." (18), then before
+    // composing (19), before connecting (20) and before sending (21).
+    struct Case
+    {
+        int cancelAtPump;
+        bool connects;
+        bool delivered;
+    };
+    for (const Case c :
+         {Case{0, true, true}, Case{19, false, false}, Case{20, false, false}, Case{21, true, false}}) {
+        SCOPED_TRACE(c.cancelAtPump);
+        SilentListener listener;
+        ScriptedSmtpPeer peer;
+        if (c.delivered)
+            peer.Accepting();
+        else
+            peer.Send("220 hi\r\n").On("HELO", "250 ok\r\n").On("QUIT", "221 bye\r\n");
+        if (c.connects)
+            peer.Start();
+        RecordingUserInterface fresh{&document};
+        fresh.CancelAtPump = c.cancelAtPump;
+        document.Setup.SmtpServer = c.connects ? peer.Address() : listener.Address();
+        document.Setup.EmailReport = 1;
+        document.Setup.ReportAddress = "report@example.org";
+        fresh.FillRows();
+        const SendOutcome outcome = OnSend(document, fresh);
+
+        EXPECT_FALSE(outcome.Cancelled) << "cancelling the report does not cancel the run";
+        EXPECT_EQ(outcome.ReportMailFailed, !c.delivered);
+        ASSERT_EQ(fresh.Progress.size(), 2u);
+        const auto& report = fresh.Progress[1];
+        EXPECT_EQ(report.Title, "Status");
+        EXPECT_EQ(report.UpperBound, 4);
+        EXPECT_EQ(report.Texts, std::vector<std::string>{"Sending report..."});
+        if (c.cancelAtPump) {
+            ASSERT_EQ(fresh.Messages.size(), 1u);
+            EXPECT_EQ(fresh.Messages[0].Text, "Operation cancelled!");
+        } else {
+            EXPECT_EQ(report.Position, 4);
+            EXPECT_TRUE(fresh.Messages.empty());
+        }
+        if (c.connects) {
+            peer.Wait();
+            EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
+        } else {
+            EXPECT_FALSE(listener.WasConnected());
+        }
+    }
+}
+
 } // namespace
 } // namespace turnpost
