@@ -21,6 +21,10 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
+// The replaced new above allocates with malloc, so free is the matching release; GCC's optimiser
+// cannot see that pairing across the replacement and warns.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
     std::free(p);
@@ -29,6 +33,7 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 using namespace turnpost;
 
