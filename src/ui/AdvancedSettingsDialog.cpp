@@ -70,13 +70,7 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
     form->addRow(tr("SMTP Timeout (ms)"), m_SmtpTimeout);
     form->addRow(tr("Pause after connection (ms)"), m_Pause);
 
-    auto* okButton = MakeOkButton(this);
-    auto* cancelButton = MakeCancelButton(this);
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {okButton, cancelButton}) {
-        button->setMinimumWidth(DialogUnitsX(this, 50));
-        buttons->addWidget(button);
-    }
+    auto* buttons = MakeOkCancelColumn(this);
     buttons->addStretch();
 
     auto* layout = new QHBoxLayout(this);

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace turnpost {
 
@@ -50,6 +51,16 @@ QPushButton* MakeCancelButton(QDialog* dialog)
     button->setObjectName("cancelButton");
     QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
     return button;
+}
+
+QVBoxLayout* MakeOkCancelColumn(QDialog* dialog)
+{
+    auto* column = new QVBoxLayout;
+    for (QPushButton* button : {MakeOkButton(dialog), MakeCancelButton(dialog)}) {
+        button->setMinimumWidth(DialogUnitsX(dialog, 50));
+        column->addWidget(button);
+    }
+    return column;
 }
 
 } // namespace turnpost

@@ -8,6 +8,7 @@ class QDialog;
 class QDialogButtonBox;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace turnpost {
@@ -33,5 +34,8 @@ void RemoveCloseBox(QDialog* dialog);
 QPushButton* MakeOkButton(QDialog* dialog);
 /// A Cancel button wired to reject(), named cancelButton.
 QPushButton* MakeCancelButton(QDialog* dialog);
+/// OK above Cancel, each 50 dialog units wide: the button column at the right of the settings dialogs.
+/// The caller adds what else stands in the column and the closing stretch.
+QVBoxLayout* MakeOkCancelColumn(QDialog* dialog);
 
 } // namespace turnpost

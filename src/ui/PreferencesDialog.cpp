@@ -77,13 +77,7 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
     grid->addLayout(radios, 4, 0, 1, 2);
     grid->setColumnStretch(1, 1);
 
-    auto* okButton = MakeOkButton(this);
-    auto* cancelButton = MakeCancelButton(this);
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {okButton, cancelButton}) {
-        button->setMinimumWidth(DialogUnitsX(this, 50));
-        buttons->addWidget(button);
-    }
+    auto* buttons = MakeOkCancelColumn(this);
     buttons->addStretch();
 
     auto* layout = new QHBoxLayout(this);

@@ -15,14 +15,7 @@ namespace {
 using test::ParsedMail;
 using test::SmtpSink;
 
-std::string RandomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
+using test::RandomBytes;
 
 bool Deliver(const SmtpSink& sink, const CMailMessage& message, std::string& error)
 {

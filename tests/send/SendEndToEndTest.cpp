@@ -19,14 +19,7 @@ using test::RecordingUserInterface;
 using test::SmtpSink;
 using test::TempDir;
 
-std::string RandomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(n, '\0');
-    for (auto& b : bytes)
-        b = static_cast<char>(generator() & 0xff);
-    return bytes;
-}
+using test::RandomBytes;
 
 std::string Escaped(const std::string& text)
 {

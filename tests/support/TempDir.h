@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace turnpost::test {
@@ -25,5 +26,8 @@ private:
 
 /// The whole content of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+/// Bytes of every value, the same for the same seed: file contents that no encoder can take lightly.
+std::string RandomBytes(std::size_t size, unsigned seed);
 
 } // namespace turnpost::test
