@@ -169,7 +169,7 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
     if (extensions.OffersAuth("PLAIN")) {
         if (!SendCommand("AUTH PLAIN " + PlainInitialResponse(m_User, m_Password) + "\r\n"))
             return false;
-        return AwaitReply(235) || Refused();
+        return AwaitReply(235) || LoginFailed();
     }
     if (extensions.OffersAuth("LOGIN")) {
         // The two challenges ask for the user name and then the password, always in this order.
@@ -183,7 +183,7 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
             return Refused();
         if (!SendCommand(EncodeSaslBase64(m_Password) + "\r\n"))
             return false;
-        return AwaitReply(235) || Refused();
+        return AwaitReply(235) || LoginFailed();
     }
     if (extensions.AuthMechanisms.empty())
         return SecurityFailure("The server does not offer a login (AUTH)", ErrorUnexpectedReply);
@@ -192,6 +192,12 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
         offered += (offered.empty() ? "" : " ") + mechanism;
     return SecurityFailure("The server offers no login method known here (PLAIN or LOGIN), only " + offered,
                            ErrorUnexpectedReply);
+}
+
+bool CSMTPConnection::LoginFailed()
+{
+    m_LoginRefused = m_LastReplyCode == 535;
+    return Refused();
 }
 
 bool CSMTPConnection::Refused()

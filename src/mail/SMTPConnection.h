@@ -62,6 +62,8 @@ public:
     /// after SendMessage has replaced it by 22.
     std::uint32_t GetLastWaitError() const { return m_LastWaitError; }
     bool IsConnected() const { return m_Connected; }
+    /// Connect failed because the server refused the user name and password (RFC 4954's 535).
+    bool LoginRefused() const { return m_LoginRefused; }
 
     /// Why the last Connect failed, where a number cannot say it: a TLS failure with OpenSSL's
     /// reason, a server that lacks STARTTLS or a login method, a password that would go out in
@@ -79,6 +81,7 @@ private:
     bool Login(const SmtpExtensions& extensions);
     /// A reply wait of the extended dialogue failed: a refusal becomes the error text.
     bool Refused();
+    bool LoginFailed();
     bool SecurityFailure(const std::string& text, std::uint32_t error);
     bool SendCommand(const std::string& command);
     /// A reply wait failed in SendMessage: refused or late replies become 22, while a broken
@@ -87,6 +90,7 @@ private:
 
     CMailSocket m_Socket;
     bool m_Connected = false;
+    bool m_LoginRefused = false;
     std::string m_LastReply;
     std::uint32_t m_Timeout = 2000;
     int m_LastReplyCode = 0;

@@ -6,9 +6,25 @@
 
 namespace turnpost {
 
-enum class MessageButtons { Ok, YesNoCancel };
-enum class MessageIcon { None, Exclamation, Question, Stop };
-enum class MessageAnswer { Ok, Yes, No, Cancel };
+enum class MessageButtons
+{
+    Ok,
+    YesNoCancel
+};
+enum class MessageIcon
+{
+    None,
+    Exclamation,
+    Question,
+    Stop
+};
+enum class MessageAnswer
+{
+    Ok,
+    Yes,
+    No,
+    Cancel
+};
 
 /// The status window of long work: a status text, a bar with a percentage, and Cancel.
 /// The work runs on the caller's thread; PumpMessages lets the windows breathe between steps.
@@ -46,8 +62,10 @@ public:
 
     /// File dialogs. The filter reads "Description (*.ext)|*.ext||"; the default extension is added to
     /// a typed name without one. No existence check and no overwrite prompt. nullopt when cancelled.
-    virtual std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& defaultExt) = 0;
-    virtual std::optional<std::string> SaveFileDialog(const std::string& filter, const std::string& defaultExt) = 0;
+    virtual std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                                      const std::string& defaultExt) = 0;
+    virtual std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                                      const std::string& defaultExt) = 0;
 
     /// The program's help: shown on request, closed when the main window goes.
     virtual void ShowHelp() = 0;
@@ -60,6 +78,9 @@ public:
     /// Asks for the mail password of the given account; nullopt when refused. Implementations without
     /// a person to ask return nullopt.
     virtual std::optional<std::string> AskPassword(const std::string& account) = 0;
+    /// The server refused the password AskPassword gave for the account: whatever kept it (a keyring)
+    /// must not hand it out again, or every later run would fail the same way without asking.
+    virtual void ForgetPassword(const std::string& account) { (void)account; }
 
     // The main window's view of the setup. Implementations without a window keep no rows of their
     // own, so these do nothing there.

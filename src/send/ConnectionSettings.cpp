@@ -1,6 +1,7 @@
 #include "send/ConnectionSettings.h"
 
 #include "platform/Kernel.h"
+#include "platform/UserInterface.h"
 #include "send/SmtpPassword.h"
 
 namespace turnpost {
@@ -14,7 +15,8 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     settings.User = setup.SmtpUser;
     if (!settings.User.empty() && askPassword) {
         std::string error;
-        if (auto password = ObtainSmtpPassword(setup, ui, error))
+        settings.PasswordAccount = turnpost::PasswordAccount(setup);
+        if (auto password = ObtainSmtpPassword(setup, ui, error, &settings.PasswordAskedOfUser))
             settings.Password = std::move(*password);
         else
             settings.Error = error.empty() ? "No password for " + settings.User : error;
@@ -28,6 +30,21 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
     connection.SetSecurity(Security);
     if (!User.empty())
         connection.SetLogin(User, Password);
+}
+
+bool ConnectionSettings::Connect(CSMTPConnection& connection) const
+{
+    if (connection.Connect(Server))
+        return true;
+    if (connection.LoginRefused())
+        m_LoginRefused = true;
+    return false;
+}
+
+void ConnectionSettings::ForgetRefusedPassword(IUserInterface& ui) const
+{
+    if (m_LoginRefused && PasswordAskedOfUser)
+        ui.ForgetPassword(PasswordAccount);
 }
 
 std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t error)

@@ -21,6 +21,9 @@ struct ConnectionSettings
     std::string Password;
     /// Why no connection may be tried (the password could not be had); empty when all is well.
     std::string Error;
+    /// The password came from the user interface (a dialog or its keyring), under this account.
+    bool PasswordAskedOfUser = false;
+    std::string PasswordAccount;
 
     /// The setup's settings; asks for the password only when a user is set and askPassword is true
     /// (a run that will open no connection should not ask).
@@ -28,6 +31,17 @@ struct ConnectionSettings
 
     /// Gives a fresh connection the time-out, security and login.
     void Apply(CSMTPConnection& connection) const;
+
+    /// Connects to the server, noting a refused login for ForgetRefusedPassword.
+    bool Connect(CSMTPConnection& connection) const;
+
+    /// After the run: a password from the user interface that a server refused is not to be handed
+    /// out again by a keyring, so the next run asks instead of failing the same way.
+    void ForgetRefusedPassword(IUserInterface& ui) const;
+
+private:
+    // Noted while connections are made with settings that are otherwise fixed for the run.
+    mutable bool m_LoginRefused = false;
 };
 
 /// The error text of a failed Connect: what the connection could say in words (a TLS failure, a

@@ -94,7 +94,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     bool connected = false;
     if (!connection.Error.empty())
         outcome.Error = connection.Error;
-    else if (smtp.Connect(connection.Server))
+    else if (connection.Connect(smtp))
         connected = true;
     else
         outcome.Error = ConnectErrorText(smtp, GetLastError());

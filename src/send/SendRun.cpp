@@ -77,7 +77,7 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
 
     CSMTPConnection smtp;
     connection.Apply(smtp);
-    if (!smtp.Connect(connection.Server))
+    if (!connection.Connect(smtp))
         return failure(ConnectErrorText(smtp, GetLastError()));
     if (!smtp.SendMessage(message)) {
         // Read before QUIT overwrites the reply and the error number.
@@ -165,6 +165,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
             outcome.ReportMailError = mailed.Error;
         }
     }
+    connection.ForgetRefusedPassword(ui);
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
     return outcome;

@@ -90,16 +90,27 @@ std::optional<std::string> RunPasswordCommand(const std::string& command, std::s
 
 } // namespace
 
-std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, IUserInterface& ui, std::string& error)
+std::string PasswordAccount(const GameSetup& setup)
+{
+    return setup.SmtpUser + "@" + setup.SmtpServer;
+}
+
+std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, IUserInterface& ui, std::string& error,
+                                              bool* askedOfUser)
 {
     error.clear();
+    if (askedOfUser)
+        *askedOfUser = false;
     // An empty variable counts as unset, so that a script can clear it with "VAR=".
     if (const char* fromEnvironment = std::getenv(PasswordVariable); fromEnvironment && *fromEnvironment)
         return std::string(fromEnvironment);
     if (!setup.SmtpPasswordCommand.empty())
         return RunPasswordCommand(setup.SmtpPasswordCommand, error);
-    if (auto answer = ui.AskPassword(setup.SmtpUser + "@" + setup.SmtpServer))
+    if (auto answer = ui.AskPassword(PasswordAccount(setup))) {
+        if (askedOfUser)
+            *askedOfUser = true;
         return answer;
+    }
     error = "No password given for " + setup.SmtpUser;
     return std::nullopt;
 }

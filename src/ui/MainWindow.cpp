@@ -544,4 +544,9 @@ std::optional<std::string> CMainWindow::AskPassword(const std::string& account)
     return m_Services->AskPassword(account);
 }
 
+void CMainWindow::ForgetPassword(const std::string& account)
+{
+    m_Services->ForgetPassword(account);
+}
+
 } // namespace turnpost

@@ -70,6 +70,7 @@ private:
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& account) override;
+    void ForgetPassword(const std::string& account) override;
 
     void BuildControls();
     void BuildMenu();

@@ -85,7 +85,22 @@ void WriteKeyring(const QString& account, const QString& password)
     RunJob(job, nullptr);
 }
 
+void DeleteKeyring(const QString& account)
+{
+    if (!SessionBusExists())
+        return;
+    auto* job = new QKeychain::DeletePasswordJob(KeyringService);
+    job->setInsecureFallback(false);
+    job->setKey(account);
+    RunJob(job, nullptr);
+}
+
 } // namespace
+
+void CPasswordDialog::Forget(const std::string& account)
+{
+    DeleteKeyring(ToQString(account));
+}
 
 std::optional<std::string> CPasswordDialog::Ask(const std::string& account, QWidget* parent)
 {

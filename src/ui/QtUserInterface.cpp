@@ -144,6 +144,11 @@ std::optional<std::string> CQtUserInterface::AskPassword(const std::string& acco
     return CPasswordDialog::Ask(account, Owner());
 }
 
+void CQtUserInterface::ForgetPassword(const std::string& account)
+{
+    CPasswordDialog::Forget(account);
+}
+
 void CQtUserInterface::CloseHelp()
 {
     if (m_Help)

@@ -80,3 +80,55 @@ TEST(SecureSendTest, PlayerLinesNameTlsAndLoginFailures)
             EXPECT_EQ(message.Content.find("right one"), std::string::npos);
     }
 }
+
+// A password from the dialog (or its keyring) that the server refuses must not come back unasked at
+// the next run; one from the environment or a command is the host's own business.
+TEST(SecureSendTest, RefusedPasswordFromTheUserInterfaceIsForgotten)
+{
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.IsValid()) << certificates.Error();
+    ScopedEnvironment trust("SSL_CERT_FILE", certificates.AuthorityFile());
+    ScopedEnvironment noPassword("TURNPOST_SMTP_PASSWORD", std::nullopt);
+
+    const struct
+    {
+        const char* name;
+        const char* asked;   // what the dialog answers; nullptr: a password command gives it
+        const char* command; // the password command, when there is one
+        bool forgotten;
+    } cases[] = {
+        {"refused password from the dialog", "wrong", "", true},
+        {"accepted password from the dialog", "right one", "", false},
+        {"refused password from a command", nullptr, "echo wrong", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpServerOptions options;
+        options.ImplicitTls = true;
+        options.Login = "alice:right one";
+        options.Certificate = certificates.LocalCertificate();
+        options.Key = certificates.LocalKey();
+        PythonSmtpServer server(options);
+        ASSERT_TRUE(server.IsRunning()) << server.Error();
+
+        GameDocument document;
+        GameSetup& setup = document.Setup;
+        setup.SmtpServer = server.Address("localhost");
+        setup.SmtpSecurity = 2;
+        setup.SmtpUser = "alice";
+        setup.SmtpPasswordCommand = c.command;
+        setup.ReturnAddress = "host@example.org";
+        setup.Players[0] = {1, "one@example.org", ""};
+        setup.Players[1] = {1, "two@example.org", ""};
+        document.CommandLineRun = 1;
+        RecordingUserInterface ui(&document);
+        ui.FillRows();
+        if (c.asked)
+            ui.Passwords.push_back(std::string(c.asked));
+
+        OnSend(document, ui);
+        const std::vector<std::string> expected =
+            c.forgotten ? std::vector<std::string>{"alice@" + setup.SmtpServer} : std::vector<std::string>{};
+        EXPECT_EQ(ui.ForgottenPasswords, expected);
+    }
+}

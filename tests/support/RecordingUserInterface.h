@@ -57,6 +57,8 @@ public:
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override { Summaries.push_back(text); }
     std::optional<std::string> AskPassword(const std::string& account) override;
+    void ForgetPassword(const std::string& account) override { ForgottenPasswords.push_back(account); }
+    std::vector<std::string> ForgottenPasswords;
     void GatherRows() override;
     void FillRows() override;
     void ShowState() override { ++ShowStateCount; }
