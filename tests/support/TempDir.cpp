@@ -37,9 +37,9 @@ std::string ReadFileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string RandomBytes(std::size_t size, unsigned seed)
+std::string RandomBytes(std::size_t size, unsigned variant)
 {
-    std::mt19937 random(seed);
+    std::mt19937 random(variant);
     std::string bytes(size, '\0');
     for (char& c : bytes)
         c = static_cast<char>(random() & 0xff);

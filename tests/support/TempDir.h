@@ -27,7 +27,7 @@ private:
 /// The whole content of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
-/// Bytes of every value, the same for the same seed: file contents that no encoder can take lightly.
-std::string RandomBytes(std::size_t size, unsigned seed);
+/// Bytes of every value, the same for the same variant: file contents that no encoder can take lightly.
+std::string RandomBytes(std::size_t size, unsigned variant);
 
 } // namespace turnpost::test
