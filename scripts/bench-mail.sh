@@ -16,9 +16,10 @@ bin="$build/bin"
 python=/usr/bin/python3
 runs=${RUNS:-5}
 work=$(mktemp -d)
+source scripts/smtp-sink.sh
 sink_pid=
 cleanup() {
-    [ -n "$sink_pid" ] && kill "$sink_pid" 2>/dev/null && wait "$sink_pid" 2>/dev/null
+    stop_smtp_sink
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -57,15 +58,8 @@ echo "speed-up vs Python:    $(ratio "$t_py" "$t_ours")x (target >= 10)"
     grep -E 'median' || true
 
 echo "== delivery to smtp-sink, one connection per message =="
-port=$("$python" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-user=()
-[ "$(id -u)" -eq 0 ] && user=(-u nobody)
-/usr/sbin/smtp-sink "${user[@]}" "127.0.0.1:$port" 256 &
-sink_pid=$!
-for _ in $(seq 100); do
-    "$python" -c "import socket; socket.create_connection(('127.0.0.1', $port), 1)" 2>/dev/null && break
-    sleep 0.05
-done
+port=$(free_loopback_port)
+start_smtp_sink "$port" 256
 head -c $((100 << 10)) /dev/urandom >"$work/game.xy"
 head -c $((100 << 10)) /dev/urandom >"$work/game.m1"
 messages=${MESSAGES:-100}

@@ -18,23 +18,18 @@ turnpost=$root/$build/bin/turnpost
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
 
 work=$(mktemp -d /tmp/turnpost-bench.XXXXXX)
+source scripts/smtp-sink.sh
 sink_pid=
 cleanup() {
     local status=$?
-    if [ -n "$sink_pid" ]; then
-        kill "$sink_pid" 2>/dev/null || true
-        wait "$sink_pid" 2>/dev/null || true
-    fi
+    stop_smtp_sink
     rm -rf "$work"
     exit "$status"
 }
 trap cleanup EXIT
 
-port=$("$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-sink_user=()
-[ "$(id -u)" -eq 0 ] && sink_user=(-u nobody) # smtp-sink refuses to keep root's privileges
-/usr/sbin/smtp-sink "${sink_user[@]}" "127.0.0.1:$port" 64 &
-sink_pid=$!
+port=$(free_loopback_port)
+start_smtp_sink "$port" 64
 
 "$py" - "$work" "$port" "$turnpost" "$rounds" "$build_type" "$root/bench/send_with_smtplib.py" <<'PY'
 import base64, json, os, socket, statistics, subprocess, sys, time

@@ -27,13 +27,11 @@ quietly ninja -C build -j2 turnpost
 turnpost=$root/build/bin/turnpost
 
 work=$(mktemp -d /tmp/turnpost-demo.XXXXXX)
+source scripts/smtp-sink.sh
 sink_pid=
 cleanup() {
     local status=$?
-    if [ -n "$sink_pid" ]; then
-        kill "$sink_pid" 2>/dev/null || true
-        wait "$sink_pid" 2>/dev/null || true
-    fi
+    stop_smtp_sink
     rm -rf "$work"
     exit "$status"
 }
@@ -55,7 +53,7 @@ for n in range(1, 5):
     open(f"{folder}/demo.m{n}", "wb").write(junk(1500 + 700 * n))
 PY
 
-port=$("$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_loopback_port)
 
 # The setup, as JSON turned into a .tpf by Turnpost itself.
 "$py" - "$game" "$port" "$work" >"$work/game.json" <<'PY'
@@ -87,19 +85,11 @@ PY
 
 # A real SMTP receiver that keeps each message in a file of its own.
 mkdir -p "$work/mail"
-sink_user=()
 if [ "$(id -u)" -eq 0 ]; then
     chmod 755 "$work" # smtp-sink writes as nobody
     chmod 777 "$work/mail"
-    sink_user=(-u nobody) # smtp-sink refuses to keep root's privileges
 fi
-/usr/sbin/smtp-sink "${sink_user[@]}" -d "$work/mail/%H%M%S." "127.0.0.1:$port" 16 &
-sink_pid=$!
-for _ in $(seq 100); do
-    "$py" -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1).close()' "$port" \
-        2>/dev/null && break
-    sleep 0.05
-done
+start_smtp_sink "$port" 16 -d "$work/mail/%H%M%S."
 
 echo "== turnpost --no-gui -X game.tpf (summary on standard output, progress on standard error)"
 status=0
