@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/WindowedRun.h"
+#include "app/DesktopLauncher.h"
 #include "platform/Network.h"
 
 #include <cstdlib>
@@ -7,6 +7,7 @@
 
 using namespace turnpost;
 
+// Everything but the windows: this program links no Qt, so scripts and servers without it can run it.
 int main(int argc, char** argv)
 {
     const CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -35,5 +36,5 @@ int main(int argc, char** argv)
         }
         return RunHeadless(options);
     }
-    return RunWindowed(argc, argv, options);
+    return StartDesktop(argv);
 }

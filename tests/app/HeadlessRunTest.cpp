@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -19,13 +21,15 @@ using namespace turnpost::test;
 
 namespace {
 
-/// The program run as a script would run it: no display, output caught in files.
+/// The program run as a script would run it: no display, output caught in files. Each of env is
+/// "NAME=value", set in the program's environment after the display is taken away.
 struct Program
 {
     pid_t Pid = -1;
     std::string Out, Err;
 
-    Program(const TempDir& dir, const std::vector<std::string>& args)
+    Program(const TempDir& dir, const std::vector<std::string>& args,
+            const std::vector<std::string>& env = {})
     {
         Out = dir.File("stdout.txt");
         Err = dir.File("stderr.txt");
@@ -34,6 +38,8 @@ struct Program
         if (Pid == 0) {
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
+            for (const auto& setting : env)
+                ::putenv(const_cast<char*>(setting.c_str()));
             const int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(out, 1);
@@ -68,9 +74,9 @@ struct Program
 };
 
 int RunProgram(const TempDir& dir, const std::vector<std::string>& args, std::string* err = nullptr,
-               std::string* out = nullptr)
+               std::string* out = nullptr, const std::vector<std::string>& env = {})
 {
-    Program program(dir, args);
+    Program program(dir, args, env);
     const int status = program.Wait();
     if (err)
         *err = program.StdErr();
@@ -188,4 +194,46 @@ TEST_F(HeadlessSend, CtrlCCancelsAtTheNextPlayerAndTheReportStillFollows)
     EXPECT_NE(report.find("[Player 1] Sent OK\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("[Player 2]"), std::string::npos) << report;
     EXPECT_EQ(Sink.WaitForMessages(1).size(), 1u);
+}
+
+TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)
+{
+    // The program's libraries name no Qt library, not even through the libraries they need.
+    std::string libraries;
+    if (FILE* pipe = ::popen(("ldd " + std::string(TURNPOST_BINARY_PATH)).c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            libraries += buffer;
+        ::pclose(pipe);
+    }
+    ASSERT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
+
+    // Broken Qt libraries first on the search path: a program that needed Qt would not even start.
+    ASSERT_EQ(::mkdir(Dir.File("qt").c_str(), 0700), 0);
+    for (const char* name : {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6"})
+        Dir.Write("qt/" + std::string(name), "");
+    const std::vector<std::string> noQt{"LD_LIBRARY_PATH=" + Dir.File("qt"), "DISPLAY=:7"};
+    std::string err, out;
+    EXPECT_EQ(RunProgram(Dir, {"--version"}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(RunProgram(Dir, {"--help"}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(RunProgram(Dir, {"--export", SetupPath}, &err, &out, noQt), 0) << err;
+    ASSERT_EQ(RunProgram(Dir, {"--no-gui", "-X", SetupPath}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
+}
+
+TEST_F(HeadlessSend, AWindowComesFromTheDesktopProgramOrIsRefusedClearly)
+{
+    std::string err, out;
+    // A display asks for a window: the desktop program carries out the same command line.
+    const std::vector<std::string> display{"DISPLAY=:7", "QT_QPA_PLATFORM=offscreen"};
+    const int status = RunProgram(Dir, {"-X", SetupPath}, &err, &out, display);
+    if (TURNPOST_HAS_DESKTOP) {
+        ASSERT_EQ(status, 0) << err;
+        EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
+    } else {
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(err.find("this build has no windows; use --no-gui"), std::string::npos) << err;
+        EXPECT_TRUE(Sink.WaitForMessages(0).empty());
+    }
 }
