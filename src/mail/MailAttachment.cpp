@@ -165,8 +165,8 @@ bool EncodeBase64(const unsigned char* input, std::size_t n, char* output, std::
 bool CMailAttachment::Load(const std::string& path)
 {
     m_Name.clear();
-    m_EncodedText.clear();
-    m_EncodedText.shrink_to_fit();
+    m_EncodedText.reset();
+    m_EncodedLength = 0;
 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -182,8 +182,8 @@ bool CMailAttachment::Load(const std::string& path)
 
     // The file is read and encoded in slices of whole lines, so that only the encoded text needs to
     // be held in full, not the file beside it.
-    std::string encoded;
-    encoded.resize(static_cast<std::size_t>(Base64BufferSize(static_cast<std::int64_t>(size)) - 1));
+    const auto encodedSize = static_cast<std::size_t>(Base64BufferSize(static_cast<std::int64_t>(size)));
+    std::unique_ptr<char[]> encoded(new char[encodedSize]);
     constexpr std::size_t SliceLines = 16 * 1024;
     const std::size_t sliceSize = SliceLines * LineInput;
     std::unique_ptr<unsigned char[]> slice(new unsigned char[sliceSize]);
@@ -207,10 +207,10 @@ bool CMailAttachment::Load(const std::string& path)
             break;
         remaining -= want;
         if (remaining > 0) {
-            written += EncodeBase64Lines(slice.get(), want, encoded.data() + written);
+            written += EncodeBase64Lines(slice.get(), want, encoded.get() + written);
         } else {
             std::size_t last = 0;
-            EncodeBase64(slice.get(), want, encoded.data() + written, encoded.size() + 1 - written, &last);
+            EncodeBase64(slice.get(), want, encoded.get() + written, encodedSize - written, &last);
             written += last;
         }
     } while (remaining > 0);
@@ -218,8 +218,8 @@ bool CMailAttachment::Load(const std::string& path)
     if (!ok)
         return false;
 
-    encoded.resize(written);
     m_EncodedText = std::move(encoded);
+    m_EncodedLength = written;
     const auto slash = path.find_last_of('/');
     m_Name = slash == std::string::npos ? path : path.substr(slash + 1);
     return true;

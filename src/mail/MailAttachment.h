@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace turnpost {
 
@@ -15,12 +17,15 @@ public:
     bool Load(const std::string& path);
 
     const std::string& GetName() const { return m_Name; }
-    const std::string& GetEncodedText() const { return m_EncodedText; }
-    std::uint64_t GetEncodedLength() const { return m_EncodedText.size(); }
+    std::string_view GetEncodedText() const { return {m_EncodedText.get(), m_EncodedLength}; }
+    std::uint64_t GetEncodedLength() const { return m_EncodedLength; }
 
 private:
     std::string m_Name;
-    std::string m_EncodedText;
+    // Not a std::string: that would fill the whole buffer with zeros before the encoder writes it,
+    // a pass over megabytes that costs as much as the encoding.
+    std::unique_ptr<char[]> m_EncodedText;
+    std::size_t m_EncodedLength = 0;
 };
 
 /// Bytes the encoded form of n input bytes needs, terminating zero included.

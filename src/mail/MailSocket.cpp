@@ -48,7 +48,7 @@ void CMailSocket::Close()
 
 bool CMailSocket::StartTls()
 {
-    return m_Tls.Handshake(m_Socket.Handle(), m_Host, static_cast<std::uint32_t>(m_Timeout));
+    return m_Tls.Handshake(m_Socket.Handle(), m_Host, static_cast<std::uint32_t>(m_Timeout), m_TlsContext);
 }
 
 bool CMailSocket::IsPeerLoopback() const

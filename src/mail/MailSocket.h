@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct sockaddr;
@@ -36,6 +37,9 @@ public:
     /// Puts TLS over the open connection, verifying the server by the host name it was reached by.
     /// From then on Send, WaitReadable and Receive carry the protected stream.
     bool StartTls();
+    /// Shares one TLS context among the connections of a run (certificates read once, sessions
+    /// resumed); without one StartTls makes its own.
+    void SetTlsContext(std::shared_ptr<CTlsContext> context) { m_TlsContext = std::move(context); }
     bool IsSecure() const { return m_Tls.IsEstablished(); }
     /// True once TLS has failed on this connection: the stream can carry nothing more.
     bool HasTlsFailed() const { return m_Tls.HasFailed(); }
@@ -52,6 +56,7 @@ public:
 private:
     CSocket m_Socket;
     CTlsSession m_Tls;
+    std::shared_ptr<CTlsContext> m_TlsContext;
     std::string m_Host;
     int m_Timeout = 2000;
 };

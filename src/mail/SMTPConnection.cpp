@@ -62,6 +62,9 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_Socket.Close();
     m_Reader.Reset();
     m_PeerClosed = false;
+    m_ServerClosing = false;
+    m_InStep = false;
+    m_Pipelining = false;
     m_LastErrorText.clear();
     if (m_Security != SmtpSecurity::None && m_Security != SmtpSecurity::StartTls &&
         m_Security != SmtpSecurity::ImplicitTls) {
@@ -72,8 +75,10 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     if (!m_Socket.Connect(server, defaultPort))
         return false;
     m_Connected = true;
-    if (Greet())
+    if (Greet()) {
+        m_InStep = true;
         return true;
+    }
 
     // A TLS failure mid-stream is told by its own text, whatever reply wait it broke.
     if (m_Socket.HasTlsFailed() && m_LastErrorText.empty())
@@ -145,6 +150,7 @@ bool CSMTPConnection::Introduce(const std::string& name)
             return Refused();
         extensions = SmtpExtensions::Parse(m_Reader.Text());
     }
+    m_Pipelining = extensions.Pipelining;
     if (m_User.empty())
         return true;
     return Login(extensions);
@@ -223,6 +229,7 @@ bool CSMTPConnection::SendCommand(const std::string& command)
 
 bool CSMTPConnection::FailDialogue()
 {
+    m_CleanRefusal = m_LastWaitError == ErrorUnexpectedReply && !m_ServerClosing && !m_PeerClosed;
     if (m_LastWaitError == ErrorUnexpectedReply || m_LastWaitError == ErrorTimedOut)
         SetLastError(ErrorBadCommand);
     return false;
@@ -230,7 +237,14 @@ bool CSMTPConnection::FailDialogue()
 
 bool CSMTPConnection::SendMessage(const CMailMessage& message)
 {
-    if (Deliver(message))
+    m_FailedCommand.clear();
+    m_CleanRefusal = false;
+    const bool wasInStep = m_InStep;
+    const bool delivered = Deliver(message);
+    // A refusal read whole, or one before anything was sent, leaves the stream in step; any other
+    // failure (a time-out, a broken stream, a 421) leaves it where nobody can tell.
+    m_InStep = wasInStep && (delivered || m_FailedCommand.empty() || m_CleanRefusal);
+    if (delivered)
         return true;
     // A broken TLS stream explains more than a partial reply or a bare number.
     if (m_Socket.HasTlsFailed())
@@ -261,20 +275,29 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
         }
     }
 
-    if (!SendCommand("MAIL FROM:<" + from + ">\r\n"))
-        return false;
-    if (!AwaitReply(250))
-        return FailDialogue();
-    for (const std::string& to : recipients) {
-        if (!SendCommand("RCPT TO:<" + to + ">\r\n"))
+    if (m_Pipelining) {
+        if (!SendEnvelopePipelined(from, recipients))
+            return false;
+    } else {
+        m_FailedCommand = "MAIL FROM";
+        if (!SendCommand("MAIL FROM:<" + from + ">\r\n"))
             return false;
         if (!AwaitReply(250))
             return FailDialogue();
+        m_FailedCommand = "RCPT TO";
+        for (const std::string& to : recipients) {
+            if (!SendCommand("RCPT TO:<" + to + ">\r\n"))
+                return false;
+            if (!AwaitReply(250))
+                return FailDialogue();
+        }
+        m_FailedCommand = "DATA";
+        if (!SendCommand("DATA\r\n"))
+            return false;
+        if (!AwaitReply(354))
+            return FailDialogue();
     }
-    if (!SendCommand("DATA\r\n"))
-        return false;
-    if (!AwaitReply(354))
-        return FailDialogue();
+    m_FailedCommand = "end of data";
 
     // Each piece goes out as it is, without gathering the message into one buffer; MSG_MORE lets
     // the kernel pack the short pieces into full segments.
@@ -288,7 +311,8 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     for (const CMailAttachment* attachment : message.GetAttachments()) {
         if (!m_Socket.Send(CMailMessage::GetAttachmentPartHeader(*attachment), true))
             return false;
-        if (!m_Socket.Send(attachment->GetEncodedText(), true))
+        const std::string_view text = attachment->GetEncodedText();
+        if (!m_Socket.Send(text.data(), text.size(), true))
             return false;
     }
     if (multipart && !m_Socket.Send(CMailMessage::ClosingBoundary,
@@ -298,7 +322,76 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
         return false;
     if (!AwaitReply(250))
         return FailDialogue();
+    m_FailedCommand.clear();
     return true;
+}
+
+bool CSMTPConnection::SendEnvelopePipelined(const std::string& from,
+                                            const std::vector<std::string>& recipients)
+{
+    // RFC 2920 3.1: DATA ends the group, as its reply decides what is sent next.
+    std::string group = "MAIL FROM:<" + from + ">\r\n";
+    for (const std::string& to : recipients)
+        group += "RCPT TO:<" + to + ">\r\n";
+    group += "DATA\r\n";
+    m_FailedCommand = "MAIL FROM";
+    if (!SendCommand(group))
+        return false;
+
+    // Each reply answers the command in its place (RFC 2920 3.2); the first refusal is the one that
+    // counts, the replies after it are read only to keep the stream in step.
+    std::string failedCommand;
+    std::string failedReply;
+    std::uint32_t failedWait = 0;
+    int failedCode = 0;
+    bool inStep = true;
+    const auto take = [&](const char* command, int code) {
+        if (AwaitReply(code))
+            return true;
+        if (failedCommand.empty()) {
+            failedCommand = command;
+            failedReply = m_LastReply;
+            failedWait = m_LastWaitError;
+            failedCode = m_LastReplyCode;
+        }
+        // Without a complete reply, or after the server's goodbye, there is nothing more to read.
+        inStep = m_LastWaitError == ErrorUnexpectedReply && !m_ServerClosing;
+        return false;
+    };
+    take("MAIL FROM", 250);
+    for (std::size_t i = 0; inStep && i < recipients.size(); ++i)
+        take("RCPT TO", 250);
+    const bool dataAccepted = inStep && take("DATA", 354);
+    if (failedCommand.empty())
+        return true;
+
+    m_FailedCommand = failedCommand;
+    m_LastReply = failedReply;
+    m_LastWaitError = failedWait;
+    m_LastReplyCode = failedCode;
+    SetLastError(failedWait);
+    FailDialogue();
+    if (dataAccepted) {
+        // The server waits for a message that must not reach only some of its recipients, and no
+        // end-of-data could undo that: the connection is given up without one.
+        m_PeerClosed = true;
+        m_Socket.Close();
+    }
+    if (dataAccepted || !inStep)
+        m_CleanRefusal = false;
+    return false;
+}
+
+bool CSMTPConnection::Reset()
+{
+    m_InStep = m_Connected && SendCommand("RSET\r\n") && AwaitReply(250);
+    return m_InStep;
+}
+
+bool CSMTPConnection::IsReusable() const
+{
+    return m_Connected && m_InStep && !m_PeerClosed && !m_ServerClosing && m_Socket.IsOpen() &&
+           !m_Socket.HasTlsFailed();
 }
 
 bool CSMTPConnection::Disconnect()
@@ -333,6 +426,9 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
         switch (m_Reader.Next()) {
         case CSmtpReplyReader::Status::Complete:
             m_LastReplyCode = m_Reader.Code();
+            // RFC 5321 3.8: the server is about to close the connection.
+            if (m_LastReplyCode == 421)
+                m_ServerClosing = true;
             if (m_LastReplyCode == expectedCode && expectedCode != 0)
                 return true;
             return fail(ErrorUnexpectedReply, m_Reader.Text());

@@ -5,7 +5,9 @@
 #include "mail/SmtpReplyReader.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace turnpost {
 
@@ -46,6 +48,21 @@ public:
     bool Disconnect();
     /// Reads one whole reply; true when its code is the expected one.
     bool AwaitReply(int expectedCode);
+
+    /// RSET (RFC 5321 4.1.1.5): clears a refused transaction so that the connection can carry the
+    /// next message. True when the server answered 250.
+    bool Reset();
+    /// True while the connection can carry another message: it stands, every reply so far has been
+    /// read, TLS is intact, and the server has neither closed it nor said it will (421).
+    bool IsReusable() const;
+    /// The server's last EHLO reply offered PIPELINING (RFC 2920): SendMessage then sends MAIL,
+    /// RCPT and DATA in one write and reads their replies in order.
+    bool OffersPipelining() const { return m_Pipelining; }
+    /// The command whose reply or send ended the last failed SendMessage: "MAIL FROM", "RCPT TO",
+    /// "DATA" or "end of data". Empty after success and after a refusal before anything was sent.
+    const std::string& GetFailedCommand() const { return m_FailedCommand; }
+    /// The server closed the connection, or said it would with 421.
+    bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
     std::string GetLastReply() const;
 
     /// The longest silence tolerated while waiting; negative counts as the default 15000 ms.
@@ -54,6 +71,8 @@ public:
     /// Set before Connect. With SmtpSecurity::None and no user the plain HELO dialogue is spoken.
     void SetSecurity(SmtpSecurity security);
     void SetLogin(const std::string& user, const std::string& password);
+    /// The TLS context that the connections of one run share; without one each makes its own.
+    void SetTlsContext(std::shared_ptr<CTlsContext> context) { m_Socket.SetTlsContext(std::move(context)); }
 
     /// The code and text of the last complete reply, whether it was the expected one or not.
     int GetLastReplyCode() const { return m_LastReplyCode; }
@@ -75,6 +94,9 @@ private:
     /// The server's greeting and our introduction.
     bool Greet();
     bool Deliver(const CMailMessage& message);
+    /// RFC 2920: the envelope and DATA in one write, every reply read so that the stream stays in
+    /// step, the first refusal kept as the failure.
+    bool SendEnvelopePipelined(const std::string& from, const std::vector<std::string>& recipients);
     /// EHLO, then STARTTLS and the login as the settings ask.
     bool Introduce(const std::string& name);
     bool StartTls();
@@ -96,6 +118,11 @@ private:
     int m_LastReplyCode = 0;
     std::uint32_t m_LastWaitError = 0;
     bool m_PeerClosed = false;
+    bool m_ServerClosing = false; // a 421 came
+    bool m_InStep = false;        // no reply is outstanding and the stream is intact
+    bool m_CleanRefusal = false;  // the last failure was a refusal read whole
+    bool m_Pipelining = false;
+    std::string m_FailedCommand;
     CSmtpReplyReader m_Reader;
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;

@@ -84,6 +84,8 @@ SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
         }
         if (keyword == "STARTTLS") {
             extensions.StartTls = true;
+        } else if (keyword == "PIPELINING") {
+            extensions.Pipelining = true;
         } else if (keyword == "AUTH") {
             for (const auto word : words) {
                 std::string mechanism = UpperCase(word);

@@ -10,6 +10,8 @@ namespace turnpost {
 struct SmtpExtensions
 {
     bool StartTls = false;
+    /// RFC 2920: commands may be sent in groups without waiting for each reply.
+    bool Pipelining = false;
     /// The SASL mechanisms after AUTH, upper-case, in the server's order.
     std::vector<std::string> AuthMechanisms;
 

@@ -1,6 +1,7 @@
 #include "platform/TlsSession.h"
 
 #include "platform/Kernel.h"
+#include "platform/TlsContext.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -112,6 +113,20 @@ bool IsUnexpectedEof()
     return ERR_GET_LIB(code) == ERR_LIB_SSL && ERR_GET_REASON(code) == SSL_R_UNEXPECTED_EOF_WHILE_READING;
 }
 
+// The peer's port: sessions are kept per server, and one host may serve several.
+int PeerPort(int socket)
+{
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return 0;
+    if (peer.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in*>(&peer)->sin_port);
+    if (peer.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_port);
+    return 0;
+}
+
 } // namespace
 
 bool IsAddressLiteral(const std::string& host)
@@ -131,9 +146,8 @@ CTlsSession::~CTlsSession()
 void CTlsSession::Reset()
 {
     SSL_free(m_Ssl);
-    SSL_CTX_free(m_Context);
     m_Ssl = nullptr;
-    m_Context = nullptr;
+    m_Context.reset();
     m_Established = false;
     m_Failed = false;
     m_Socket = -1;
@@ -146,7 +160,8 @@ void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_
     SetLastError(error);
 }
 
-bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t timeoutMs)
+bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t timeoutMs,
+                            const std::shared_ptr<CTlsContext>& context)
 {
     Reset();
     ERR_clear_error();
@@ -154,33 +169,27 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
     m_Socket = socket;
     const char* what = "TLS handshake";
 
-    // A fresh context per session reads the certificate store as it is now (SSL_CERT_FILE,
-    // SSL_CERT_DIR or OpenSSL's default paths); one connection per message makes that cheap enough.
-    m_Context = SSL_CTX_new(TLS_client_method());
+    m_Context = context ? context : std::make_shared<CTlsContext>();
+    if (!m_Context->IsValid()) {
+        Fail(what, m_Context->GetErrorText(), TlsFailureError);
+        return false;
+    }
     BIO* bio = SocketBioMethod() ? BIO_new(SocketBioMethod()) : nullptr;
-    if (m_Context == nullptr || bio == nullptr) {
-        BIO_free(bio);
+    if (bio == nullptr) {
         Fail(what, TakeOpenSslReason(), TlsFailureError);
         return false;
     }
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
     BIO_set_init(bio, 1);
-    SSL_CTX_set_min_proto_version(m_Context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(m_Context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_mode(m_Context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    if (SSL_CTX_set_default_verify_paths(m_Context) != 1) {
-        BIO_free(bio);
-        Fail(what, "cannot load the system's certificates: " + TakeOpenSslReason(), TlsFailureError);
-        return false;
-    }
 
-    m_Ssl = SSL_new(m_Context);
+    m_Ssl = SSL_new(m_Context->Handle());
     if (m_Ssl == nullptr) {
         BIO_free(bio);
         Fail(what, TakeOpenSslReason(), TlsFailureError);
         return false;
     }
     SSL_set_bio(m_Ssl, bio, bio);
+    m_Context->PrepareResumption(m_Ssl, host + "|" + std::to_string(PeerPort(socket)));
 
     // RFC 6066 allows no address literals in server name indication; an address is checked against
     // the certificate's IP entries instead of its names (RFC 6125).
@@ -205,6 +214,7 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
         if (step == Step::Failed)
             return false;
     }
+    m_Context->NoteHandshake(m_Ssl);
     m_Established = true;
     return true;
 }

@@ -2,12 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
 
 namespace turnpost {
+
+class CTlsContext;
 
 /// The last-error number of a connection given up because TLS failed (a handshake that did not
 /// verify, a protocol error): Windows Sockets' "connection aborted", as the client aborts it.
@@ -27,8 +30,11 @@ public:
     CTlsSession& operator=(const CTlsSession&) = delete;
 
     /// Runs the client handshake on socket for host (a name, or an IPv4/IPv6 literal without
-    /// brackets). The socket stays owned by the caller and must outlive the session.
-    bool Handshake(int socket, const std::string& host, std::uint32_t timeoutMs);
+    /// brackets). The socket stays owned by the caller and must outlive the session. With a shared
+    /// context the certificate store is not read again and a session it keeps for this server and
+    /// port is resumed; without one the session reads the store for itself.
+    bool Handshake(int socket, const std::string& host, std::uint32_t timeoutMs,
+                   const std::shared_ptr<CTlsContext>& context = nullptr);
 
     /// Sends all bytes; false on failure or when the peer takes nothing for timeoutMs.
     bool Write(const char* data, std::size_t length, std::uint32_t timeoutMs);
@@ -71,7 +77,7 @@ private:
     void Fail(const char* what, const std::string& reason, std::uint32_t error);
     void Reset();
 
-    SSL_CTX* m_Context = nullptr;
+    std::shared_ptr<CTlsContext> m_Context;
     SSL* m_Ssl = nullptr;
     int m_Socket = -1;
     bool m_Established = false;

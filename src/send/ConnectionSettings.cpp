@@ -1,6 +1,7 @@
 #include "send/ConnectionSettings.h"
 
 #include "platform/Kernel.h"
+#include "platform/TlsContext.h"
 #include "platform/UserInterface.h"
 #include "send/SmtpPassword.h"
 
@@ -13,6 +14,8 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     settings.Timeout = setup.SmtpTimeout;
     settings.Security = static_cast<SmtpSecurity>(setup.SmtpSecurity);
     settings.User = setup.SmtpUser;
+    if (settings.Security == SmtpSecurity::StartTls || settings.Security == SmtpSecurity::ImplicitTls)
+        settings.Tls = std::make_shared<CTlsContext>();
     if (!settings.User.empty() && askPassword) {
         std::string error;
         settings.PasswordAccount = turnpost::PasswordAccount(setup);
@@ -28,6 +31,7 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
 {
     connection.SetTimeout(Timeout);
     connection.SetSecurity(Security);
+    connection.SetTlsContext(Tls);
     if (!User.empty())
         connection.SetLogin(User, Password);
 }
@@ -61,6 +65,11 @@ std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t er
 std::string DeliveryErrorText(const CSMTPConnection& connection)
 {
     std::string reply = connection.GetLastReply();
+    // Commands sent as a group (PIPELINING) are answered in a row: say which one was refused.
+    const std::string& command = connection.GetFailedCommand();
+    if (!reply.empty() && connection.OffersPipelining() && connection.GetLastReplyCode() != 0 &&
+        (command == "MAIL FROM" || command == "RCPT TO" || command == "DATA"))
+        return reply + " (reply to " + command + ")";
     if (!reply.empty())
         return reply;
     return "Unknown error: " + std::to_string(GetLastError());

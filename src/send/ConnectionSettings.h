@@ -4,6 +4,7 @@
 #include "setup/GameSetup.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace turnpost {
@@ -24,6 +25,9 @@ struct ConnectionSettings
     /// The password came from the user interface (a dialog or its keyring), under this account.
     bool PasswordAskedOfUser = false;
     std::string PasswordAccount;
+    /// Shared by every secured connection of the run: the certificate store is read once and a
+    /// reconnection resumes the TLS session. Null when the run speaks no TLS.
+    std::shared_ptr<CTlsContext> Tls;
 
     /// The setup's settings; asks for the password only when a user is set and askPassword is true
     /// (a run that will open no connection should not ask).

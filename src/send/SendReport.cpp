@@ -7,6 +7,7 @@
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
+#include "send/SendSession.h"
 
 namespace turnpost {
 
@@ -53,7 +54,7 @@ bool SaveReport(const GameDocument& document, const std::string& body, std::stri
 }
 
 bool MailReport(const GameDocument& document, IUserInterface& ui, const std::string& body,
-                const ConnectionSettings& connection, ReportMailResult* result)
+                CSendSession& session, ReportMailResult* result)
 {
     ReportMailResult local;
     ReportMailResult& outcome = result ? *result : local;
@@ -85,29 +86,24 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
     message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
     message.XMailer = ProgramName;
-    CSMTPConnection smtp;
-    connection.Apply(smtp);
 
     if (cancelled())
         return false;
 
-    bool connected = false;
-    if (!connection.Error.empty())
-        outcome.Error = connection.Error;
-    else if (connection.Connect(smtp))
-        connected = true;
-    else
-        outcome.Error = ConnectErrorText(smtp, GetLastError());
+    std::string error;
+    const bool connected = session.Connect(error);
+    if (!connected)
+        outcome.Error = error;
 
     if (cancelled())
         return false;
 
     if (connected) {
-        outcome.Delivered = smtp.SendMessage(message);
-        outcome.Error = outcome.Delivered ? std::string() : DeliveryErrorText(smtp);
+        outcome.Delivered = session.Deliver(message, error);
+        outcome.Error = outcome.Delivered ? std::string() : error;
     }
     progress->StepIt();
-    smtp.Disconnect();
+    session.Close();
     return true;
 }
 

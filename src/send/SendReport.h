@@ -7,7 +7,7 @@
 namespace turnpost {
 
 class IUserInterface;
-struct ConnectionSettings;
+class CSendSession;
 
 /// The lines that open every saved and mailed report, placeholders left for the caller to expand.
 /// The clock line is empty when the local time cannot be formatted.
@@ -28,6 +28,6 @@ struct ReportMailResult
 /// Mails the expanded header and body to ReportAddress under its own progress window. False only when
 /// the user cancelled; whether the mail got through is left in result.
 bool MailReport(const GameDocument& document, IUserInterface& ui, const std::string& body,
-                const ConnectionSettings& connection, ReportMailResult* result = nullptr);
+                CSendSession& session, ReportMailResult* result = nullptr);
 
 } // namespace turnpost

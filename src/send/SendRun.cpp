@@ -8,6 +8,7 @@
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
 #include "send/SendReport.h"
+#include "send/SendSession.h"
 
 namespace turnpost {
 
@@ -42,7 +43,7 @@ bool AnyPlayerSelected(const GameSetup& setup)
 } // namespace
 
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent)
+                       CSendSession& session, bool* sent)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -58,11 +59,11 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     message.AddRecipient(CMailAddress(address));
 
     // A player must not be told "Sent OK" for a mail that lacks the file he waits for.
-    CMailAttachment universe;
     if (setup.SendUniverseFile && !setup.UniverseFile.empty()) {
-        if (!universe.Load(setup.UniverseFile))
+        const CMailAttachment* universe = session.Universe(setup.UniverseFile);
+        if (!universe)
             return failure("Could not open file: " + setup.UniverseFile);
-        message.AddAttachment(universe);
+        message.AddAttachment(*universe);
     }
     CMailAttachment player;
     const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
@@ -72,21 +73,9 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
         message.AddAttachment(player);
     }
 
-    if (!connection.Error.empty())
-        return failure(connection.Error);
-
-    CSMTPConnection smtp;
-    connection.Apply(smtp);
-    if (!connection.Connect(smtp))
-        return failure(ConnectErrorText(smtp, GetLastError()));
-    if (!smtp.SendMessage(message)) {
-        // Read before QUIT overwrites the reply and the error number.
-        const std::string error = DeliveryErrorText(smtp);
-        smtp.Disconnect();
+    std::string error;
+    if (!session.Deliver(message, error))
         return failure(error);
-    }
-    // An unanswered QUIT does not undo a delivery the server has accepted.
-    smtp.Disconnect();
     if (sent)
         *sent = true;
     return prefix + "Sent OK\n";
@@ -109,6 +98,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
     // Asked once, and only when some connection will be made.
     const bool connects = AnyPlayerSelected(setup) || setup.EmailReport;
     const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, connects);
+    CSendSession session(connection);
 
     const auto progress = ui.CreateProgressWindow("Status");
     progress->SetRange(PlayerCount, 1);
@@ -139,7 +129,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
-            const std::string result = MailPlayer(document, slot.EmailAddress, index, connection, &sent);
+            const std::string result = MailPlayer(document, slot.EmailAddress, index, session, &sent);
             if (!sent)
                 ++outcome.Failed;
             summary += result;
@@ -148,8 +138,10 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
                         slot.EmailAddress + ")\n";
         }
         // Some servers throttle a burst of connections; the window stays live meanwhile.
-        if (setup.PauseAfterConnection > 0)
+        if (setup.PauseAfterConnection > 0) {
+            session.BeforePause(setup.PauseAfterConnection);
             progress->PumpFor(setup.PauseAfterConnection);
+        }
     }
 
     if (!document.CommandLineRun && setup.DisplaySummary)
@@ -159,7 +151,7 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         outcome.ReportFileFailed = true;
     if (setup.EmailReport) {
         ReportMailResult mailed;
-        MailReport(document, ui, body, connection, &mailed);
+        MailReport(document, ui, body, session, &mailed);
         if (!mailed.Delivered) {
             outcome.ReportMailFailed = true;
             outcome.ReportMailError = mailed.Error;

@@ -7,7 +7,7 @@
 namespace turnpost {
 
 class IUserInterface;
-struct ConnectionSettings;
+class CSendSession;
 
 /// What a send run came to, for the exit status of command-line runs.
 struct SendOutcome
@@ -31,11 +31,11 @@ struct SendOutcome
 /// preferences say.
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui);
 
-/// Builds and sends the message of the player in slot index (0 to 15) to address over a connection of
-/// its own, and returns his result line, ended by LF. Never fails towards the caller: every failure is
+/// Builds and sends the message of the player in slot index (0 to 15) to address through the run's
+/// session, and returns his result line, ended by LF. Never fails towards the caller: every failure is
 /// told in the line, and sent (when given) says whether the mail went out. Expects
 /// CurrentPlayerNumber to be index + 1 already.
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent = nullptr);
+                       CSendSession& session, bool* sent = nullptr);
 
 } // namespace turnpost

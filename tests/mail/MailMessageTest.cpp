@@ -70,7 +70,8 @@ TEST(MailMessageTest, MultipartLayout)
 
     std::string wire = WithoutDate(message.GetHeader()) + message.GetTextPartHeader() + message.GetDataBody();
     for (const CMailAttachment* attachment : message.GetAttachments())
-        wire += CMailMessage::GetAttachmentPartHeader(*attachment) + attachment->GetEncodedText();
+        wire +=
+            CMailMessage::GetAttachmentPartHeader(*attachment) + std::string(attachment->GetEncodedText());
     wire += std::string(CMailMessage::ClosingBoundary) + CMailMessage::EndOfData;
     EXPECT_EQ(wire, "From: host@example.org\r\n"
                     "To: a@example.org\r\n"

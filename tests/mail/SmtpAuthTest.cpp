@@ -36,6 +36,8 @@ TEST(SmtpExtensions, ReadsStartTlsAndMechanismsWhateverTheirCase)
         EXPECT_EQ(extensions.AuthMechanisms, c.mechanisms);
     }
     EXPECT_TRUE(SmtpExtensions::Parse("250-x\r\n250 AUTH Plain").OffersAuth("plain"));
+    EXPECT_TRUE(SmtpExtensions::Parse("250-x\r\n250-pipelining\r\n250 8BITMIME").Pipelining);
+    EXPECT_FALSE(SmtpExtensions::Parse("250-PIPELINING\r\n250 8BITMIME").Pipelining);
 }
 
 TEST(SaslBase64, EncodesInOneLine)

@@ -135,7 +135,8 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
         EXPECT_EQ(record.Messages[0].User, c.user);
         EXPECT_NE(record.Messages[0].Content.find("Your turn is attached."), std::string::npos);
         if (c.bigAttachment) {
-            EXPECT_NE(record.Messages[0].Content.find(attachment.GetEncodedText()), std::string::npos);
+            EXPECT_NE(record.Messages[0].Content.find(std::string(attachment.GetEncodedText())),
+                      std::string::npos);
         }
         if (c.client.Security != SmtpSecurity::None) {
             EXPECT_FALSE(record.SawInClear("AUTH"));

@@ -1,5 +1,6 @@
 #include "platform/TlsSession.h"
 #include "platform/Kernel.h"
+#include "platform/TlsContext.h"
 #include "support/PythonSmtpServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestCertificates.h"
@@ -173,4 +174,38 @@ TEST_F(TlsSessionTest, SilentPeerEndsTheHandshakeWithTheTimeout)
         EXPECT_EQ(GetLastError(), 10060u);
     }
     ::close(listener);
+}
+
+TEST_F(TlsSessionTest, ASharedContextReadsTheStoreOnceAndResumesSessions)
+{
+    PythonSmtpServer first(ImplicitTls(false));
+    PythonSmtpServer second(ImplicitTls(false));
+    ASSERT_TRUE(first.IsRunning() && second.IsRunning()) << first.Error() << second.Error();
+    const auto context = std::make_shared<CTlsContext>();
+    ASSERT_TRUE(context->IsValid()) << context->GetErrorText();
+
+    // The store was read when the context was made: emptying it now changes nothing for the run.
+    TempDir dir;
+    ScopedEnvironment emptyStore("SSL_CERT_FILE", dir.Write("none.pem", ""));
+    const auto greetAndQuit = [&](std::uint16_t port) {
+        LoopbackSocket socket(port);
+        CTlsSession session;
+        if (!session.Handshake(socket.Fd(), "localhost", 10000, context))
+            return session.GetErrorText();
+        // The greeting also brings the tickets that TLS 1.3 sends after the handshake.
+        const std::string greeting = ReadLine(session);
+        session.Write("QUIT\r\n", 6, 10000);
+        ReadLine(session);
+        session.Shutdown();
+        return greeting.substr(0, 4);
+    };
+    EXPECT_EQ(greetAndQuit(first.Port()), "220 ");
+    EXPECT_EQ(context->ResumedCount(), 0);
+    EXPECT_EQ(greetAndQuit(first.Port()), "220 ");
+    EXPECT_EQ(context->ResumedCount(), 1);
+    // Another server (port) is not offered the first one's session: a full, verified handshake.
+    EXPECT_EQ(greetAndQuit(second.Port()), "220 ");
+    EXPECT_EQ(context->ResumedCount(), 1);
+    EXPECT_EQ(greetAndQuit(first.Port()), "220 ");
+    EXPECT_EQ(context->ResumedCount(), 2);
 }

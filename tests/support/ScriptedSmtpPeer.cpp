@@ -98,6 +98,12 @@ ScriptedSmtpPeer& ScriptedSmtpPeer::Close()
     return *this;
 }
 
+ScriptedSmtpPeer& ScriptedSmtpPeer::AcceptNext()
+{
+    m_Script.push_back({Step::AcceptConnection, {}, 0});
+    return *this;
+}
+
 ScriptedSmtpPeer& ScriptedSmtpPeer::Accepting(int recipients)
 {
     Send("220 peer ready\r\n").On("HELO ", "250 peer\r\n").On("MAIL FROM:<", "250 sender ok\r\n");
@@ -136,6 +142,7 @@ bool ScriptedSmtpPeer::ReadMore(int client)
             return false;
         m_Pending.append(buffer, static_cast<std::size_t>(n));
         m_Received.append(buffer, static_cast<std::size_t>(n));
+        m_ReadEnds.push_back(m_Received.size());
         return true;
     }
     return false;
@@ -149,6 +156,7 @@ bool ScriptedSmtpPeer::ReadUntil(int client, const std::string& terminator, std:
         if (found != std::string::npos) {
             taken = m_Pending.substr(0, found + terminator.size());
             m_Pending.erase(0, found + terminator.size());
+            m_Taken += taken.size();
             return true;
         }
         searchFrom = m_Pending.size() >= terminator.size() ? m_Pending.size() - terminator.size() + 1 : 0;
@@ -157,22 +165,46 @@ bool ScriptedSmtpPeer::ReadUntil(int client, const std::string& terminator, std:
     }
 }
 
+int ScriptedSmtpPeer::AcceptClient()
+{
+    const auto deadline = std::chrono::steady_clock::now() + ClientLimit;
+    while (!m_Stop && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{m_Listener, POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0) {
+            const int client = ::accept4(m_Listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                ++m_Connections;
+                // What the last connection left unread is not part of this one.
+                m_Taken += m_Pending.size();
+                m_Pending.clear();
+                return client;
+            }
+        }
+    }
+    return -1;
+}
+
 void ScriptedSmtpPeer::Run()
 {
-    int client = -1;
-    const auto deadline = std::chrono::steady_clock::now() + ClientLimit;
-    while (client < 0 && !m_Stop && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{m_Listener, POLLIN, 0};
-        if (::poll(&p, 1, 50) > 0)
-            client = ::accept4(m_Listener, nullptr, nullptr, SOCK_CLOEXEC);
-    }
+    int client = AcceptClient();
     if (client < 0)
         return;
 
     bool open = true;
     for (const Step& step : m_Script) {
+        if (step.Kind == Step::AcceptConnection) {
+            if (client >= 0)
+                ::close(client);
+            client = AcceptClient();
+            if (client < 0) {
+                m_Mismatches.push_back("expected another connection, got none");
+                return;
+            }
+            open = true;
+            continue;
+        }
         if (!open)
-            break;
+            continue;
         switch (step.Kind) {
         case Step::SendBytes:
             ::send(client, step.Text.data(), step.Text.size(), MSG_NOSIGNAL);
@@ -186,6 +218,10 @@ void ScriptedSmtpPeer::Run()
             }
             line.resize(line.size() - 2);
             m_Commands.push_back(line);
+            std::size_t read = 0;
+            while (read < m_ReadEnds.size() && m_ReadEnds[read] < m_Taken)
+                ++read;
+            m_Arrivals.push_back({m_Connections, static_cast<int>(read) + 1});
             if (line.compare(0, step.Text.size(), step.Text) != 0)
                 m_Mismatches.push_back("expected " + step.Text + ", got " + line);
             break;
@@ -195,6 +231,7 @@ void ScriptedSmtpPeer::Run()
             if (m_Pending.compare(0, 3, ".\r\n") == 0) {
                 m_Data = ".\r\n";
                 m_Pending.erase(0, 3);
+                m_Taken += 3;
             } else if (!ReadUntil(client, "\r\n.\r\n", m_Data)) {
                 m_Mismatches.push_back("expected the message, got the end of the connection");
                 open = false;
@@ -208,6 +245,8 @@ void ScriptedSmtpPeer::Run()
             ::close(client);
             client = -1;
             open = false;
+            break;
+        case Step::AcceptConnection:
             break;
         }
     }

@@ -9,7 +9,7 @@
 
 namespace turnpost::test {
 
-/// A loopback SMTP server of our own for exact dialogues and faults. It accepts one connection and
+/// A loopback SMTP server of our own for exact dialogues and faults. It accepts a connection and
 /// plays a script of expected client lines and canned replies (in pieces, multi-line, garbage, too
 /// long), can close at any step or stay silent, and records every byte the client sent. When the
 /// script has been played the peer stays silent: it only records, until the client goes.
@@ -41,6 +41,9 @@ public:
     ScriptedSmtpPeer& Pause(int milliseconds);
     /// Closes the connection; the rest of the script is not played.
     ScriptedSmtpPeer& Close();
+    /// Ends the connection (if the client has not) and waits for the client's next one; the script
+    /// goes on there. After Close, too, only an AcceptNext lets the script go on.
+    ScriptedSmtpPeer& AcceptNext();
     /// The whole successful dialogue for a message to the given number of recipients, QUIT included.
     ScriptedSmtpPeer& Accepting(int recipients = 1);
 
@@ -55,6 +58,17 @@ public:
     const std::string& Received() const { return m_Received; }
     /// The lines read by Expect, without CR LF.
     const std::vector<std::string>& Commands() const { return m_Commands; }
+    /// How each line read by Expect arrived: on which connection (from 1) and in which read of the
+    /// peer (numbered over the whole run). Lines of one read were sent by the client in one write,
+    /// or nearly so; lines that waited for a reply between them never share a read.
+    struct Arrival
+    {
+        int Connection = 0;
+        int Read = 0;
+    };
+    const std::vector<Arrival>& Arrivals() const { return m_Arrivals; }
+    /// How many connections the client made.
+    int Connections() const { return m_Connections; }
     /// What ExpectData read, as it came (dot-stuffed, CR LF, with the end-of-data line).
     const std::string& Data() const { return m_Data; }
     /// "expected X, got Y" for every line that did not match; empty when the client kept to the script.
@@ -69,13 +83,15 @@ private:
             ExpectLine,
             ExpectDataBlock,
             PauseFor,
-            CloseNow
+            CloseNow,
+            AcceptConnection
         } Kind;
         std::string Text;
         int Milliseconds = 0;
     };
 
     void Run();
+    int AcceptClient();
     bool ReadMore(int client);
     bool ReadUntil(int client, const std::string& terminator, std::string& taken);
 
@@ -88,6 +104,10 @@ private:
 
     std::string m_Pending; // received and not yet taken by a step
     std::string m_Received;
+    std::size_t m_Taken = 0;             // bytes of m_Received taken by steps, over all connections
+    std::vector<std::size_t> m_ReadEnds; // where each read ended in m_Received
+    std::vector<Arrival> m_Arrivals;
+    int m_Connections = 0;
     std::vector<std::string> m_Commands;
     std::string m_Data;
     std::vector<std::string> m_Mismatches;

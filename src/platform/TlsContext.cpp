@@ -1,0 +1,103 @@
+#include "platform/TlsContext.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+namespace turnpost {
+
+namespace {
+
+// The server key of a connection, kept with its SSL object so the session callback finds it.
+int KeyIndex()
+{
+    static const int index = SSL_get_ex_new_index(
+        0, nullptr, nullptr, nullptr,
+        [](void*, void* key, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<std::string*>(key); });
+    return index;
+}
+
+std::string OpenSslReason()
+{
+    std::string reason;
+    while (const unsigned long code = ERR_get_error()) {
+        if (reason.empty()) {
+            char buffer[256];
+            ERR_error_string_n(code, buffer, sizeof buffer);
+            reason = buffer;
+        }
+    }
+    return reason.empty() ? "unknown reason" : reason;
+}
+
+} // namespace
+
+CTlsContext::CTlsContext()
+{
+    ERR_clear_error();
+    m_Context = SSL_CTX_new(TLS_client_method());
+    if (m_Context == nullptr) {
+        m_ErrorText = OpenSslReason();
+        return;
+    }
+    SSL_CTX_set_min_proto_version(m_Context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(m_Context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_mode(m_Context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (SSL_CTX_set_default_verify_paths(m_Context) != 1) {
+        m_ErrorText = "cannot load the system's certificates: " + OpenSslReason();
+        SSL_CTX_free(m_Context);
+        m_Context = nullptr;
+        return;
+    }
+    // Sessions are kept here, per server, rather than in OpenSSL's cache, which a client cannot
+    // look up by server. TLS 1.3 hands them out after the handshake, as tickets.
+    SSL_CTX_set_session_cache_mode(m_Context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_set_app_data(m_Context, this);
+    SSL_CTX_sess_set_new_cb(m_Context, &CTlsContext::OnNewSession);
+}
+
+CTlsContext::~CTlsContext()
+{
+    for (auto& [key, session] : m_Sessions)
+        SSL_SESSION_free(session);
+    SSL_CTX_free(m_Context);
+}
+
+void CTlsContext::PrepareResumption(SSL* ssl, const std::string& key)
+{
+    SSL_set_ex_data(ssl, KeyIndex(), new std::string(key));
+    const std::lock_guard lock(m_Mutex);
+    const auto kept = m_Sessions.find(key);
+    // A session that can no longer be resumed only costs the bytes of offering it; OpenSSL then
+    // runs a full handshake.
+    if (kept != m_Sessions.end())
+        SSL_set_session(ssl, kept->second);
+}
+
+int CTlsContext::OnNewSession(SSL* ssl, SSL_SESSION* session)
+{
+    auto* self = static_cast<CTlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, KeyIndex()));
+    if (self == nullptr || key == nullptr || !SSL_SESSION_is_resumable(session))
+        return 0;
+    const std::lock_guard lock(self->m_Mutex);
+    SSL_SESSION*& slot = self->m_Sessions[*key];
+    SSL_SESSION_free(slot);
+    slot = session;
+    return 1; // the session is ours now
+}
+
+void CTlsContext::NoteHandshake(SSL* ssl)
+{
+    if (SSL_session_reused(ssl) == 1) {
+        const std::lock_guard lock(m_Mutex);
+        ++m_Resumed;
+    }
+}
+
+int CTlsContext::ResumedCount() const
+{
+    const std::lock_guard lock(m_Mutex);
+    return m_Resumed;
+}
+
+} // namespace turnpost

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
+typedef struct ssl_session_st SSL_SESSION;
+
+namespace turnpost {
+
+/// What the TLS sessions of one run share: the client settings and the system's certificate store,
+/// read once (reading the whole store costs more than a handshake), and the last session each
+/// server granted, so that the next connection to it resumes instead of running a full handshake.
+class CTlsContext
+{
+public:
+    /// Reads the certificate store as it is now (SSL_CERT_FILE, SSL_CERT_DIR or OpenSSL's defaults).
+    CTlsContext();
+    ~CTlsContext();
+    CTlsContext(const CTlsContext&) = delete;
+    CTlsContext& operator=(const CTlsContext&) = delete;
+
+    /// False when the context could not be made or the store not read; GetErrorText says why.
+    bool IsValid() const { return m_Context != nullptr; }
+    const std::string& GetErrorText() const { return m_ErrorText; }
+    SSL_CTX* Handle() const { return m_Context; }
+
+    /// Prepares ssl for a connection to the server named by key (host and port): offers the session
+    /// kept for it, and keeps what the server grants on this connection for the next one.
+    void PrepareResumption(SSL* ssl, const std::string& key);
+    /// How many handshakes so far resumed a kept session.
+    int ResumedCount() const;
+    /// Counts ssl's handshake as resumed when it was.
+    void NoteHandshake(SSL* ssl);
+
+private:
+    static int OnNewSession(SSL* ssl, SSL_SESSION* session);
+
+    SSL_CTX* m_Context = nullptr;
+    std::string m_ErrorText;
+    mutable std::mutex m_Mutex;
+    std::map<std::string, SSL_SESSION*> m_Sessions;
+    int m_Resumed = 0;
+};
+
+} // namespace turnpost

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "mail/MailAttachment.h"
+#include "send/ConnectionSettings.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace turnpost {
+
+class CMailMessage;
+
+/// What the messages of one send run share: the connection settings, the universe file (every
+/// player gets it, so it is read and encoded once), and, where the settings speak EHLO (TLS or a
+/// login), one SMTP connection for all of them: the greeting, the TLS handshake and the login then
+/// happen once per run instead of once per player. A plain setup keeps one connection per message.
+class CSendSession
+{
+public:
+    /// A connection is not kept idle for longer than this; a longer pause closes it.
+    static constexpr int LongestIdle = 30000;
+    /// How long the QUIT that ends a connection waits for its reply, at most.
+    static constexpr std::int32_t QuitGrace = 2000;
+
+    explicit CSendSession(const ConnectionSettings& settings);
+    ~CSendSession();
+    CSendSession(const CSendSession&) = delete;
+    CSendSession& operator=(const CSendSession&) = delete;
+
+    const ConnectionSettings& Settings() const { return m_Settings; }
+    /// True when the messages share one connection.
+    bool KeepsConnection() const { return m_Keep; }
+
+    /// The universe file at path, read and encoded on first use; null when it cannot be read.
+    const CMailAttachment* Universe(const std::string& path);
+
+    /// Opens a connection when none is ready. False with the error text for the report line.
+    bool Connect(std::string& error);
+    /// Delivers one message, connecting first when needed. False with the error text. On a shared
+    /// connection a refused message is followed by RSET; when the server ends the connection (it
+    /// closes or answers 421) before it took the message's MAIL FROM, the message goes once more
+    /// over a new connection; cut later, it fails, and the next message gets a new connection.
+    bool Deliver(const CMailMessage& message, std::string& error);
+    /// Before a pause of that many milliseconds: a connection is not kept idle that long.
+    void BeforePause(int milliseconds);
+    /// Ends the connection that is open, if any, waiting at most QuitGrace for the QUIT reply.
+    void Close();
+
+private:
+    const ConnectionSettings& m_Settings;
+    const bool m_Keep;
+    std::unique_ptr<CSMTPConnection> m_Smtp;
+
+    bool m_UniverseTried = false;
+    std::string m_UniversePath;
+    bool m_UniverseLoaded = false;
+    CMailAttachment m_Universe;
+};
+
+} // namespace turnpost
