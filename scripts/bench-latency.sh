@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 py=/usr/bin/python3
-build=build-bench
+build=${BENCH_BUILD:-build-bench}
 rounds=${ROUNDS:-3}
 rtt=${RTT_MS:-100}
 
 scripts/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTURNPOST_TESTS=OFF >/dev/null
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTURNPOST_TESTS=OFF >/dev/null
 ninja -C "$build" -j2 turnpost >/dev/null
 turnpost=$root/$build/bin/turnpost
 

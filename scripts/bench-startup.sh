@@ -4,11 +4,11 @@
 # median and how many libraries each loads. Built for release in build-bench/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-bench
+build=${BENCH_BUILD:-build-bench}
 runs=${RUNS:-200}
 
 scripts/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTURNPOST_TESTS=OFF >/dev/null
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTURNPOST_TESTS=OFF >/dev/null
 ninja -C "$build" -j2 turnpost tp_version_qt >/dev/null
 
 /usr/bin/python3 - "$build/bin/turnpost" "$build/bin/tp_version_qt" "$runs" <<'PY'

@@ -9,6 +9,7 @@ namespace turnpost {
 
 namespace {
 
+#ifdef TURNPOST_DESKTOP_PROGRAM
 std::string OwnFolder()
 {
     std::string path(4096, '\0');
@@ -19,6 +20,7 @@ std::string OwnFolder()
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
+#endif
 
 } // namespace
 
