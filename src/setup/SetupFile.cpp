@@ -19,8 +19,7 @@ bool HasSubmissionSettings(const GameSetup& setup)
 {
     const GameSetup fresh;
     return setup.SmtpSecurity != fresh.SmtpSecurity || setup.SmtpUser != fresh.SmtpUser ||
-           setup.SmtpPasswordCommand != fresh.SmtpPasswordCommand ||
-           setup.SmtpLoginMethod != fresh.SmtpLoginMethod || setup.CheckTurnFiles != fresh.CheckTurnFiles;
+           setup.SmtpPasswordCommand != fresh.SmtpPasswordCommand;
 }
 
 // Reads the leading text and header. version is 1 for a file without the leading text; then gameName
@@ -78,18 +77,8 @@ bool ReadFields(CSetupReader& r, std::int32_t version, GameSetup& s)
             return false;
     if (version >= 4) {
         // Later versions add after these; what we do not know is ignored.
-        const GameSetup fresh;
-        s.SmtpLoginMethod = fresh.SmtpLoginMethod;
-        s.CheckTurnFiles = fresh.CheckTurnFiles;
-        if (!(r.ReadInteger(s.SmtpSecurity) && r.ReadString(s.SmtpUser) && r.ReadString(s.SmtpPasswordCommand)))
-            return false;
-        // The two later fields are optional: older builds ended here.
-        std::int32_t loginMethod, checkTurnFiles;
-        if (r.ReadInteger(loginMethod) && r.ReadInteger(checkTurnFiles)) {
-            s.SmtpLoginMethod = loginMethod;
-            s.CheckTurnFiles = checkTurnFiles;
-        }
-        return true;
+        return r.ReadInteger(s.SmtpSecurity) && r.ReadString(s.SmtpUser) &&
+               r.ReadString(s.SmtpPasswordCommand);
     }
     // Unlike the other fields an older file does not carry, the submission settings are not kept from
     // the setup loaded before: they are another game's account and secrets, and sending this game's
@@ -98,8 +87,6 @@ bool ReadFields(CSetupReader& r, std::int32_t version, GameSetup& s)
     s.SmtpSecurity = fresh.SmtpSecurity;
     s.SmtpUser = fresh.SmtpUser;
     s.SmtpPasswordCommand = fresh.SmtpPasswordCommand;
-    s.SmtpLoginMethod = fresh.SmtpLoginMethod;
-    s.CheckTurnFiles = fresh.CheckTurnFiles;
     if (version == 1) {
         // Version 1 knew no such settings; its files always ran with these.
         s.SmtpTimeout = fresh.SmtpTimeout;
@@ -150,8 +137,6 @@ std::string SerializeSetup(const GameSetup& s)
         w.WriteInteger(s.SmtpSecurity);
         w.WriteString(s.SmtpUser);
         w.WriteString(s.SmtpPasswordCommand);
-        w.WriteInteger(s.SmtpLoginMethod);
-        w.WriteInteger(s.CheckTurnFiles);
     }
     return w.Bytes();
 }

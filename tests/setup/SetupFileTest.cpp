@@ -75,8 +75,6 @@ GameSetup RichSetup()
     s.SmtpSecurity = 1;
     s.SmtpUser = "host";
     s.SmtpPasswordCommand = "pass show smtp";
-    s.SmtpLoginMethod = 1;
-    s.CheckTurnFiles = 0;
     return s;
 }
 
