@@ -19,10 +19,11 @@ std::string WithCrLf(const std::string& text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 32);
-    for (const char c : text) {
-        if (c == '\n')
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // A line that already ends in CR LF keeps its one CR.
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
             out += '\r';
-        out += c;
+        out += text[i];
     }
     return out;
 }
@@ -91,7 +92,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
         return false;
 
     std::string error;
-    const bool connected = session.Connect(error);
+    const bool connected = session.Connect(error, "the report mail");
     if (!connected)
         outcome.Error = error;
 
@@ -99,7 +100,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
         return false;
 
     if (connected) {
-        outcome.Delivered = session.Deliver(message, error);
+        outcome.Delivered = session.Deliver(message, error, "the report mail");
         outcome.Error = outcome.Delivered ? std::string() : error;
     }
     progress->StepIt();

@@ -75,7 +75,7 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     }
 
     std::string error;
-    if (!session.Deliver(message, error))
+    if (!session.Deliver(message, error, "Player " + std::to_string(index + 1)))
         return failure(error);
     if (sent)
         *sent = true;

@@ -1,7 +1,7 @@
 #include "send/SendSession.h"
 
 #include "mail/MailMessage.h"
-#include "platform/Kernel.h"
+#include "send/FailureText.h"
 
 #include <algorithm>
 
@@ -27,10 +27,31 @@ const CMailAttachment* CSendSession::Universe(const std::string& path)
     return m_UniverseLoaded ? &m_Universe : nullptr;
 }
 
-bool CSendSession::Connect(std::string& error)
+namespace {
+
+/// The line's error text. Commands sent as a group (PIPELINING) are answered in a row, so a refusal
+/// names the command it answers.
+std::string DeliveryFailure(const CSMTPConnection& smtp)
+{
+    const SmtpError& error = smtp.GetError();
+    std::string text = FailureText(error);
+    const bool grouped =
+        error.Step == SmtpStep::Mail || error.Step == SmtpStep::Rcpt || error.Step == SmtpStep::Data;
+    if (smtp.OffersPipelining() && grouped && error.Text.empty() && error.ReplyCode >= 400)
+        text += std::string(" (reply to ") + StepName(error.Step) + ")";
+    return text;
+}
+
+} // namespace
+
+bool CSendSession::Connect(std::string& error, const std::string& who)
 {
     if (!m_Settings.Error.empty()) {
         error = m_Settings.Error;
+        return false;
+    }
+    if (!m_Settings.StopReason().empty()) {
+        error = "not sent: " + m_Settings.StopReason();
         return false;
     }
     if (m_Smtp && m_Smtp->IsReusable())
@@ -38,17 +59,17 @@ bool CSendSession::Connect(std::string& error)
     Close();
     m_Smtp = std::make_unique<CSMTPConnection>();
     m_Settings.Apply(*m_Smtp);
-    if (m_Settings.Connect(*m_Smtp))
+    if (m_Settings.Connect(*m_Smtp, who))
         return true;
-    error = ConnectErrorText(*m_Smtp, GetLastError());
+    error = FailureText(m_Smtp->GetError());
     m_Smtp.reset();
     return false;
 }
 
-bool CSendSession::Deliver(const CMailMessage& message, std::string& error)
+bool CSendSession::Deliver(const CMailMessage& message, std::string& error, const std::string& who)
 {
     for (bool retried = false;; retried = true) {
-        if (!Connect(error))
+        if (!Connect(error, who))
             return false;
         if (m_Smtp->SendMessage(message)) {
             // An unanswered QUIT does not undo a delivery the server has accepted.
@@ -57,7 +78,7 @@ bool CSendSession::Deliver(const CMailMessage& message, std::string& error)
             return true;
         }
         // Read before RSET or QUIT overwrites the reply and the error number.
-        error = DeliveryErrorText(*m_Smtp);
+        error = DeliveryFailure(*m_Smtp);
         if (!m_Keep) {
             Close();
             return false;
@@ -69,7 +90,7 @@ bool CSendSession::Deliver(const CMailMessage& message, std::string& error)
         }
         // A server that limits the messages per connection, or dropped an idle one, ends it before
         // this message began: nothing of it was taken, so it may go over a new connection.
-        const bool untouched = m_Smtp->ServerEnded() && m_Smtp->GetFailedCommand() == "MAIL FROM";
+        const bool untouched = m_Smtp->ServerEnded() && m_Smtp->GetError().Step == SmtpStep::Mail;
         Close();
         if (!untouched || retried)
             return false;

@@ -35,13 +35,14 @@ public:
     /// The universe file at path, read and encoded on first use; null when it cannot be read.
     const CMailAttachment* Universe(const std::string& path);
 
-    /// Opens a connection when none is ready. False with the error text for the report line.
-    bool Connect(std::string& error);
+    /// Opens a connection when none is ready. False with the error text for the report line; who
+    /// names the mail ("Player 1") for the lines of those that a refused login stops.
+    bool Connect(std::string& error, const std::string& who);
     /// Delivers one message, connecting first when needed. False with the error text. On a shared
     /// connection a refused message is followed by RSET; when the server ends the connection (it
     /// closes or answers 421) before it took the message's MAIL FROM, the message goes once more
     /// over a new connection; cut later, it fails, and the next message gets a new connection.
-    bool Deliver(const CMailMessage& message, std::string& error);
+    bool Deliver(const CMailMessage& message, std::string& error, const std::string& who);
     /// Before a pause of that many milliseconds: a connection is not kept idle that long.
     void BeforePause(int milliseconds);
     /// Ends the connection that is open, if any, waiting at most QuitGrace for the QUIT reply.

@@ -217,7 +217,7 @@ TEST_F(SharedConnection, ALongPauseClosesTheConnectionForTheNextMessage)
         CMailMessage message;
         message.From = CMailAddress("host@example.org");
         message.AddRecipient(CMailAddress("p" + std::to_string(i) + "@example.org"));
-        EXPECT_TRUE(session.Deliver(message, error)) << error;
+        EXPECT_TRUE(session.Deliver(message, error, "Player " + std::to_string(i))) << error;
         session.BeforePause(i == 1 ? CSendSession::LongestIdle : CSendSession::LongestIdle + 1);
     }
     session.Close();
