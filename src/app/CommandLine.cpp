@@ -77,7 +77,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             options.Open = word;
         }
     }
-    const int alone = (options.ExportFile ? 1 : 0) + (options.ImportJson ? 1 : 0) + (options.AllowCommand ? 1 : 0);
+    const int alone =
+        (options.ExportFile ? 1 : 0) + (options.ImportJson ? 1 : 0) + (options.AllowCommand ? 1 : 0);
     if ((alone > 0 && options.HasSwitches()) || alone > 1)
         return fail("--export, --import and --allow-command stand alone");
     return options;

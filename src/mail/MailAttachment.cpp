@@ -177,7 +177,8 @@ bool CMailAttachment::Load(const std::string& path)
     const int fd = file.Fd;
     const std::uint64_t size = file.Size;
     if (size > MaxAttachmentSize) {
-        m_Error = "File too large to mail (over " + std::to_string(MaxAttachmentSize >> 20) + " MiB): " + path;
+        m_Error =
+            "File too large to mail (over " + std::to_string(MaxAttachmentSize >> 20) + " MiB): " + path;
         return false;
     }
 

@@ -52,8 +52,7 @@ std::string FolderOf(const std::string& path)
 
 } // namespace
 
-ReadableFile::ReadableFile(ReadableFile&& other) noexcept
-    : Fd(other.Fd), Size(other.Size), Error(other.Error)
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept : Fd(other.Fd), Size(other.Size), Error(other.Error)
 {
     other.Fd = -1;
 }
@@ -222,7 +221,8 @@ WriteResult WriteInPlace(const std::string& path, std::string_view data, int fla
     {
     };
     int error = 0;
-    if (fileFlags < 0 || ::fcntl(file.fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0 || ::fstat(file.fd, &st) != 0)
+    if (fileFlags < 0 || ::fcntl(file.fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0 ||
+        ::fstat(file.fd, &st) != 0)
         return {WriteResult::OpenFailed, errno};
     if (!WriteAll(file.fd, data, error))
         return {WriteResult::WriteFailed, error};
@@ -250,8 +250,8 @@ bool MayWrite(const std::string& path)
 
 } // namespace
 
-WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data, SpecialTarget special,
-                                unsigned newFileMode)
+WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data,
+                                SpecialTarget special, unsigned newFileMode)
 {
     if (requestedPath.empty())
         return {WriteResult::OpenFailed, ENOENT};

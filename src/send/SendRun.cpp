@@ -96,7 +96,8 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
 /// has typed another command since.
 std::string PasswordCommandFile(const GameDocument& document)
 {
-    if (document.FilePath == UntitledPath || document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
+    if (document.FilePath == UntitledPath ||
+        document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
         return {};
     return document.FilePath;
 }

@@ -5,8 +5,8 @@
 #include "setup/CommandApproval.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>

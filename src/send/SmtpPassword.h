@@ -16,7 +16,8 @@ class IUserInterface;
 /// approved it for that file (or does so now, when the user interface asks). Empty for a command the
 /// user typed himself. The command gets the setup's SMTP time-out, after which it is killed.
 std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, IUserInterface& ui, std::string& error,
-                                              bool* askedOfUser = nullptr, const std::string& commandFile = {});
+                                              bool* askedOfUser = nullptr,
+                                              const std::string& commandFile = {});
 
 /// The longest password line a command may give.
 inline constexpr std::size_t MaxPasswordLine = 4096;

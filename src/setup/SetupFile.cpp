@@ -178,7 +178,8 @@ bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterf
 {
     const WriteResult result = WriteFileAtomically(path, SerializeSetup(setup));
     if (result.status == WriteResult::OpenFailed)
-        ui.MessageBox(SaveRefusedMessage(path, result.error), {}, MessageButtons::Ok, MessageIcon::Exclamation);
+        ui.MessageBox(SaveRefusedMessage(path, result.error), {}, MessageButtons::Ok,
+                      MessageIcon::Exclamation);
     else if (result.status == WriteResult::WriteFailed)
         ui.MessageBox(WriteErrorMessage(result.error, path), {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);

@@ -156,8 +156,8 @@ bool CQtUserInterface::ApprovePasswordCommand(const std::string& command, const 
                                             "password:")
                     .arg(ToQString(setupPath)));
     box.setInformativeText(ToQString(command));
-    QPushButton* run = box.addButton(QCoreApplication::translate("CQtUserInterface", "&Run"),
-                                     QMessageBox::AcceptRole);
+    QPushButton* run =
+        box.addButton(QCoreApplication::translate("CQtUserInterface", "&Run"), QMessageBox::AcceptRole);
     run->setObjectName("runCommandButton");
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     cancel->setObjectName("cancelCommandButton");

@@ -19,10 +19,10 @@ namespace {
 struct FifoCase
 {
     const char* Name;
-    const char* Where; ///< "player", "universe", "host", "open", "send", "export" or "import"
-    int Status;        ///< exit status
+    const char* Where;  ///< "player", "universe", "host", "open", "send", "export" or "import"
+    int Status;         ///< exit status
     const char* Expect; ///< a line of standard error; FIFO stands for the FIFO's path
-    int Mailed;        ///< messages that arrive
+    int Mailed;         ///< messages that arrive
 };
 
 std::string Replace(std::string text, const std::string& what, const std::string& with)
@@ -36,9 +36,10 @@ std::string Replace(std::string text, const std::string& what, const std::string
 TEST(RegularFiles, AFifoInEveryReadPathIsRefusedWithoutAHang)
 {
     const FifoCase cases[] = {
-        {"player file", "player", 1, "[Player 1] ** ERROR: Could not open file: FIFO (not a regular file)", 1},
-        {"universe file", "universe", 1, "[Player 1] ** ERROR: Could not open file: FIFO (not a regular file)",
-         0},
+        {"player file", "player", 1, "[Player 1] ** ERROR: Could not open file: FIFO (not a regular file)",
+         1},
+        {"universe file", "universe", 1,
+         "[Player 1] ** ERROR: Could not open file: FIFO (not a regular file)", 0},
         {"host file (game year)", "host", 0, "[Player 2] Sent OK", 2},
         {"-O", "open", 1, "turnpost: Could not open file: FIFO (not a regular file)", 0},
         {"-X", "send", 1, "turnpost: Could not open file: FIFO (not a regular file)", 0},
@@ -120,7 +121,8 @@ TEST(PasswordCommand, AllowCommandRecordsWhatAHeadlessRunNeeds)
 
     std::string err, out;
     EXPECT_EQ(RunProgram(dir.Path(), {"--no-gui", "-X", tpf}, &err, &out, environment), 1);
-    const std::string refused = "** ERROR: Password command not approved: run turnpost --allow-command " + tpf;
+    const std::string refused =
+        "** ERROR: Password command not approved: run turnpost --allow-command " + tpf;
     EXPECT_NE(err.find("[Player 1] " + refused + "\n"), std::string::npos) << err;
     EXPECT_NE(err.find("[Player 2] " + refused + "\n"), std::string::npos) << err;
     EXPECT_FALSE(FileExists(mark));

@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
-#include <filesystem>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>

@@ -109,7 +109,8 @@ TEST(SendReport, AFifoOrADeviceIsWrittenIntoNotReplaced)
 
     // A full device stays a device; the report fails with the reason. Making one needs root.
     document.Setup.ReportFile = dir.File("full");
-    if (::geteuid() == 0 && ::mknod(document.Setup.ReportFile.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0) {
+    if (::geteuid() == 0 &&
+        ::mknod(document.Setup.ReportFile.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0) {
         EXPECT_FALSE(SaveReport(document, "body\n", &error));
         EXPECT_EQ(error, "Disk full while accessing " + document.Setup.ReportFile + ".");
         ASSERT_EQ(::lstat(document.Setup.ReportFile.c_str(), &st), 0);

@@ -214,8 +214,8 @@ TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
     const SendOutcome outcome = Run();
     ::setrlimit(RLIMIT_AS, &old);
 
-    EXPECT_EQ(outcome.Summary, "[Player 1] ** ERROR: Out of memory\n[Player 2] ** ERROR: Out of memory\n" +
-                                   AllSkipped(3));
+    EXPECT_EQ(outcome.Summary,
+              "[Player 1] ** ERROR: Out of memory\n[Player 2] ** ERROR: Out of memory\n" + AllSkipped(3));
     EXPECT_EQ(outcome.Failed, 2);
     EXPECT_NE(ReportBody().find("[Player 2] ** ERROR: Out of memory\r\n"), std::string::npos);
 }

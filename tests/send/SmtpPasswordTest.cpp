@@ -1,7 +1,7 @@
 #include "send/SmtpPassword.h"
-#include "support/RecordingUserInterface.h"
 #include "platform/Files.h"
 #include "setup/CommandApproval.h"
+#include "support/RecordingUserInterface.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -115,7 +115,8 @@ TEST_F(CommandFromFile, RunsOnlyOnceApprovedForThatFileAndThatCommand)
     EXPECT_EQ(Obtain(refusing, error), std::nullopt);
     EXPECT_EQ(error, "Password command not approved: run turnpost --allow-command " + SetupPath);
     EXPECT_FALSE(FileExists(Mark));
-    EXPECT_EQ(refusing.CommandQuestions, std::vector<std::string>{Setup.SmtpPasswordCommand + "|" + SetupPath});
+    EXPECT_EQ(refusing.CommandQuestions,
+              std::vector<std::string>{Setup.SmtpPasswordCommand + "|" + SetupPath});
 
     // Run: the command runs, and the approval is kept, in a file for this user alone.
     RecordingUserInterface approving;
@@ -161,7 +162,8 @@ TEST_F(CommandFromFile, ACommandThatDoesNotEndIsStoppedWithEverythingItStarted)
     RecordingUserInterface ui;
     std::string error;
     EXPECT_EQ(ObtainSmtpPassword(Setup, ui, error), std::nullopt);
-    EXPECT_EQ(error, "Password command did not finish within 300 ms and was stopped: " + Setup.SmtpPasswordCommand);
+    EXPECT_EQ(error,
+              "Password command did not finish within 300 ms and was stopped: " + Setup.SmtpPasswordCommand);
     const pid_t helperPid = std::stoi(ReadFileBytes(helper));
     // Killed at once; it may take a moment to be gone from the process table.
     bool gone = false;

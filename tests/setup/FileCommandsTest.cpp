@@ -273,8 +273,8 @@ TEST(FileCommands, YesWithAFailedSaveStopsTheCommandAndKeepsTheEdits)
         EXPECT_EQ(document.Setup.GameName, "Edited");
         EXPECT_EQ(document.Modified, 1);
         ASSERT_EQ(ui.Messages.size(), 4u);
-        EXPECT_EQ(ui.Messages[1].Text,
-                  "Could not open file for saving: nothing saved! (" + unwritable + ": No such file or directory)");
+        EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved! (" + unwritable +
+                                           ": No such file or directory)");
     }
 }
 
