@@ -3,9 +3,11 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
+#include "platform/FileLock.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
+#include "send/FailureText.h"
 #include "send/Placeholders.h"
 #include "send/SendReport.h"
 
@@ -74,14 +76,16 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
 
     if (!connection.Error.empty())
         return failure(connection.Error);
+    if (!connection.StopReason().empty())
+        return failure("not sent: " + connection.StopReason());
 
     CSMTPConnection smtp;
     connection.Apply(smtp);
-    if (!connection.Connect(smtp))
-        return failure(ConnectErrorText(smtp, GetLastError()));
+    if (!connection.Connect(smtp, "Player " + std::to_string(index + 1)))
+        return failure(FailureText(smtp.GetError()));
     if (!smtp.SendMessage(message)) {
         // Read before QUIT overwrites the reply and the error number.
-        const std::string error = DeliveryErrorText(smtp);
+        const std::string error = FailureText(smtp.GetError());
         smtp.Disconnect();
         return failure(error);
     }
@@ -127,6 +131,15 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         if (!document.CommandLineRun)
             ui.MessageBox("No SMTP server specified: check your mail settings!", "Error!", MessageButtons::Ok,
                           MessageIcon::Exclamation);
+        return outcome;
+    }
+    // Two runs of one setup at once would mail every player twice. A setup never saved has no file
+    // another run could send; a file that cannot be locked (gone since it was read) is sent unguarded.
+    CFileLock runLock;
+    if (document.FilePath != UntitledPath &&
+        runLock.TryLock(document.FilePath) == CFileLock::Result::HeldElsewhere) {
+        ui.MessageBox(document.FilePath + " is being sent by another run", {}, MessageButtons::Ok,
+                      MessageIcon::Exclamation);
         return outcome;
     }
     outcome.Started = true;
