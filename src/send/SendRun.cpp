@@ -11,6 +11,8 @@
 #include "send/SendReport.h"
 #include "send/SendSession.h"
 
+#include <new>
+
 namespace turnpost {
 
 namespace {
@@ -41,10 +43,8 @@ bool AnyPlayerSelected(const GameSetup& setup)
     return false;
 }
 
-} // namespace
-
-std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       CSendSession& session, bool* sent)
+std::string MailPlayerUnguarded(const GameDocument& document, const std::string& address, int index,
+                                CSendSession& session, bool* sent)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -63,14 +63,14 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     if (setup.SendUniverseFile && !setup.UniverseFile.empty()) {
         const CMailAttachment* universe = session.Universe(setup.UniverseFile);
         if (!universe)
-            return failure("Could not open file: " + setup.UniverseFile);
+            return failure(session.UniverseError());
         message.AddAttachment(*universe);
     }
     CMailAttachment player;
     const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
     if (setup.SendPlayerFile && !playerFile.empty()) {
         if (!player.Load(playerFile))
-            return failure("Could not open file: " + playerFile);
+            return failure(player.GetError());
         message.AddAttachment(player);
     }
 
@@ -80,6 +80,32 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     if (sent)
         *sent = true;
     return prefix + "Sent OK\n";
+}
+
+/// The setup file whose approval the password command needs: the one it was read from, unless the user
+/// has typed another command since.
+std::string PasswordCommandFile(const GameDocument& document)
+{
+    if (document.FilePath == UntitledPath ||
+        document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
+        return {};
+    return document.FilePath;
+}
+
+} // namespace
+
+std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
+                       CSendSession& session, bool* sent)
+{
+    // Memory that runs out while one player's mail is built belongs to that player: what was allocated
+    // for it is freed on the way out, and the others are still mailed.
+    try {
+        return MailPlayerUnguarded(document, address, index, session, sent);
+    } catch (const std::bad_alloc&) {
+        if (sent)
+            *sent = false;
+        return PlayerPrefix(index + 1) + "** ERROR: Out of memory\n";
+    }
 }
 
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
@@ -107,7 +133,8 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
 
     // Asked once, and only when some connection will be made.
     const bool connects = AnyPlayerSelected(setup) || setup.EmailReport;
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, connects);
+    const ConnectionSettings connection =
+        ConnectionSettings::ForRun(setup, ui, connects, PasswordCommandFile(document));
     CSendSession session(connection);
 
     const auto progress = ui.CreateProgressWindow("Status");

@@ -22,6 +22,7 @@ const CMailAttachment* CSendSession::Universe(const std::string& path)
     if (!m_UniverseTried || path != m_UniversePath) {
         m_UniverseTried = true;
         m_UniversePath = path;
+        m_UniverseLoaded = false;
         m_UniverseLoaded = m_Universe.Load(path);
     }
     return m_UniverseLoaded ? &m_Universe : nullptr;

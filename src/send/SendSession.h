@@ -34,6 +34,8 @@ public:
 
     /// The universe file at path, read and encoded on first use; null when it cannot be read.
     const CMailAttachment* Universe(const std::string& path);
+    /// Why the universe file could not be read, naming it.
+    const std::string& UniverseError() const { return m_Universe.GetError(); }
 
     /// Opens a connection when none is ready. False with the error text for the report line; who
     /// names the mail ("Player 1") for the lines of those that a refused login stops.
