@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -13,7 +14,8 @@ struct GameSetup;
 class IUserInterface;
 
 /// The mail server, the login and the players' message. Works on the setup's values and copies
-/// every field back on OK; the caller marks the setup modified. Cancel changes nothing.
+/// every field back on OK; the caller marks the setup modified. Cancel changes nothing. "Send test
+/// message" tries the settings as they stand, without keeping them.
 class CMailSettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -23,7 +25,13 @@ public:
     void accept() override;
 
 private:
+    /// Writes what the dialog shows into the setup.
+    void StoreFields();
+    void OnSendTestMessage();
+
     GameSetup& m_Setup;
+    IUserInterface& m_Ui;
+    QLabel* m_TestResult;
     QLineEdit* m_SmtpServer;
     QLineEdit* m_ReturnAddress;
     QComboBox* m_Security;
