@@ -2,9 +2,9 @@
 
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
-#include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
+#include "send/FailureText.h"
 
 namespace turnpost {
 
@@ -38,13 +38,13 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui)
     progress->RunWork([&] {
         CSMTPConnection smtp;
         connection.Apply(smtp);
-        if (!connection.Connect(smtp)) {
-            outcome = failure(ConnectErrorText(smtp, GetLastError()));
+        if (!connection.Connect(smtp, "Test message")) {
+            outcome = failure(FailureText(smtp.GetError()));
             return;
         }
         const bool sent = smtp.SendMessage(message);
-        outcome =
-            sent ? "Test message sent to " + setup.ReturnAddress + "." : failure(DeliveryErrorText(smtp));
+        outcome = sent ? "Test message sent to " + setup.ReturnAddress + "."
+                       : failure(FailureText(smtp.GetError()));
         smtp.Disconnect();
     });
     progress->StepIt();
