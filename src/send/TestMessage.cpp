@@ -8,7 +8,7 @@
 
 namespace turnpost {
 
-std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui)
+std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const std::string& commandFile)
 {
     const auto failure = [](const std::string& error) { return "** ERROR: " + error; };
     if (setup.SmtpServer.empty())
@@ -16,7 +16,7 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui)
     if (setup.ReturnAddress.empty())
         return failure("No return address to send the test message to");
 
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, true);
+    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, true, commandFile);
     if (!connection.Error.empty())
         return failure(connection.Error);
 

@@ -171,8 +171,15 @@ void CMailSettingsDialog::OnSendTestMessage()
     const GameSetup trial = m_Setup;
     m_Setup = kept;
     m_TestResult->setText(tr("Sending a test message..."));
-    const std::string outcome = SendTestMessage(trial, m_Ui);
+    const bool fromFile = !m_CommandFile.empty() && trial.SmtpPasswordCommand == m_CommandFromFile;
+    const std::string outcome = SendTestMessage(trial, m_Ui, fromFile ? m_CommandFile : std::string());
     m_TestResult->setText(ToQString(outcome));
+}
+
+void CMailSettingsDialog::SetPasswordCommandSource(const std::string& setupFile, const std::string& command)
+{
+    m_CommandFile = setupFile;
+    m_CommandFromFile = command;
 }
 
 void CMailSettingsDialog::StoreFields()

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -24,6 +26,10 @@ public:
 
     void accept() override;
 
+    /// Where the setup's password command came from: the setup file it was read from and the command
+    /// as read. While the dialog still shows that command, a test message asks to approve it first.
+    void SetPasswordCommandSource(const std::string& setupFile, const std::string& command);
+
 private:
     /// Writes what the dialog shows into the setup.
     void StoreFields();
@@ -32,6 +38,8 @@ private:
     GameSetup& m_Setup;
     IUserInterface& m_Ui;
     QLabel* m_TestResult;
+    std::string m_CommandFile;
+    std::string m_CommandFromFile;
     QLineEdit* m_SmtpServer;
     QLineEdit* m_ReturnAddress;
     QComboBox* m_Security;

@@ -559,6 +559,8 @@ void CMainWindow::OnFileExit()
 void CMainWindow::OnMailSettings()
 {
     CMailSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (m_Document.FilePath != UntitledPath)
+        dialog.SetPasswordCommandSource(m_Document.FilePath, m_Document.PasswordCommandFromFile);
     if (dialog.exec() == QDialog::Accepted)
         m_Document.Modified = 1;
 }
@@ -631,6 +633,11 @@ std::optional<std::string> CMainWindow::AskPassword(const std::string& account)
 void CMainWindow::ForgetPassword(const std::string& account)
 {
     m_Services->ForgetPassword(account);
+}
+
+bool CMainWindow::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+{
+    return m_Services->ApprovePasswordCommand(command, setupPath);
 }
 
 } // namespace turnpost

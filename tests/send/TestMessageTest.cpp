@@ -1,7 +1,9 @@
 #include "send/TestMessage.h"
+#include "platform/Files.h"
 #include "support/RecordingUserInterface.h"
 #include "support/ScriptedSmtpPeer.h"
 #include "support/SmtpSink.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@ using test::ParseMails;
 using test::RecordingUserInterface;
 using test::ScriptedSmtpPeer;
 using test::SmtpSink;
+using test::TempDir;
 
 TEST(TestMessage, GoesToTheReturnAddressWithTheSettingsGiven)
 {
@@ -75,6 +78,29 @@ TEST(TestMessage, FailuresAreTheOutcomeLine)
         EXPECT_EQ(ui.PasswordAccounts.size(), c.user.empty() ? 0u : 1u);
     }
     refusing.Wait();
+}
+
+TEST(TestMessage, PasswordCommandFromASetupFileRunsOnlyOnceApproved)
+{
+    TempDir dir;
+    const std::string marker = dir.File("ran");
+    GameSetup setup;
+    setup.SmtpServer = "127.0.0.1:1";
+    setup.ReturnAddress = "host@example.org";
+    setup.SmtpUser = "host";
+    setup.SmtpPasswordCommand = "touch '" + marker + "'; echo secret";
+    const std::string setupFile = dir.File("game.tpf");
+
+    RecordingUserInterface declining;
+    EXPECT_EQ(SendTestMessage(setup, declining, setupFile).rfind("** ERROR: ", 0), 0u);
+    EXPECT_EQ(declining.CommandQuestions,
+              std::vector<std::string>{setup.SmtpPasswordCommand + "|" + setupFile});
+    EXPECT_FALSE(FileExists(marker)) << "the command ran without approval";
+
+    RecordingUserInterface approving;
+    approving.CommandApprovals = {true};
+    SendTestMessage(setup, approving, setupFile);
+    EXPECT_TRUE(FileExists(marker));
 }
 
 } // namespace
