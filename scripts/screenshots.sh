@@ -11,7 +11,7 @@ ninja -C build turnpost_screenshots >/dev/null
 # One fixed font for the pictures, whatever the machine's desktop settings say.
 export QT_QPA_PLATFORM=xcb QT_STYLE_OVERRIDE=Fusion
 xvfb-run -a -s "-screen 0 1920x1440x24 -dpi 96" bash -c '
-    twm -f scripts/screenshots.twmrc 2>/dev/null &
+    LC_ALL=C twm -f scripts/screenshots.twmrc 2>/dev/null &
     wm=$!
     sleep 1
     build/bin/turnpost_screenshots "$1"
