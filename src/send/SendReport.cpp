@@ -92,19 +92,25 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
         return false;
 
     std::string error;
-    const bool connected = session.Connect(error, "the report mail");
-    if (!connected)
-        outcome.Error = error;
+    bool connected = false;
+    // Like a player's mail, off the window's thread where the window offers one.
+    progress->RunWork([&] {
+        connected = session.Connect(error, "the report mail");
+        if (!connected)
+            outcome.Error = error;
+    });
 
     if (cancelled())
         return false;
 
     if (connected) {
-        outcome.Delivered = session.Deliver(message, error, "the report mail");
-        outcome.Error = outcome.Delivered ? std::string() : error;
+        progress->RunWork([&] {
+            outcome.Delivered = session.Deliver(message, error, "the report mail");
+            outcome.Error = outcome.Delivered ? std::string() : error;
+        });
     }
     progress->StepIt();
-    session.Close();
+    progress->RunWork([&] { session.Close(); });
     return true;
 }
 

@@ -166,7 +166,8 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
-            const std::string result = MailPlayer(document, slot.EmailAddress, index, session, &sent);
+            std::string result;
+            progress->RunWork([&] { result = MailPlayer(document, slot.EmailAddress, index, session, &sent); });
             if (!sent)
                 ++outcome.Failed;
             summary += result;
