@@ -20,10 +20,12 @@ CSendSession::~CSendSession()
 const CMailAttachment* CSendSession::Universe(const std::string& path)
 {
     if (!m_UniverseTried || path != m_UniversePath) {
-        m_UniverseTried = true;
-        m_UniversePath = path;
+        m_UniverseTried = false;
         m_UniverseLoaded = false;
+        // Memory that runs out here fails this player only: the next one tries again.
         m_UniverseLoaded = m_Universe.Load(path);
+        m_UniversePath = path;
+        m_UniverseTried = true;
     }
     return m_UniverseLoaded ? &m_Universe : nullptr;
 }
