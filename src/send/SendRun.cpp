@@ -7,7 +7,9 @@
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
+#include "send/SendRecord.h"
 #include "send/SendReport.h"
+#include "send/TurnCheck.h"
 
 namespace turnpost {
 
@@ -42,7 +44,7 @@ bool AnyPlayerSelected(const GameSetup& setup)
 } // namespace
 
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent)
+                       const ConnectionSettings& connection, bool* sent, std::string* reply)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -85,6 +87,8 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
         smtp.Disconnect();
         return failure(error);
     }
+    if (reply)
+        *reply = smtp.GetReplyText();
     // An unanswered QUIT does not undo a delivery the server has accepted.
     smtp.Disconnect();
     if (sent)
@@ -92,7 +96,9 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     return prefix + "Sent OK\n";
 }
 
-SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
+namespace {
+
+SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
 {
     SendOutcome outcome;
     ui.GatherRows();
@@ -115,8 +121,14 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
     progress->SetText("Initializing...");
     progress->PumpMessages();
 
-    std::string summary;
-    std::string detailed;
+    // Read before anybody is mailed: a wrong file stops its player, a running generation everybody.
+    const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
+    CSendRecord record(document, resendFailed);
+
+    std::string summary = turns.Note.empty() ? std::string() : turns.Note + "\n";
+    std::string detailed = summary;
+    if (!summary.empty())
+        progress->ShowResult(summary);
     for (int index = 0; index < PlayerCount; ++index) {
         const int number = index + 1;
         document.CurrentPlayerNumber = number;
@@ -131,15 +143,20 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         }
 
         const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(index)];
-        if (!slot.Selected) {
-            const std::string line = PlayerPrefix(number) + "skipped\n";
+        if (!slot.Selected || record.DeliveredEarlier(index)) {
+            const std::string line =
+                slot.Selected ? CSendRecord::DeliveredEarlierLine(index) : PlayerPrefix(number) + "skipped\n";
             summary += line;
             detailed += line;
             progress->ShowResult(line);
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
-            const std::string result = MailPlayer(document, slot.EmailAddress, index, connection, &sent);
+            std::string reply;
+            std::string result = turns.RefusalLine(index);
+            if (result.empty())
+                result = MailPlayer(document, slot.EmailAddress, index, connection, &sent, &reply);
+            record.Add(setup, index, result, sent, reply);
             if (!sent)
                 ++outcome.Failed;
             summary += result;
@@ -151,6 +168,8 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         if (setup.PauseAfterConnection > 0)
             progress->PumpFor(setup.PauseAfterConnection);
     }
+
+    record.Finish(outcome, turns.Note);
 
     if (!document.CommandLineRun && setup.DisplaySummary)
         ui.ShowSummary(summary);
@@ -169,6 +188,18 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
     return outcome;
+}
+
+} // namespace
+
+SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
+{
+    return RunSend(document, ui, false);
+}
+
+SendOutcome OnResendFailed(GameDocument& document, IUserInterface& ui)
+{
+    return RunSend(document, ui, true);
 }
 
 } // namespace turnpost
