@@ -47,6 +47,8 @@ const IntegerField IntegerFields[] = {
     {"EmailReport", &GameSetup::EmailReport},
     {"DetailedReport", &GameSetup::DetailedReport},
     {"SmtpSecurity", &GameSetup::SmtpSecurity},
+    {"SmtpLoginMethod", &GameSetup::SmtpLoginMethod},
+    {"CheckTurnFiles", &GameSetup::CheckTurnFiles},
 };
 
 bool ReadText(const Json& value, const std::string& where, std::string& out, std::string& error)

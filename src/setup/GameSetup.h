@@ -46,6 +46,10 @@ struct GameSetup
     std::int32_t SmtpSecurity = 0;
     std::string SmtpUser;
     std::string SmtpPasswordCommand;
+    // 0 the password is sent as it is; 1 it is an OAuth2 access token.
+    std::int32_t SmtpLoginMethod = 0;
+    // On: each player's turn file header is checked before any mail goes out.
+    std::int32_t CheckTurnFiles = 1;
 
     bool operator==(const GameSetup&) const = default;
 };

@@ -13,6 +13,8 @@ TEST(JsonSetup, RoundTripKeepsEveryFieldAndOddFlagValues)
     setup.SmtpTimeout = -1;
     setup.SmtpSecurity = 2;
     setup.SmtpUser = "host@example.org";
+    setup.SmtpLoginMethod = 1;
+    setup.CheckTurnFiles = 0;
     setup.Players[15] = {1, "p16@example.org", "/games/g.m16"};
 
     GameSetup back;
