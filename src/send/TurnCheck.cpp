@@ -60,8 +60,7 @@ std::string TurnCheck::RefusalLine(int index) const
 
 bool TurnChecksWanted(const GameSetup& setup)
 {
-    (void)setup;
-    return true;
+    return setup.CheckTurnFiles != 0;
 }
 
 TurnCheck CheckGameFiles(const GameSetup& setup)

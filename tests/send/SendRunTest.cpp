@@ -129,6 +129,7 @@ TEST_F(SendRunTest, NegativeOrZeroPauseDoesNotPause)
 TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
 {
     auto& setup = document.Setup;
+    setup.CheckTurnFiles = 0; // the reading of the attachments themselves is tested here
     setup.DetailedReport = 1;
     setup.SendPlayerFile = 1;
     setup.UniverseFile = dir.Write("alpha.xy", "universe");
@@ -163,6 +164,7 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
 TEST_F(SendRunTest, CancelIsNoticedAtTheStartOfTheNextSlot)
 {
     auto& setup = document.Setup;
+    setup.CheckTurnFiles = 0; // player 5 fails as he is mailed, not before the run
     setup.PauseAfterConnection = 20;
     setup.Players[4] = {1, "five@example.org", dir.File("alpha.m5")}; // fails at once: no such file
     setup.Players[7] = {1, "eight@example.org", dir.File("alpha.m8")};
