@@ -1,5 +1,7 @@
 #include "app/JsonSetup.h"
 
+#include "setup/SetupFields.h"
+
 #include <nlohmann/json.hpp>
 
 #include <limits>
@@ -9,47 +11,6 @@ namespace turnpost {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// One table of the fields serves both directions, so they cannot drift apart.
-struct TextField
-{
-    const char* Name;
-    std::string GameSetup::*Member;
-};
-struct IntegerField
-{
-    const char* Name;
-    std::int32_t GameSetup::*Member;
-};
-
-// In the order of the setup file, so an export reads like the file.
-const TextField TextFields[] = {
-    {"GameName", &GameSetup::GameName},
-    {"UniverseFile", &GameSetup::UniverseFile},
-    {"SmtpServer", &GameSetup::SmtpServer},
-    {"ReturnAddress", &GameSetup::ReturnAddress},
-    {"MessageSubject", &GameSetup::MessageSubject},
-    {"MessageText", &GameSetup::MessageText},
-    {"ReportFile", &GameSetup::ReportFile},
-    {"ReportAddress", &GameSetup::ReportAddress},
-    {"SmtpUser", &GameSetup::SmtpUser},
-    {"SmtpPasswordCommand", &GameSetup::SmtpPasswordCommand},
-};
-const IntegerField IntegerFields[] = {
-    {"UseDefaultMessage", &GameSetup::UseDefaultMessage},
-    {"SendPlayerFile", &GameSetup::SendPlayerFile},
-    {"SendUniverseFile", &GameSetup::SendUniverseFile},
-    {"SendAdditionalFiles", &GameSetup::SendAdditionalFiles},
-    {"SmtpTimeout", &GameSetup::SmtpTimeout},
-    {"PauseAfterConnection", &GameSetup::PauseAfterConnection},
-    {"DisplaySummary", &GameSetup::DisplaySummary},
-    {"SaveReportToFile", &GameSetup::SaveReportToFile},
-    {"EmailReport", &GameSetup::EmailReport},
-    {"DetailedReport", &GameSetup::DetailedReport},
-    {"SmtpSecurity", &GameSetup::SmtpSecurity},
-    {"SmtpLoginMethod", &GameSetup::SmtpLoginMethod},
-    {"CheckTurnFiles", &GameSetup::CheckTurnFiles},
-};
 
 bool ReadText(const Json& value, const std::string& where, std::string& out, std::string& error)
 {
@@ -102,21 +63,53 @@ bool ReadPlayer(const Json& value, const std::string& where, PlayerSlot& slot, s
     return true;
 }
 
+// The entries a newer program put in the setup file's extension block, as texts. A field this program
+// knows belongs at the top level, where its type is checked.
+bool ReadExtensionFields(const Json& value, std::vector<std::pair<std::string, std::string>>& out,
+                         std::string& error)
+{
+    if (!value.is_object()) {
+        error = "ExtensionFields must be an object";
+        return false;
+    }
+    for (const auto& [key, text] : value.items()) {
+        const std::string at = "ExtensionFields." + key;
+        if (const SetupField* field = FindSetupField(key); field && field->InExtension()) {
+            error = at + " is a known field: give it at the top level";
+            return false;
+        }
+        std::string entry;
+        if (!ReadText(text, at, entry, error))
+            return false;
+        out.emplace_back(key, std::move(entry));
+    }
+    return true;
+}
+
 } // namespace
 
 std::string SetupToJson(const GameSetup& setup)
 {
+    // In the order of the setup file, so an export reads like the file.
     Json json = Json::object();
-    for (const auto& field : TextFields)
-        json[field.Name] = setup.*field.Member;
-    for (const auto& field : IntegerFields)
-        json[field.Name] = setup.*field.Member;
+    for (const SetupField& field : SetupFields()) {
+        if (field.Text)
+            json[field.Name] = setup.*field.Text;
+        else
+            json[field.Name] = setup.*field.Integer;
+    }
     Json players = Json::array();
     for (const auto& slot : setup.Players)
         players.push_back({{"Selected", slot.Selected},
                            {"EmailAddress", slot.EmailAddress},
                            {"PlayerFile", slot.PlayerFile}});
     json["Players"] = std::move(players);
+    if (!setup.ExtensionFields.empty()) {
+        Json extension = Json::object();
+        for (const auto& [key, value] : setup.ExtensionFields)
+            extension[key] = value;
+        json["ExtensionFields"] = std::move(extension);
+    }
     return json.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -133,23 +126,14 @@ bool SetupFromJson(const std::string& text, GameSetup& setup, std::string& error
     }
     GameSetup result;
     for (const auto& [key, value] : json.items()) {
-        bool known = false;
-        for (const auto& field : TextFields) {
-            if (key == field.Name) {
-                known = true;
-                if (!ReadText(value, key, result.*field.Member, error))
-                    return false;
-            }
-        }
-        for (const auto& field : IntegerFields) {
-            if (key == field.Name) {
-                known = true;
-                if (!ReadInteger(value, key, result.*field.Member, error))
-                    return false;
-            }
-        }
-        if (key == "Players") {
-            known = true;
+        if (const SetupField* field = FindSetupField(key)) {
+            if (!(field->Text ? ReadText(value, key, result.*field->Text, error)
+                              : ReadInteger(value, key, result.*field->Integer, error)))
+                return false;
+        } else if (key == "ExtensionFields") {
+            if (!ReadExtensionFields(value, result.ExtensionFields, error))
+                return false;
+        } else if (key == "Players") {
             if (!value.is_array() || value.size() > static_cast<std::size_t>(PlayerCount)) {
                 error = "Players must be an array of at most 16 players";
                 return false;
@@ -158,8 +142,7 @@ bool SetupFromJson(const std::string& text, GameSetup& setup, std::string& error
                 if (!ReadPlayer(value[i], "Players[" + std::to_string(i) + "]", result.Players[i], error))
                     return false;
             }
-        }
-        if (!known) {
+        } else {
             error = "unknown field " + key;
             return false;
         }

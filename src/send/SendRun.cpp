@@ -3,6 +3,7 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
+#include "platform/FileLock.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
@@ -107,6 +108,15 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
         if (!document.CommandLineRun)
             ui.MessageBox("No SMTP server specified: check your mail settings!", "Error!", MessageButtons::Ok,
                           MessageIcon::Exclamation);
+        return outcome;
+    }
+    // Two runs of one setup at once would mail every player twice. A setup never saved has no file
+    // another run could send; a file that cannot be locked (gone since it was read) is sent unguarded.
+    CFileLock runLock;
+    if (document.FilePath != UntitledPath &&
+        runLock.TryLock(document.FilePath) == CFileLock::Result::HeldElsewhere) {
+        ui.MessageBox(document.FilePath + " is being sent by another run", {}, MessageButtons::Ok,
+                      MessageIcon::Exclamation);
         return outcome;
     }
     outcome.Started = true;

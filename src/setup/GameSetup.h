@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace turnpost {
 
@@ -50,6 +52,9 @@ struct GameSetup
     std::int32_t SmtpLoginMethod = 0;
     // On: each player's turn file header is checked before any mail goes out.
     std::int32_t CheckTurnFiles = 1;
+    /// Entries of the setup file's extension block that this program does not know (a newer one wrote
+    /// them), kept in their order so that a save gives them back.
+    std::vector<std::pair<std::string, std::string>> ExtensionFields;
 
     bool operator==(const GameSetup&) const = default;
 };

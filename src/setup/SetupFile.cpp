@@ -2,25 +2,23 @@
 
 #include "platform/Files.h"
 #include "platform/UserInterface.h"
+#include "setup/SetupFields.h"
 #include "setup/SetupReader.h"
 #include "setup/SetupWriter.h"
 
 #include <algorithm>
+#include <set>
 
 namespace turnpost {
 
 namespace {
 
 constexpr std::string_view LeadingText = "tasha (woof)";
-// The newest version this program reads in full; later ones are read as this one.
-constexpr std::int32_t NewestVersion = 4;
-
-bool HasSubmissionSettings(const GameSetup& setup)
-{
-    const GameSetup fresh;
-    return setup.SmtpSecurity != fresh.SmtpSecurity || setup.SmtpUser != fresh.SmtpUser ||
-           setup.SmtpPasswordCommand != fresh.SmtpPasswordCommand;
-}
+// Files of every later version are read as this one: their body does not change.
+constexpr std::int32_t BodyVersion = 3;
+// Opens the block of this program's own fields after the players; other readers skip it as they
+// skip any tail.
+constexpr std::string_view ExtensionMarker = "Turnpost extension";
 
 // Reads the leading text and header. version is 1 for a file without the leading text; then gameName
 // holds the first string, which such a file opens with.
@@ -50,49 +48,81 @@ SetupParseResult ReadHeader(CSetupReader& reader, std::string& gameName, bool& v
     return result;
 }
 
-bool ReadFields(CSetupReader& r, std::int32_t version, GameSetup& s)
+// Reads the fields from the second on (the first, the game name, was read to tell the version), then
+// the players.
+bool ReadBody(CSetupReader& r, std::int32_t version, GameSetup& s)
 {
-    if (!r.ReadString(s.UniverseFile) || !r.ReadString(s.SmtpServer) || !r.ReadString(s.ReturnAddress) ||
-        !r.ReadString(s.MessageSubject))
-        return false;
-    if (version == 1) {
-        std::string useDefault;
-        if (!r.ReadString(useDefault))
+    for (const SetupField& field : SetupFields().subspan(1)) {
+        if (!field.InBody(version))
+            continue;
+        bool ok = false;
+        switch (field.Kind) {
+        case SetupFieldKind::Text:
+            ok = r.ReadString(s.*field.Text);
+            break;
+        case SetupFieldKind::Integer:
+            ok = r.ReadInteger(s.*field.Integer);
+            break;
+        case SetupFieldKind::TextFlag: {
+            std::string flag;
+            ok = r.ReadString(flag);
+            s.*field.Integer = flag == "t" ? 1 : 0;
+            break;
+        }
+        }
+        if (!ok)
             return false;
-        s.UseDefaultMessage = useDefault == "t" ? 1 : 0;
     }
-    if (!r.ReadString(s.MessageText))
-        return false;
-    if (version >= 2 && (!r.ReadInteger(s.SendPlayerFile) || !r.ReadInteger(s.SendUniverseFile) ||
-                         !r.ReadInteger(s.SendAdditionalFiles) || !r.ReadInteger(s.SmtpTimeout) ||
-                         !r.ReadInteger(s.PauseAfterConnection)))
-        return false;
-    if (version >= 3 && (!r.ReadInteger(s.DisplaySummary) || !r.ReadInteger(s.SaveReportToFile) ||
-                         !r.ReadInteger(s.EmailReport) || !r.ReadString(s.ReportFile) ||
-                         !r.ReadString(s.ReportAddress) || !r.ReadInteger(s.DetailedReport)))
-        return false;
     for (auto& player : s.Players)
         if (!r.ReadInteger(player.Selected) || !r.ReadString(player.EmailAddress) ||
             !r.ReadString(player.PlayerFile))
             return false;
-    if (version >= 4) {
-        // Later versions add after these; what we do not know is ignored.
-        return r.ReadInteger(s.SmtpSecurity) && r.ReadString(s.SmtpUser) &&
-               r.ReadString(s.SmtpPasswordCommand);
-    }
-    // Unlike the other fields an older file does not carry, the submission settings are not kept from
-    // the setup loaded before: they are another game's account and secrets, and sending this game's
-    // turns through them would surprise the host.
-    const GameSetup fresh;
-    s.SmtpSecurity = fresh.SmtpSecurity;
-    s.SmtpUser = fresh.SmtpUser;
-    s.SmtpPasswordCommand = fresh.SmtpPasswordCommand;
     if (version == 1) {
         // Version 1 knew no such settings; its files always ran with these.
+        const GameSetup fresh;
         s.SmtpTimeout = fresh.SmtpTimeout;
         s.PauseAfterConnection = fresh.PauseAfterConnection;
     }
     return true;
+}
+
+// Reads the extension block when the tail opens with its marker; any other tail is another program's
+// and is ignored. The extension's fields are reset first: unlike the body's fields, which a file
+// without them leaves as they were, they are the last game's account and secrets, and sending this
+// game's turns through them would surprise the host.
+SetupParseResult::Status ReadExtension(CSetupReader& r, GameSetup& s, std::string& problem)
+{
+    for (const SetupField& field : SetupFields())
+        if (field.InExtension())
+            ResetSetupField(field, s);
+    s.ExtensionFields.clear();
+
+    std::string marker;
+    if (!r.ReadString(marker) || marker != ExtensionMarker)
+        return SetupParseResult::Loaded;
+    std::int32_t count;
+    // Each pair takes at least two bytes: a larger count cannot be there.
+    if (!r.ReadInteger(count) || count < 0 || static_cast<std::size_t>(count) > r.Remaining() / 2)
+        return SetupParseResult::PastEnd;
+    std::set<std::string> seen;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string key, value;
+        if (!r.ReadString(key) || !r.ReadString(value))
+            return SetupParseResult::PastEnd;
+        if (!seen.insert(key).second) {
+            problem = "its extension block names " + key + " twice";
+            return SetupParseResult::BadExtension;
+        }
+        const SetupField* field = FindSetupField(key);
+        if (!field || !field->InExtension())
+            s.ExtensionFields.emplace_back(std::move(key), std::move(value));
+        else if (!SetSetupFieldText(*field, value, s)) {
+            problem = "its extension block gives " + key + " the value \"" + value +
+                      "\", which is not a whole number";
+            return SetupParseResult::BadExtension;
+        }
+    }
+    return SetupParseResult::Loaded;
 }
 
 } // namespace
@@ -104,39 +134,37 @@ std::string CaptionFor(const std::string& filePath)
 
 std::string SerializeSetup(const GameSetup& s)
 {
-    const bool submission = HasSubmissionSettings(s);
     CSetupWriter w;
     w.WriteString(LeadingText);
-    // Without submission settings the file stays version 3, readable by every older program.
-    w.WriteInteger(submission ? 4 : 3);
+    w.WriteInteger(BodyVersion);
     w.WriteInteger(VersionMajor);
     w.WriteInteger(VersionMinor);
-    w.WriteString(s.GameName);
-    w.WriteString(s.UniverseFile);
-    w.WriteString(s.SmtpServer);
-    w.WriteString(s.ReturnAddress);
-    w.WriteString(s.MessageSubject);
-    w.WriteString(s.MessageText);
-    w.WriteInteger(s.SendPlayerFile);
-    w.WriteInteger(s.SendUniverseFile);
-    w.WriteInteger(s.SendAdditionalFiles);
-    w.WriteInteger(s.SmtpTimeout);
-    w.WriteInteger(s.PauseAfterConnection);
-    w.WriteInteger(s.DisplaySummary);
-    w.WriteInteger(s.SaveReportToFile);
-    w.WriteInteger(s.EmailReport);
-    w.WriteString(s.ReportFile);
-    w.WriteString(s.ReportAddress);
-    w.WriteInteger(s.DetailedReport);
+    std::vector<std::pair<std::string, std::string>> extension;
+    for (const SetupField& field : SetupFields()) {
+        if (field.InExtension()) {
+            if (!SetupFieldIsFresh(field, s))
+                extension.emplace_back(field.Name, SetupFieldText(field, s));
+        } else if (field.InBody(BodyVersion)) {
+            if (field.Text)
+                w.WriteString(s.*field.Text);
+            else
+                w.WriteInteger(s.*field.Integer);
+        }
+    }
     for (const auto& player : s.Players) {
         w.WriteInteger(player.Selected);
         w.WriteString(player.EmailAddress);
         w.WriteString(player.PlayerFile);
     }
-    if (submission) {
-        w.WriteInteger(s.SmtpSecurity);
-        w.WriteString(s.SmtpUser);
-        w.WriteString(s.SmtpPasswordCommand);
+    // A setup without settings of its own stays a plain version-3 file, byte for byte.
+    extension.insert(extension.end(), s.ExtensionFields.begin(), s.ExtensionFields.end());
+    if (!extension.empty()) {
+        w.WriteString(ExtensionMarker);
+        w.WriteInteger(static_cast<std::int32_t>(extension.size()));
+        for (const auto& [key, value] : extension) {
+            w.WriteString(key);
+            w.WriteString(value);
+        }
     }
     return w.Bytes();
 }
@@ -161,18 +189,16 @@ SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup)
     SetupParseResult result = ReadHeader(reader, loaded.GameName, versioned);
     if (result.status != SetupParseResult::Loaded)
         return result;
-    if (versioned && !reader.ReadString(loaded.GameName)) {
+    if ((versioned && !reader.ReadString(loaded.GameName)) ||
+        !ReadBody(reader, std::min(result.version, BodyVersion), loaded)) {
         result.status = SetupParseResult::PastEnd;
         return result;
     }
-    if (!ReadFields(reader, std::min(result.version, NewestVersion), loaded)) {
-        result.status = SetupParseResult::PastEnd;
-        return result;
-    }
-    setup = std::move(loaded);
+    result.status = ReadExtension(reader, loaded, result.problem);
+    if (result.status == SetupParseResult::Loaded)
+        setup = std::move(loaded);
     return result;
 }
-
 int SetupVersionOf(std::string_view bytes)
 {
     CSetupReader reader(bytes);
@@ -209,6 +235,11 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
         ui.MessageBox("Could not read " + path + ": its header gives format version " +
                           std::to_string(result.version) + ", which no game setup file has.",
                       {}, MessageButtons::Ok, MessageIcon::Exclamation);
+        return SetupReadStatus::Damaged;
+    }
+    if (result.status == SetupParseResult::BadExtension) {
+        ui.MessageBox("Could not read " + path + ": " + result.problem + ".", {}, MessageButtons::Ok,
+                      MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }
     document.FilePath = path;

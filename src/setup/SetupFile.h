@@ -13,8 +13,9 @@ class IUserInterface;
 /// "Turnpost - " followed by the path: the main window's caption.
 std::string CaptionFor(const std::string& filePath);
 
-/// Writes the setup to path (version 3, or version 4 when the mail submission fields are not at their
-/// defaults). Shows the failure and returns false; the old file is never damaged.
+/// Writes the setup to path: version 3, followed by the extension block when a field kept there is not
+/// at its fresh value or the setup holds extension entries of a newer program. Shows the failure and
+/// returns false; the old file is never damaged.
 bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterface& ui);
 
 /// -1 when the file cannot be opened, 1 when it does not begin with the leading text, otherwise the
@@ -26,7 +27,8 @@ enum class SetupReadStatus
 {
     Loaded,
     NotOpened, ///< "Could not open file: " was shown
-    Damaged,   ///< the file ends early or has a version no writer produces; its message was shown
+    Damaged,   ///< the file ends early, has a version no writer produces or a bad extension block; its
+               ///< message was shown
 };
 
 /// Loads the file into the document, all or nothing: on success FilePath, the caption, the rows and
@@ -45,16 +47,20 @@ struct SetupParseResult
     enum Status
     {
         Loaded,
-        PastEnd,    ///< a field reaches past the end of the bytes
-        BadVersion, ///< the leading text is followed by a version word of 1 or less
+        PastEnd,      ///< a field reaches past the end of the bytes
+        BadVersion,   ///< the leading text is followed by a version word of 1 or less
+        BadExtension, ///< the extension block names a key twice or gives a known key a bad value
     };
     Status status = Loaded;
+    /// For BadExtension: what is wrong, as a sentence without its full stop.
+    std::string problem;
     /// 1 for a file without the leading text, else its version word (when it could be read).
     std::int32_t version = 1;
 };
 
-/// Reads the bytes of a setup file over setup. Fields that the file's version does not carry keep
-/// their values; setup changes only when the whole file was read.
+/// Reads the bytes of a setup file over setup. Body fields that the file's version does not carry keep
+/// their values; the extension's fields take what the file's extension block gives, else their fresh
+/// values. setup changes only when the whole file was read.
 SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup);
 
 /// The version a file with these bytes has, by the rules of ReadSetupFileVersion.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -188,4 +189,35 @@ TEST_F(HeadlessSend, CtrlCCancelsAtTheNextPlayerAndTheReportStillFollows)
     EXPECT_NE(report.find("[Player 1] Sent OK\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("[Player 2]"), std::string::npos) << report;
     EXPECT_EQ(Sink.WaitForMessages(1).size(), 1u);
+}
+
+TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
+{
+    // A pause after each slot keeps the first run going (some six seconds) while the second one starts.
+    Setup.PauseAfterConnection = 400;
+    Write();
+    Program first(Dir, {"-X", SetupPath});
+    for (int i = 0; i < 400 && first.StdErr().find("[Player 1]") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_NE(first.StdErr().find("[Player 1] Sent OK"), std::string::npos) << first.StdErr();
+
+    TempDir elsewhere; // its own output files
+    std::string err, out;
+    EXPECT_EQ(RunProgram(elsewhere, {"-X", SetupPath}, &err, &out), 1);
+    EXPECT_EQ(err, "turnpost: " + SetupPath + " is being sent by another run\n");
+    EXPECT_EQ(out, "");
+
+    EXPECT_EQ(first.Wait(30), 0) << first.StdErr();
+    const auto mails = ParseMails(Sink.WaitForMessages(3));
+    std::vector<std::string> recipients;
+    for (const auto& mail : mails)
+        recipients.insert(recipients.end(), mail.EnvelopeTo.begin(), mail.EnvelopeTo.end());
+    std::sort(recipients.begin(), recipients.end());
+    EXPECT_EQ(recipients,
+              (std::vector<std::string>{"<p1@example.org>", "<p2@example.org>", "<p3@example.org>"}));
+
+    // Once the first run is over the setup can be sent again.
+    Setup.PauseAfterConnection = 0;
+    Write();
+    EXPECT_EQ(RunProgram(elsewhere, {"-X", SetupPath}, &err), 0) << err;
 }

@@ -15,6 +15,7 @@ TEST(JsonSetup, RoundTripKeepsEveryFieldAndOddFlagValues)
     setup.SmtpUser = "host@example.org";
     setup.SmtpLoginMethod = 1;
     setup.CheckTurnFiles = 0;
+    setup.ExtensionFields = {{"Zebra", "1"}, {"Apple", "x y"}}; // kept in their order
     setup.Players[15] = {1, "p16@example.org", "/games/g.m16"};
 
     GameSetup back;
@@ -47,6 +48,10 @@ TEST(JsonSetup, RefusesWhatItCannotTakeAndChangesNothing)
         {"{\"Players\": {}}", "Players must be an array of at most 16 players"},
         {"[1, 2]", "the setup must be a JSON object"},
         {"{\"GameName\": ", "not valid JSON"},
+        {"{\"ExtensionFields\": []}", "ExtensionFields must be an object"},
+        {"{\"ExtensionFields\": {\"Later\": 1}}", "ExtensionFields.Later must be a string"},
+        {"{\"ExtensionFields\": {\"SmtpUser\": \"x\"}}",
+         "ExtensionFields.SmtpUser is a known field: give it at the top level"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Json);

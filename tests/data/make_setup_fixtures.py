@@ -42,15 +42,29 @@ def v3_body(game_name):
         integer(0) + integer(1) + integer(1) + narrow('/tmp/report.txt') + narrow('host@example.org') + \
         integer(1) + players()
 
+def extension(pairs):
+    return narrow('Turnpost extension') + integer(len(pairs)) + \
+        b''.join(narrow(key) + value for key, value in pairs)
+
 files = {
     # No leading text: the game name opens the file; "t" switches on the default message.
     'setup-v1.tpf': mail + narrow('t') + narrow('Your turn, player %P.') + players(),
     # Send options and times, but no report preferences yet.
     'setup-v2.tpf': header(2) + mail + narrow('Your turn, player %P.') +
         integer(0) + integer(1) + integer(0) + integer(30000) + integer(500) + players(),
-    # The mail submission settings follow the sixteenth player.
+    # Early builds put three fields after the sixteenth player: a tail like any other, ignored.
     'setup-v4.tpf': header(4) + v3_body(narrow('Old Game')) + integer(1) + narrow('host') +
         narrow('pass show smtp'),
+    # A later version word with nothing after the players: read as version 3.
+    'setup-v4-no-tail.tpf': header(4) + v3_body(narrow('Old Game')),
+    # Another program's tail, which does not open with our marker: ignored.
+    'setup-v5-foreign-tail.tpf': header(5) + v3_body(narrow('Old Game')) + narrow('Other program') +
+        integer(2) + narrow('rm -rf ~'),
+    # Our extension block with every key we know, a newer program's key, and a value in the wide form.
+    'setup-extension.tpf': header(5) + v3_body(narrow('Old Game')) + extension([
+        ('SmtpSecurity', narrow('1')), ('SmtpUser', narrow('host')),
+        ('SmtpPasswordCommand', narrow('pass show smtp')), ('FutureOption', narrow('on')),
+        ('SmtpLoginMethod', narrow('1')), ('CheckTurnFiles', wide('0'))]),
     # A version 3 file that stops inside the last player's address.
     'setup-cut-short.tpf': (header(3) + v3_body(narrow('Old Game')))[:-30],
     # The game name in the UTF-16 form, with a character outside the basic plane.

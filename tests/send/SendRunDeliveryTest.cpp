@@ -1,5 +1,6 @@
 #include "send/SendRun.h"
 
+#include "platform/FileLock.h"
 #include "support/RecordingUserInterface.h"
 #include "support/ScriptedSmtpPeer.h"
 #include "support/TempDir.h"
@@ -247,6 +248,24 @@ TEST_F(Delivery, ReportMailHasItsOwnProgressAndCancel)
             EXPECT_FALSE(listener.WasConnected());
         }
     }
+}
+
+TEST_F(Delivery, SetupBeingSentByAnotherRunMailsNobody)
+{
+    SilentListener listener;
+    document.Setup.SmtpServer = listener.Address();
+    document.Setup.Players[0] = {1, "p1@example.org", ""};
+    document.FilePath = dir.Write("game.tpf", "the setup");
+    CFileLock other;
+    ASSERT_EQ(other.TryLock(document.FilePath), CFileLock::Result::Locked);
+
+    const SendOutcome outcome = Run();
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_FALSE(outcome.Started);
+    ASSERT_EQ(ui.Messages.size(), 1u);
+    EXPECT_EQ(ui.Messages[0].Text, document.FilePath + " is being sent by another run");
+    EXPECT_TRUE(ui.Progress.empty());
+    EXPECT_FALSE(listener.WasConnected());
 }
 
 } // namespace

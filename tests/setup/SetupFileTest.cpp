@@ -1,5 +1,6 @@
 #include "setup/SetupFile.h"
 #include "platform/Files.h"
+#include "setup/SetupFields.h"
 #include "setup/SetupWriter.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
@@ -75,6 +76,9 @@ GameSetup RichSetup()
     s.SmtpSecurity = 1;
     s.SmtpUser = "host";
     s.SmtpPasswordCommand = "pass show smtp";
+    s.SmtpLoginMethod = 1;
+    s.CheckTurnFiles = 0;
+    s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }
 
@@ -98,6 +102,9 @@ GameDocument BusyDocument()
     d.Setup.SmtpSecurity = 2;
     d.Setup.SmtpUser = "other-game";
     d.Setup.SmtpPasswordCommand = "secret-tool lookup other";
+    d.Setup.SmtpLoginMethod = 1;
+    d.Setup.CheckTurnFiles = 0;
+    d.Setup.ExtensionFields = {{"OtherGameOption", "1"}};
     d.FilePath = "/current.tpf";
     d.Modified = 1;
     d.DisplayMode = 1;
@@ -230,6 +237,9 @@ TEST(SetupFileRead, Version1KeepsWhatItDoesNotCarryAndResetsTheTimes)
     EXPECT_EQ(s.SmtpSecurity, 0);
     EXPECT_EQ(s.SmtpUser, "");
     EXPECT_EQ(s.SmtpPasswordCommand, "");
+    EXPECT_EQ(s.SmtpLoginMethod, 0);
+    EXPECT_EQ(s.CheckTurnFiles, 1);
+    EXPECT_TRUE(s.ExtensionFields.empty());
 
     EXPECT_EQ(document.FilePath, path);
     EXPECT_EQ(document.Modified, 0);
@@ -292,63 +302,221 @@ TEST(SetupFileRead, Version2KeepsTheReportPreferences)
     EXPECT_EQ(s.SmtpUser, "");
 }
 
-TEST(SetupFileRead, Version4CarriesTheSubmissionSettingsWhichOlderRulesSkip)
+// Appends an extension block of the given pairs to the bytes of a file.
+std::string WithExtension(std::string bytes, std::int32_t count,
+                          const std::vector<std::pair<std::string, std::string>>& pairs)
 {
-    std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(DataFile("setup-v4.tpf"), bytes));
-    GameSetup setup = BusyDocument().Setup;
-    const SetupParseResult result = ParseSetup(bytes, setup);
-    ASSERT_EQ(result.status, SetupParseResult::Loaded);
-    EXPECT_EQ(result.version, 4);
-    EXPECT_EQ(setup.SmtpSecurity, 1);
-    EXPECT_EQ(setup.SmtpUser, "host");
-    EXPECT_EQ(setup.SmtpPasswordCommand, "pass show smtp");
-    EXPECT_EQ(setup.ReportFile, "/tmp/report.txt");
-
-    // The same bytes under version 3's rules: everything up to the last player, the tail ignored.
-    std::string asVersion3 = bytes;
-    asVersion3[13] = 3;
-    GameSetup old = BusyDocument().Setup;
-    ASSERT_EQ(ParseSetup(asVersion3, old).status, SetupParseResult::Loaded);
-    GameSetup expected = setup;
-    expected.SmtpSecurity = 0;
-    expected.SmtpUser.clear();
-    expected.SmtpPasswordCommand.clear();
-    EXPECT_EQ(old, expected);
-
-    // A later version is read as far as this program knows it.
-    std::string asVersion5 = bytes + "future fields";
-    asVersion5[13] = 5;
-    GameSetup newer = BusyDocument().Setup;
-    ASSERT_EQ(ParseSetup(asVersion5, newer).status, SetupParseResult::Loaded);
-    EXPECT_EQ(newer, setup);
+    CSetupWriter w;
+    w.WriteString("Turnpost extension");
+    w.WriteInteger(count);
+    for (const auto& [key, value] : pairs) {
+        w.WriteString(key);
+        w.WriteString(value);
+    }
+    return bytes + w.Bytes();
 }
 
-TEST(SetupFileWrite, Version4OnlyWhenSubmissionSettingsAreSet)
+TEST(SetupFileRead, TailsAfterThePlayersAreIgnoredUnlessTheyAreOurBlock)
+{
+    // The same body as a plain version-3 file: what every one of these must read as.
+    std::string plain;
+    ASSERT_TRUE(ReadWholeFile(DataFile("setup-v4-no-tail.tpf"), plain));
+    plain[13] = 3;
+    GameSetup expected = BusyDocument().Setup;
+    ASSERT_EQ(ParseSetup(plain, expected).status, SetupParseResult::Loaded);
+    EXPECT_EQ(expected.ReportFile, "/tmp/report.txt");
+    // The account of the setup open before is not carried over.
+    EXPECT_EQ(expected.SmtpSecurity, 0);
+    EXPECT_EQ(expected.SmtpUser, "");
+    EXPECT_EQ(expected.SmtpPasswordCommand, "");
+    EXPECT_EQ(expected.SmtpLoginMethod, 0);
+    EXPECT_EQ(expected.CheckTurnFiles, 1);
+    EXPECT_TRUE(expected.ExtensionFields.empty());
+
+    const struct
+    {
+        const char* file;
+        int version;
+    } cases[] = {
+        {"setup-v4-no-tail.tpf", 4},
+        // Three fields after the players, as early builds wrote them: no command comes of them.
+        {"setup-v4.tpf", 4},
+        {"setup-v5-foreign-tail.tpf", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        GameDocument document = BusyDocument();
+        RecordingUserInterface ui(&document);
+        ASSERT_EQ(ReadSetupFileStatus(DataFile(c.file), document, ui), SetupReadStatus::Loaded);
+        EXPECT_EQ(document.Setup, expected);
+        EXPECT_TRUE(ui.Messages.empty());
+        EXPECT_EQ(ReadSetupFileVersion(DataFile(c.file)), c.version);
+    }
+}
+
+TEST(SetupFileRead, ExtensionBlockSetsEachKnownKeyWhateverTheVersion)
+{
+    const std::string plain = SerializeSetup(GameSetup{});
+    const struct
+    {
+        const char* key;
+        const char* value;
+        void (*expect)(GameSetup&);
+    } cases[] = {
+        {"SmtpSecurity", "2", [](GameSetup& s) { s.SmtpSecurity = 2; }},
+        {"SmtpSecurity", "-7", [](GameSetup& s) { s.SmtpSecurity = -7; }},
+        {"SmtpUser", "host@example.org", [](GameSetup& s) { s.SmtpUser = "host@example.org"; }},
+        {"SmtpPasswordCommand", "pass show smtp",
+         [](GameSetup& s) { s.SmtpPasswordCommand = "pass show smtp"; }},
+        {"SmtpLoginMethod", "1", [](GameSetup& s) { s.SmtpLoginMethod = 1; }},
+        {"CheckTurnFiles", "0", [](GameSetup& s) { s.CheckTurnFiles = 0; }},
+        {"CheckTurnFiles", "2147483647", [](GameSetup& s) { s.CheckTurnFiles = 2147483647; }},
+        {"FutureOption", "on",
+         [](GameSetup& s) {
+             s.ExtensionFields = {{"FutureOption", "on"}};
+         }},
+        // A name of the body is no field of the block: kept as a newer program's entry.
+        {"GameName", "x",
+         [](GameSetup& s) {
+             s.ExtensionFields = {{"GameName", "x"}};
+         }},
+    };
+    for (const std::int32_t version : {3, 4, 9}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.key) + " in version " + std::to_string(version));
+            std::string bytes = plain;
+            bytes[13] = static_cast<char>(version);
+            GameSetup expected;
+            ASSERT_EQ(ParseSetup(bytes, expected).status, SetupParseResult::Loaded);
+            c.expect(expected);
+
+            GameSetup loaded = BusyDocument().Setup;
+            loaded.UseDefaultMessage = 0; // the one field a version-3 body does not carry
+            ASSERT_EQ(ParseSetup(WithExtension(bytes, 1, {{c.key, c.value}}), loaded).status,
+                      SetupParseResult::Loaded);
+            EXPECT_EQ(loaded, expected);
+            // Written back, the block says the same: version 3 and the one pair.
+            EXPECT_EQ(SerializeSetup(loaded),
+                      WithExtension(SerializeSetup(GameSetup{}), 1, {{c.key, c.value}}));
+        }
+    }
+}
+
+TEST(SetupFileRead, UnknownKeysSurviveASaveByThisProgram)
+{
+    GameDocument document = BusyDocument();
+    RecordingUserInterface ui(&document);
+    ASSERT_TRUE(ReadSetupFile(DataFile("setup-extension.tpf"), document, ui));
+    GameSetup& s = document.Setup;
+    EXPECT_EQ(s.GameName, "Old Game");
+    EXPECT_EQ(s.SmtpSecurity, 1);
+    EXPECT_EQ(s.SmtpUser, "host");
+    EXPECT_EQ(s.SmtpPasswordCommand, "pass show smtp");
+    EXPECT_EQ(s.SmtpLoginMethod, 1);
+    EXPECT_EQ(s.CheckTurnFiles, 0); // given in the wide form
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(s.ExtensionFields, (Entries{{"FutureOption", "on"}}));
+
+    // The host changes a known field and saves: the newer program's entry is still there.
+    s.SmtpUser = "other";
+    TempDir dir;
+    ASSERT_TRUE(WriteSetupFile(dir.File("saved.tpf"), s, ui));
+    const std::string saved = ReadFileBytes(dir.File("saved.tpf"));
+    EXPECT_EQ(saved[13], 3);
+    EXPECT_NE(saved.find("\x0C"
+                         "FutureOption\x02on"),
+              std::string::npos);
+    GameDocument again = BusyDocument(); // whose UseDefaultMessage, never written, matches
+    RecordingUserInterface reader(&again);
+    ASSERT_TRUE(ReadSetupFile(dir.File("saved.tpf"), again, reader));
+    EXPECT_EQ(again.Setup, s);
+}
+
+TEST(SetupFileRead, MalformedExtensionBlockIsRefusedAndChangesNothing)
+{
+    const std::string plain = SerializeSetup(GameSetup{});
+    const std::string pastEnd = "past its end.";
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        std::string message; // the end of the message
+    } cases[] = {
+        {"count beyond the file", WithExtension(plain, 2, {{"SmtpUser", "a"}}), pastEnd},
+        {"huge count", WithExtension(plain, 0x7FFFFFFF, {{"SmtpUser", "a"}}), pastEnd},
+        {"negative count", WithExtension(plain, -1, {{"SmtpUser", "a"}}), pastEnd},
+        {"no count", plain + "\x12Turnpost extension\x01", pastEnd},
+        {"value cut short", WithExtension(plain, 1, {{"SmtpUser", "abc"}}).substr(0, plain.size() + 33),
+         pastEnd},
+        {"key twice", WithExtension(plain, 2, {{"FutureOption", "a"}, {"FutureOption", "b"}}),
+         "its extension block names FutureOption twice."},
+        {"letters for a number", WithExtension(plain, 1, {{"SmtpSecurity", "STARTTLS"}}),
+         "its extension block gives SmtpSecurity the value \"STARTTLS\", which is not a whole number."},
+        {"empty number", WithExtension(plain, 1, {{"CheckTurnFiles", ""}}), "which is not a whole number."},
+        {"plus sign", WithExtension(plain, 1, {{"CheckTurnFiles", "+1"}}), "which is not a whole number."},
+        {"blank after", WithExtension(plain, 1, {{"CheckTurnFiles", "1 "}}), "which is not a whole number."},
+        {"beyond 32 bits", WithExtension(plain, 1, {{"SmtpLoginMethod", "2147483648"}}),
+         "which is not a whole number."},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("bad.tpf", c.bytes);
+        GameDocument document = BusyDocument();
+        RecordingUserInterface ui(&document);
+        EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
+        EXPECT_EQ(document, BusyDocument());
+        ASSERT_EQ(ui.Messages.size(), 1u);
+        const std::string& text = ui.Messages[0].Text;
+        EXPECT_NE(text.find(path), std::string::npos) << text;
+        EXPECT_TRUE(text.ends_with(c.message)) << text;
+        EXPECT_TRUE(ui.Captions.empty());
+    }
+}
+
+TEST(SetupFileWrite, ExtensionBlockOnlyWhenAnExtensionFieldIsSet)
 {
     GameSetup plain = RichSetup();
     plain.SmtpSecurity = 0;
     plain.SmtpUser.clear();
     plain.SmtpPasswordCommand.clear();
+    plain.SmtpLoginMethod = 0;
+    plain.CheckTurnFiles = 1;
+    plain.ExtensionFields.clear();
     const std::string version3 = SerializeSetup(plain);
     EXPECT_EQ(version3[13], 3);
+    // Nothing follows the last player's file name.
+    EXPECT_TRUE(version3.ends_with(plain.Players[15].PlayerFile));
 
     const struct
     {
-        std::int32_t security;
-        const char* user;
-        const char* command;
-    } cases[] = {{2, "", ""}, {0, "host", ""}, {0, "", "pass smtp"}};
+        void (*set)(GameSetup&);
+        std::vector<std::pair<std::string, std::string>> block;
+    } cases[] = {
+        {[](GameSetup& s) { s.SmtpSecurity = 2; }, {{"SmtpSecurity", "2"}}},
+        {[](GameSetup& s) { s.SmtpUser = "host"; }, {{"SmtpUser", "host"}}},
+        {[](GameSetup& s) { s.SmtpPasswordCommand = "pass smtp"; }, {{"SmtpPasswordCommand", "pass smtp"}}},
+        {[](GameSetup& s) { s.SmtpLoginMethod = 1; }, {{"SmtpLoginMethod", "1"}}},
+        {[](GameSetup& s) { s.CheckTurnFiles = 0; }, {{"CheckTurnFiles", "0"}}},
+        {[](GameSetup& s) {
+             s.ExtensionFields = {{"Later", ""}};
+         },
+         {{"Later", ""}}},
+        {[](GameSetup& s) {
+             s.ExtensionFields = {{"Later", "x"}};
+             s.CheckTurnFiles = -3;
+             s.SmtpUser = "Jörg";
+         },
+         {{"SmtpUser", "Jörg"}, {"CheckTurnFiles", "-3"}, {"Later", "x"}}},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.block.front().first);
         GameSetup setup = plain;
-        setup.SmtpSecurity = c.security;
-        setup.SmtpUser = c.user;
-        setup.SmtpPasswordCommand = c.command;
-        const std::string version4 = SerializeSetup(setup);
-        EXPECT_EQ(version4[13], 4);
-        EXPECT_EQ(version4.substr(14, version3.size() - 14), version3.substr(14));
+        c.set(setup);
+        const std::string bytes = SerializeSetup(setup);
+        EXPECT_EQ(bytes, WithExtension(version3, static_cast<std::int32_t>(c.block.size()), c.block));
         GameSetup loaded;
-        ASSERT_EQ(ParseSetup(version4, loaded).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
         EXPECT_EQ(loaded, setup);
     }
 }
@@ -400,10 +568,21 @@ TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
     TempDir dir;
     std::string version1;
     ASSERT_TRUE(ReadWholeFile(DataFile("setup-v1.tpf"), version1));
+    GameSetup withoutExtension = RichSetup();
+    for (const SetupField& field : SetupFields())
+        if (field.InExtension())
+            ResetSetupField(field, withoutExtension);
+    withoutExtension.ExtensionFields.clear();
+    // Cut after the last player and before the end of the block's marker, the file is a plain version
+    // 3 file with a tail that is not our block: it is read, as any such file is.
+    const std::size_t bodyEnd = SerializeSetup(withoutExtension).size();
+    const std::size_t markerEnd = bodyEnd + 1 + std::string_view("Turnpost extension").size();
     for (const std::string& whole : {SerializeSetup(RichSetup()), version1}) {
         for (std::size_t size = 0; size < whole.size(); ++size) {
             // Most offsets fall inside the two long strings; stride there to keep the walk quick.
             if (size > 400 && size + 400 < whole.size() && size % 997 != 0)
+                continue;
+            if (whole[0] == 0x0C && size >= bodyEnd && size < markerEnd)
                 continue;
             SCOPED_TRACE(size);
             // A fresh name each time: rewriting one file in place makes some file systems flush it.

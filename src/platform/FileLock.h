@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace turnpost {
+
+/// An advisory lock on a file, held from a successful TryLock until the object goes. Other holders are
+/// other open descriptions of the file: a second lock taken in the same process is refused as well.
+/// The file's content is neither read nor changed.
+class CFileLock
+{
+public:
+    enum class Result
+    {
+        Locked,
+        HeldElsewhere, ///< another holder has the file locked
+        Failed,        ///< the file could not be opened or the system has no lock for it; see error
+    };
+
+    CFileLock() = default;
+    ~CFileLock();
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
+
+    /// Takes the lock without waiting. error gets errno when the result is Failed.
+    Result TryLock(const std::string& path, int* error = nullptr);
+
+private:
+    int m_Descriptor = -1;
+};
+
+} // namespace turnpost
