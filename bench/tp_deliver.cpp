@@ -4,6 +4,8 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
+#include "mail/ServerText.h"
+#include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 
 #include <chrono>
@@ -46,7 +48,10 @@ int main(int argc, char** argv)
             return 1;
         }
         if (!connection.SendMessage(message) || !connection.Disconnect()) {
-            std::fprintf(stderr, "send: %s\n", connection.GetLastReply().c_str());
+            const turnpost::SmtpError& error = connection.GetError();
+            std::fprintf(stderr, "send: %u (%s) %s\n", error.Number,
+                         turnpost::ErrorReason(error.Number).c_str(),
+                         turnpost::PrintableReply(error.Reply).c_str());
             return 1;
         }
     }

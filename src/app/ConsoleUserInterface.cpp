@@ -13,13 +13,17 @@ namespace {
 
 std::atomic<int> g_Interrupts{0};
 
-void OnInterrupt(int)
+// Ctrl+C, a scheduler's time-out (SIGTERM) and a closed terminal (SIGHUP) all stop the run after the
+// player being mailed, so that the report says who got his turn.
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnInterrupt(int signalNumber)
 {
     if (g_Interrupts.fetch_add(1) >= 1) {
-        // The second Ctrl+C: the host wants out now, whatever is going on.
+        // The second signal: whoever sent it wants out now, whatever is going on.
         static const char text[] = "\nturnpost: interrupted\n";
         (void)!::write(STDERR_FILENO, text, sizeof text - 1);
-        ::_exit(130);
+        ::_exit(128 + signalNumber);
     }
 }
 
@@ -105,7 +109,8 @@ void CConsoleUserInterface::InstallInterruptHandler()
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signalNumber : StopSignals)
+        ::sigaction(signalNumber, &action, nullptr);
 }
 
 int CConsoleUserInterface::InterruptCount()

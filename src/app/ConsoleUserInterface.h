@@ -34,7 +34,8 @@ public:
     /// allows), and on standard error what went wrong with the report and the ledger.
     void ReportOutcome(const GameDocument& document, const SendOutcome& outcome, bool printSummary = true);
 
-    /// Ctrl+C cancels the run at the next player; a second Ctrl+C ends the program at once.
+    /// Ctrl+C, SIGTERM and SIGHUP cancel the run at the next player; a second one ends the program at
+    /// once.
     static void InstallInterruptHandler();
     /// How many interrupts have arrived so far.
     static int InterruptCount();

@@ -39,6 +39,8 @@ public:
     bool IsSecure() const { return m_Tls.IsEstablished(); }
     /// True once TLS has failed on this connection: the stream can carry nothing more.
     bool HasTlsFailed() const { return m_Tls.HasFailed(); }
+    /// True when StartTls failed because the server's certificate did not verify.
+    bool CertificateRejected() const { return m_Tls.CertificateRejected(); }
     /// Why StartTls or a protected send or receive failed, with OpenSSL's reason.
     const std::string& GetTlsErrorText() const { return m_Tls.GetErrorText(); }
     /// True when the peer is this machine (127.0.0.0/8 or ::1), where a connection never leaves it.

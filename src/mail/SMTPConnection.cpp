@@ -3,23 +3,12 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SmtpAuth.h"
+#include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 
 #include <vector>
 
 namespace turnpost {
-
-namespace {
-
-constexpr std::uint32_t ErrorBadCommand = 22;
-constexpr std::uint32_t ErrorAccessDenied = 10013;
-constexpr std::uint32_t ErrorInvalidArgument = 10022;
-constexpr std::uint32_t ErrorUnexpectedReply = 10043;
-constexpr std::uint32_t ErrorConnectionClosed = 10054;
-constexpr std::uint32_t ErrorNotConnected = 10057;
-constexpr std::uint32_t ErrorTimedOut = 10060;
-
-} // namespace
 
 CSMTPConnection::CSMTPConnection()
 {
@@ -50,11 +39,6 @@ void CSMTPConnection::SetLogin(const std::string& user, const std::string& passw
     m_Password = password;
 }
 
-std::string CSMTPConnection::GetLastReply() const
-{
-    return m_LastReply;
-}
-
 bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPort)
 {
     if (m_Connected)
@@ -62,29 +46,24 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_Socket.Close();
     m_Reader.Reset();
     m_PeerClosed = false;
-    m_LastErrorText.clear();
+    m_Error = {};
+    m_Step = SmtpStep::Connect;
     if (m_Security != SmtpSecurity::None && m_Security != SmtpSecurity::StartTls &&
-        m_Security != SmtpSecurity::ImplicitTls) {
-        m_LastErrorText = "Unknown security setting " + std::to_string(static_cast<int>(m_Security));
-        SetLastError(ErrorInvalidArgument);
+        m_Security != SmtpSecurity::ImplicitTls)
+        return Fail(ErrorNumber(ErrorCode::InvalidArgument),
+                    "Unknown security setting " + std::to_string(static_cast<int>(m_Security)));
+    if (!m_Socket.Connect(server, defaultPort)) {
+        m_Error.Number = GetLastError();
+        m_Error.Step = SmtpStep::Connect;
         return false;
     }
-    if (!m_Socket.Connect(server, defaultPort))
-        return false;
     m_Connected = true;
     if (Greet())
         return true;
 
-    // A TLS failure mid-stream is told by its own text, whatever reply wait it broke.
-    if (m_Socket.HasTlsFailed() && m_LastErrorText.empty())
-        m_LastErrorText = m_LastReply = m_Socket.GetTlsErrorText();
-    // QUIT even to a server that refused us, but the refusal stays the reported cause: the QUIT
-    // exchange that follows says nothing about why the connection failed.
-    const std::uint32_t error = GetLastError();
-    const std::string reply = m_LastReply;
+    // QUIT even to a server that refused us (Disconnect keeps the refusal as the reported cause).
     Disconnect();
-    SetLastError(error);
-    m_LastReply = reply;
+    SetLastError(m_Error.Number);
     return false;
 }
 
@@ -93,6 +72,7 @@ bool CSMTPConnection::Greet()
     // RFC 8314 3.3: on a port for implicit TLS the handshake comes before the greeting.
     if (m_Security == SmtpSecurity::ImplicitTls && !StartTls())
         return false;
+    m_Step = SmtpStep::Greeting;
     if (!AwaitReply(220))
         return false;
     // RFC 5321 4.1.1.1: our fully qualified name, or else the address literal of our end.
@@ -103,46 +83,40 @@ bool CSMTPConnection::Greet()
         name = "[127.0.0.1]";
     if (m_Security != SmtpSecurity::None || !m_User.empty())
         return Introduce(name);
-    if (!SendCommand("HELO " + name + "\r\n"))
-        return false;
-    return AwaitReply(250);
+    return SendCommand(SmtpStep::Helo, "HELO " + name + "\r\n") && AwaitReply(250);
 }
 
 bool CSMTPConnection::Introduce(const std::string& name)
 {
-    if (!SendCommand("EHLO " + name + "\r\n"))
+    if (!SendCommand(SmtpStep::Ehlo, "EHLO " + name + "\r\n"))
         return false;
     if (!AwaitReply(250)) {
         // RFC 5321 4.1.4: a server that does not know EHLO refuses it, and HELO may follow. That
         // is only good enough when nothing from the extensions is needed.
-        const bool refused =
-            m_LastWaitError == ErrorUnexpectedReply && m_LastReplyCode >= 500 && m_LastReplyCode <= 599;
+        const bool refused = m_Error.Code() == ErrorCode::UnexpectedReply && m_Error.ReplyCode >= 500 &&
+                             m_Error.ReplyCode <= 599;
         if (!refused || m_Security == SmtpSecurity::StartTls || !m_User.empty())
-            return Refused();
-        if (!SendCommand("HELO " + name + "\r\n"))
             return false;
-        return AwaitReply(250);
+        m_Error = {};
+        return SendCommand(SmtpStep::Helo, "HELO " + name + "\r\n") && AwaitReply(250);
     }
     SmtpExtensions extensions = SmtpExtensions::Parse(m_Reader.Text());
 
     if (m_Security == SmtpSecurity::StartTls) {
         // RFC 3207 4: a client that asked for TLS must not go on in clear.
+        m_Step = SmtpStep::StartTls;
         if (!extensions.StartTls)
-            return SecurityFailure("The server does not offer STARTTLS", ErrorUnexpectedReply);
-        if (!SendCommand("STARTTLS\r\n"))
+            return Fail(ErrorNumber(ErrorCode::UnexpectedReply), "The server does not offer STARTTLS");
+        if (!SendCommand(SmtpStep::StartTls, "STARTTLS\r\n") || !AwaitReply(220))
             return false;
-        if (!AwaitReply(220))
-            return Refused();
         // RFC 3207 4.2: bytes that came in clear after the go-ahead were not protected; whoever sent
         // them must not get to speak for the server.
         m_Reader.Reset();
         if (!StartTls())
             return false;
         // What the server said in clear may have been forged; ask again under protection.
-        if (!SendCommand("EHLO " + name + "\r\n"))
+        if (!SendCommand(SmtpStep::Ehlo, "EHLO " + name + "\r\n") || !AwaitReply(250))
             return false;
-        if (!AwaitReply(250))
-            return Refused();
         extensions = SmtpExtensions::Parse(m_Reader.Text());
     }
     if (m_User.empty())
@@ -152,98 +126,87 @@ bool CSMTPConnection::Introduce(const std::string& name)
 
 bool CSMTPConnection::StartTls()
 {
+    m_Step = SmtpStep::Tls;
     if (m_Socket.StartTls())
         return true;
     // The stream is in no known state: not even QUIT can follow.
     m_PeerClosed = true;
-    return SecurityFailure(m_Socket.GetTlsErrorText(), GetLastError());
+    const bool rejected = m_Socket.CertificateRejected();
+    Fail(GetLastError(), m_Socket.GetTlsErrorText());
+    m_Error.CertificateRejected = rejected;
+    return false;
 }
 
 bool CSMTPConnection::Login(const SmtpExtensions& extensions)
 {
+    m_Step = SmtpStep::Auth;
     // A password in clear can be read on the way, except when the way never leaves this machine.
     if (!m_Socket.IsSecure() && !m_Socket.IsPeerLoopback())
-        return SecurityFailure("Password not sent: the connection to " + m_Socket.GetHost() +
-                                   " is not encrypted (choose STARTTLS or SSL/TLS)",
-                               ErrorAccessDenied);
-    if (extensions.OffersAuth("PLAIN")) {
-        if (!SendCommand("AUTH PLAIN " + PlainInitialResponse(m_User, m_Password) + "\r\n"))
-            return false;
-        return AwaitReply(235) || LoginFailed();
-    }
+        return Fail(ErrorNumber(ErrorCode::AccessDenied),
+                    "Password not sent: the connection to " + m_Socket.GetHost() +
+                        " is not encrypted (choose STARTTLS or SSL/TLS)");
+    if (extensions.OffersAuth("PLAIN"))
+        return SendCommand(SmtpStep::Auth,
+                           "AUTH PLAIN " + PlainInitialResponse(m_User, m_Password) + "\r\n") &&
+               AwaitReply(235);
     if (extensions.OffersAuth("LOGIN")) {
         // The two challenges ask for the user name and then the password, always in this order.
-        if (!SendCommand("AUTH LOGIN\r\n"))
-            return false;
-        if (!AwaitReply(334))
-            return Refused();
-        if (!SendCommand(EncodeSaslBase64(m_User) + "\r\n"))
-            return false;
-        if (!AwaitReply(334))
-            return Refused();
-        if (!SendCommand(EncodeSaslBase64(m_Password) + "\r\n"))
-            return false;
-        return AwaitReply(235) || LoginFailed();
+        return SendCommand(SmtpStep::Auth, "AUTH LOGIN\r\n") && AwaitReply(334) &&
+               SendCommand(SmtpStep::Auth, EncodeSaslBase64(m_User) + "\r\n") && AwaitReply(334) &&
+               SendCommand(SmtpStep::Auth, EncodeSaslBase64(m_Password) + "\r\n") && AwaitReply(235);
     }
     if (extensions.AuthMechanisms.empty())
-        return SecurityFailure("The server does not offer a login (AUTH)", ErrorUnexpectedReply);
+        return Fail(ErrorNumber(ErrorCode::UnexpectedReply), "The server does not offer a login (AUTH)");
     std::string offered;
     for (const auto& mechanism : extensions.AuthMechanisms)
         offered += (offered.empty() ? "" : " ") + mechanism;
-    return SecurityFailure("The server offers no login method known here (PLAIN or LOGIN), only " + offered,
-                           ErrorUnexpectedReply);
+    return Fail(ErrorNumber(ErrorCode::UnexpectedReply),
+                "The server offers no login method known here (PLAIN or LOGIN), only " + offered);
 }
 
-bool CSMTPConnection::LoginFailed()
+bool CSMTPConnection::Fail(std::uint32_t error, std::string text)
 {
-    m_LoginRefused = m_LastReplyCode == 535;
-    return Refused();
-}
-
-bool CSMTPConnection::Refused()
-{
-    // A reply that came but said no is the best explanation there is, as for a refused delivery.
-    if (m_LastWaitError == ErrorUnexpectedReply && !m_LastReply.empty())
-        m_LastErrorText = m_LastReply;
-    return false;
-}
-
-bool CSMTPConnection::SecurityFailure(const std::string& text, std::uint32_t error)
-{
-    m_LastErrorText = text;
-    m_LastReply = text;
+    m_Error = {};
+    m_Error.Number = error;
+    m_Error.Step = m_Step;
+    m_Error.Text = std::move(text);
     SetLastError(error);
     return false;
 }
 
-bool CSMTPConnection::SendCommand(const std::string& command)
+bool CSMTPConnection::SendCommand(SmtpStep step, const std::string& command)
 {
-    return m_Socket.Send(command);
+    m_Step = step;
+    if (m_Socket.Send(command))
+        return true;
+    return FailSend();
+}
+
+bool CSMTPConnection::FailSend()
+{
+    const std::uint32_t error = GetLastError();
+    // A broken TLS stream is told by its own reason.
+    return Fail(error, m_Socket.HasTlsFailed() ? m_Socket.GetTlsErrorText() : std::string());
 }
 
 bool CSMTPConnection::FailDialogue()
 {
-    if (m_LastWaitError == ErrorUnexpectedReply || m_LastWaitError == ErrorTimedOut)
-        SetLastError(ErrorBadCommand);
+    if (m_Error.Code() == ErrorCode::UnexpectedReply || m_Error.Code() == ErrorCode::TimedOut)
+        SetLastError(ErrorCode::BadCommand);
     return false;
 }
 
 bool CSMTPConnection::SendMessage(const CMailMessage& message)
 {
-    if (Deliver(message))
-        return true;
-    // A broken TLS stream explains more than a partial reply or a bare number.
-    if (m_Socket.HasTlsFailed())
-        m_LastReply = m_Socket.GetTlsErrorText();
-    return false;
+    m_Error = {};
+    return Deliver(message);
 }
 
 bool CSMTPConnection::Deliver(const CMailMessage& message)
 {
-    if (!m_Connected) {
-        SetLastError(ErrorNotConnected);
-        return false;
-    }
+    m_Step = SmtpStep::Mail;
+    if (!m_Connected)
+        return Fail(ErrorNumber(ErrorCode::NotConnected), std::string());
     // An address with a blank, a bracket or a line break would end its command early or smuggle in
     // another one: refuse it before anything is sent.
     const std::string from = message.From.TrimmedAddress();
@@ -255,47 +218,48 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
         addresses.push_back(&to);
     for (const std::string* address : addresses) {
         if (!CMailAddress::IsUsable(*address)) {
-            m_LastReply = "Invalid e-mail address: " + CMailAddress::Escaped(*address);
-            SetLastError(ErrorBadCommand);
-            return false;
+            m_Step = address == &from ? SmtpStep::Mail : SmtpStep::Rcpt;
+            return Fail(ErrorNumber(ErrorCode::BadCommand),
+                        "Invalid e-mail address: " + CMailAddress::Escaped(*address));
         }
     }
 
-    if (!SendCommand("MAIL FROM:<" + from + ">\r\n"))
+    if (!SendCommand(SmtpStep::Mail, "MAIL FROM:<" + from + ">\r\n"))
         return false;
     if (!AwaitReply(250))
         return FailDialogue();
     for (const std::string& to : recipients) {
-        if (!SendCommand("RCPT TO:<" + to + ">\r\n"))
+        if (!SendCommand(SmtpStep::Rcpt, "RCPT TO:<" + to + ">\r\n"))
             return false;
         if (!AwaitReply(250))
             return FailDialogue();
     }
-    if (!SendCommand("DATA\r\n"))
+    if (!SendCommand(SmtpStep::Data, "DATA\r\n"))
         return false;
     if (!AwaitReply(354))
         return FailDialogue();
 
     // Each piece goes out as it is, without gathering the message into one buffer; MSG_MORE lets
     // the kernel pack the short pieces into full segments.
+    m_Step = SmtpStep::EndOfData;
     const bool multipart = !message.GetAttachments().empty();
     if (!m_Socket.Send(message.GetHeader(), true))
-        return false;
+        return FailSend();
     if (multipart && !m_Socket.Send(message.GetTextPartHeader(), true))
-        return false;
+        return FailSend();
     if (!m_Socket.Send(message.GetDataBody(), true))
-        return false;
+        return FailSend();
     for (const CMailAttachment* attachment : message.GetAttachments()) {
         if (!m_Socket.Send(CMailMessage::GetAttachmentPartHeader(*attachment), true))
-            return false;
+            return FailSend();
         if (!m_Socket.Send(attachment->GetEncodedText(), true))
-            return false;
+            return FailSend();
     }
     if (multipart && !m_Socket.Send(CMailMessage::ClosingBoundary,
                                     std::char_traits<char>::length(CMailMessage::ClosingBoundary), true))
-        return false;
+        return FailSend();
     if (!m_Socket.Send(CMailMessage::EndOfData, std::char_traits<char>::length(CMailMessage::EndOfData)))
-        return false;
+        return FailSend();
     if (!AwaitReply(250))
         return FailDialogue();
     return true;
@@ -303,16 +267,21 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
 
 bool CSMTPConnection::Disconnect()
 {
+    // The first failure is the cause; what QUIT meets after it says nothing new.
+    const SmtpError cause = m_Error;
     bool ok = false;
     if (m_Connected) {
         if (!m_PeerClosed && !m_Socket.HasTlsFailed()) {
-            SendCommand("QUIT\r\n"); // a failed send shows in the reply wait
+            m_Step = SmtpStep::Quit;
+            m_Socket.Send(std::string("QUIT\r\n")); // a failed send shows in the reply wait
             ok = AwaitReply(221);
         }
         if (!ok)
-            SetLastError(ErrorBadCommand);
+            SetLastError(ErrorCode::BadCommand);
         m_Connected = false;
     }
+    if (cause.IsSet())
+        m_Error = cause;
     m_Socket.Close();
     m_Reader.Reset();
     return ok;
@@ -320,9 +289,15 @@ bool CSMTPConnection::Disconnect()
 
 bool CSMTPConnection::AwaitReply(int expectedCode)
 {
-    const auto fail = [this](std::uint32_t error, std::string text) {
-        m_LastReply = std::move(text);
-        m_LastWaitError = error;
+    const auto fail = [this](std::uint32_t error, std::string reply, int code = 0) {
+        m_Error = {};
+        m_Error.Number = error;
+        m_Error.Step = m_Step;
+        m_Error.Reply = std::move(reply);
+        m_Error.ReplyCode = code;
+        // A TLS failure mid-stream is told by its own text, whatever reply wait it broke.
+        if (m_Socket.HasTlsFailed())
+            m_Error.Text = m_Socket.GetTlsErrorText();
         SetLastError(error);
         return false;
     };
@@ -332,30 +307,29 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
     for (;;) {
         switch (m_Reader.Next()) {
         case CSmtpReplyReader::Status::Complete:
-            m_LastReplyCode = m_Reader.Code();
-            if (m_LastReplyCode == expectedCode && expectedCode != 0)
+            if (m_Reader.Code() == expectedCode && expectedCode != 0)
                 return true;
-            return fail(ErrorUnexpectedReply, m_Reader.Text());
+            return fail(ErrorNumber(ErrorCode::UnexpectedReply), m_Reader.Text(), m_Reader.Code());
         case CSmtpReplyReader::Status::LineTooLong:
         case CSmtpReplyReader::Status::ReplyTooLong: {
             std::string partial = m_Reader.Partial();
             m_Reader.Reset();
-            return fail(ErrorUnexpectedReply, std::move(partial));
+            return fail(ErrorNumber(ErrorCode::UnexpectedReply), std::move(partial));
         }
         case CSmtpReplyReader::Status::Incomplete:
             break;
         }
         if (!m_Socket.IsOpen())
-            return fail(ErrorNotConnected, m_Reader.Partial());
+            return fail(ErrorNumber(ErrorCode::NotConnected), m_Reader.Partial());
         if (m_PeerClosed)
-            return fail(ErrorConnectionClosed, m_Reader.Partial());
+            return fail(ErrorNumber(ErrorCode::ConnectionClosed), m_Reader.Partial());
 
         const std::uint32_t elapsed = TickCount() - lastActivity;
         if (elapsed > m_Timeout)
-            return fail(ErrorTimedOut, m_Reader.Partial());
+            return fail(ErrorNumber(ErrorCode::TimedOut), m_Reader.Partial());
         switch (m_Socket.WaitReadable(static_cast<int>(m_Timeout - elapsed))) {
         case CMailSocket::WaitResult::TimedOut:
-            return fail(ErrorTimedOut, m_Reader.Partial());
+            return fail(ErrorNumber(ErrorCode::TimedOut), m_Reader.Partial());
         case CMailSocket::WaitResult::Failed:
             return fail(GetLastError(), m_Reader.Partial());
         case CMailSocket::WaitResult::Readable:
@@ -371,73 +345,6 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
             return fail(GetLastError(), m_Reader.Partial());
         }
     }
-}
-
-std::string ErrorReason(std::uint32_t error)
-{
-    switch (error) {
-    case 0:
-        return "no error";
-    case 22:
-        return "the server refused the command or did not answer in time";
-    case 10004:
-        return "interrupted";
-    case 10013:
-        return "permission denied";
-    case 10022:
-        return "unknown host or invalid server address";
-    case 10024:
-        return "too many open files";
-    case 10035:
-        return "resource temporarily unavailable";
-    case 10038:
-        return "not a socket";
-    case 10040:
-        return "message too long";
-    case 10043:
-        return "unexpected reply from the server";
-    case 10047:
-        return "address family not supported";
-    case 10048:
-        return "address already in use";
-    case 10049:
-        return "address not available";
-    case 10050:
-        return "network is down";
-    case 10051:
-        return "network unreachable";
-    case 10052:
-        return "network dropped the connection";
-    case 10053:
-        return "connection aborted";
-    case 10054:
-        return "connection closed by the server";
-    case 10055:
-        return "out of buffer space";
-    case 10056:
-        return "already connected";
-    case 10057:
-        return "not connected";
-    case 10058:
-        return "connection shut down";
-    case 10060:
-        return "timed out";
-    case 10061:
-        return "connection refused";
-    case 10062:
-        return "too many symbolic links";
-    case 10063:
-        return "name too long";
-    case 10064:
-        return "host is down";
-    case 10065:
-        return "host unreachable";
-    default:
-        break;
-    }
-    if (error > 0 && error < 10000)
-        return SystemErrorText(static_cast<int>(error));
-    return "unknown error";
 }
 
 } // namespace turnpost

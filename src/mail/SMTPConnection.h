@@ -2,6 +2,7 @@
 
 #include "mail/MailSocket.h"
 #include "mail/SmtpAuth.h"
+#include "mail/SmtpError.h"
 #include "mail/SmtpReplyReader.h"
 
 #include <cstdint>
@@ -19,14 +20,15 @@ enum class SmtpSecurity : int
     ImplicitTls = 2
 };
 
-/// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave either
-/// the last-error number (GetLastError, after Connect) or the last reply (GetLastReply, after
-/// SendMessage).
+/// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave one
+/// record of what went wrong in GetError: the error number, the step of the dialogue, and the
+/// server's reply. The thread's last-error number is set as well (SendMessage turns a refused or late
+/// reply into 22 there).
 ///
-/// Error numbers: 10043 for a reply with another code than expected, 10060 when no complete reply
-/// came within the time-out (counted from the last byte received), 10054 when the server closed the
-/// connection, 10043 as well for a reply line over 999 bytes; the socket layer's own numbers for
-/// connecting and sending. SendMessage turns a refused or late reply into 22.
+/// Error numbers (ErrorCode.h): 10043 for a reply with another code than expected or a reply line
+/// over 999 bytes, 10060 when no complete reply came within the time-out (counted from the last byte
+/// received), 10054 when the server closed the connection, 10053 when TLS failed; the socket layer's
+/// own numbers for connecting and sending.
 class CSMTPConnection
 {
 public:
@@ -40,13 +42,17 @@ public:
     /// server is "host", "host:port" or "[v6 address]:port"; defaultPort applies when none is given.
     bool Connect(const std::string& server, std::uint16_t defaultPort = 25);
     /// Refuses a sender or recipient address that would break its command before sending anything:
-    /// GetLastReply then gives "Invalid e-mail address: " and the address.
+    /// the error's text then gives "Invalid e-mail address: " and the address.
     bool SendMessage(const CMailMessage& message);
-    /// True when QUIT was answered with 221.
+    /// True when QUIT was answered with 221. A failure recorded before stays the one GetError gives.
     bool Disconnect();
     /// Reads one whole reply; true when its code is the expected one.
     bool AwaitReply(int expectedCode);
-    std::string GetLastReply() const;
+
+    /// Why the last Connect or SendMessage failed; empty (IsSet false) after success.
+    const SmtpError& GetError() const { return m_Error; }
+    /// The last complete reply, whether it was the expected one or not (lines joined by CR LF).
+    const std::string& GetReplyText() const { return m_Reader.Text(); }
 
     /// The longest silence tolerated while waiting; negative counts as the default 15000 ms.
     void SetTimeout(std::int32_t milliseconds);
@@ -55,21 +61,7 @@ public:
     void SetSecurity(SmtpSecurity security);
     void SetLogin(const std::string& user, const std::string& password);
 
-    /// The code and text of the last complete reply, whether it was the expected one or not.
-    int GetLastReplyCode() const { return m_LastReplyCode; }
-    const std::string& GetReplyText() const { return m_Reader.Text(); }
-    /// The number the last failed reply wait set (10043, 10060, 10054 or the socket layer's), also
-    /// after SendMessage has replaced it by 22.
-    std::uint32_t GetLastWaitError() const { return m_LastWaitError; }
     bool IsConnected() const { return m_Connected; }
-    /// Connect failed because the server refused the user name and password (RFC 4954's 535).
-    bool LoginRefused() const { return m_LoginRefused; }
-
-    /// Why the last Connect failed, where a number cannot say it: a TLS failure with OpenSSL's
-    /// reason, a server that lacks STARTTLS or a login method, a password that would go out in
-    /// clear, or the server's reply refusing EHLO, STARTTLS or the login. Empty after other failures
-    /// (their number tells them) and after success.
-    const std::string& GetLastErrorText() const { return m_LastErrorText; }
 
 private:
     /// The server's greeting and our introduction.
@@ -79,31 +71,25 @@ private:
     bool Introduce(const std::string& name);
     bool StartTls();
     bool Login(const SmtpExtensions& extensions);
-    /// A reply wait of the extended dialogue failed: a refusal becomes the error text.
-    bool Refused();
-    bool LoginFailed();
-    bool SecurityFailure(const std::string& text, std::uint32_t error);
-    bool SendCommand(const std::string& command);
-    /// A reply wait failed in SendMessage: refused or late replies become 22, while a broken
-    /// connection keeps the socket layer's number.
+    /// Records a failure that words tell better than a number.
+    bool Fail(std::uint32_t error, std::string text);
+    /// Sends one command of the step; a failed send is recorded with the socket layer's number.
+    bool SendCommand(SmtpStep step, const std::string& command);
+    /// A send of the message itself failed.
+    bool FailSend();
+    /// A reply wait failed in SendMessage: refused or late replies set the last-error number 22.
     bool FailDialogue();
 
     CMailSocket m_Socket;
     bool m_Connected = false;
-    bool m_LoginRefused = false;
-    std::string m_LastReply;
     std::uint32_t m_Timeout = 2000;
-    int m_LastReplyCode = 0;
-    std::uint32_t m_LastWaitError = 0;
     bool m_PeerClosed = false;
     CSmtpReplyReader m_Reader;
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;
     std::string m_Password;
-    std::string m_LastErrorText;
+    SmtpStep m_Step = SmtpStep::None;
+    SmtpError m_Error;
 };
-
-/// A short English reason for an error number of the dialogue, such as "connection refused".
-std::string ErrorReason(std::uint32_t error);
 
 } // namespace turnpost

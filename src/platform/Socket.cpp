@@ -1,5 +1,6 @@
 #include "platform/Socket.h"
 
+#include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 
 #include <arpa/inet.h>
@@ -16,9 +17,6 @@
 namespace turnpost {
 
 namespace {
-
-constexpr std::uint32_t ErrorInvalidArgument = 10022;
-constexpr std::uint32_t ErrorTimedOut = 10060;
 
 // poll for the events, restarting after signals with the time that is left.
 int PollFor(int fd, short events, int timeoutMs, short& revents)
@@ -50,90 +48,6 @@ std::string Bracketed(const char* tag, const char* address)
 }
 
 } // namespace
-
-std::uint32_t WinsockError(int errnum)
-{
-    switch (errnum) {
-    case EINTR:
-        return 10004;
-    case EBADF:
-        return 10009;
-    case EACCES:
-        return 10013;
-    case EFAULT:
-        return 10014;
-    case EINVAL:
-        return 10022;
-    case EMFILE:
-        return 10024;
-    case EAGAIN:
-        return 10035;
-    case EINPROGRESS:
-        return 10036;
-    case EALREADY:
-        return 10037;
-    case ENOTSOCK:
-        return 10038;
-    case EDESTADDRREQ:
-        return 10039;
-    case EMSGSIZE:
-        return 10040;
-    case EPROTOTYPE:
-        return 10041;
-    case ENOPROTOOPT:
-        return 10042;
-    case EPROTONOSUPPORT:
-        return 10043;
-    case ESOCKTNOSUPPORT:
-        return 10044;
-    case EOPNOTSUPP:
-        return 10045;
-    case EPFNOSUPPORT:
-        return 10046;
-    case EAFNOSUPPORT:
-        return 10047;
-    case EADDRINUSE:
-        return 10048;
-    case EADDRNOTAVAIL:
-        return 10049;
-    case ENETDOWN:
-        return 10050;
-    case ENETUNREACH:
-        return 10051;
-    case ENETRESET:
-        return 10052;
-    case ECONNABORTED:
-        return 10053;
-    case ECONNRESET:
-        return 10054;
-    case EPIPE:
-        return 10054; // the peer is gone: what Windows reports as a reset
-    case ENOBUFS:
-        return 10055;
-    case ENOMEM:
-        return 10055;
-    case EISCONN:
-        return 10056;
-    case ENOTCONN:
-        return 10057;
-    case ESHUTDOWN:
-        return 10058;
-    case ETIMEDOUT:
-        return 10060;
-    case ECONNREFUSED:
-        return 10061;
-    case ELOOP:
-        return 10062;
-    case ENAMETOOLONG:
-        return 10063;
-    case EHOSTDOWN:
-        return 10064;
-    case EHOSTUNREACH:
-        return 10065;
-    default:
-        return static_cast<std::uint32_t>(errnum);
-    }
-}
 
 bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, std::string& host,
                         std::uint16_t& port)
@@ -267,7 +181,7 @@ bool CSocket::Connect(const std::string& server, std::uint16_t defaultPort, int 
     std::string host;
     std::uint16_t port = 0;
     if (!SplitServerAddress(server, defaultPort, host, port)) {
-        SetLastError(ErrorInvalidArgument);
+        SetLastError(ErrorCode::InvalidArgument);
         return false;
     }
     addrinfo hints{};
@@ -278,7 +192,7 @@ bool CSocket::Connect(const std::string& server, std::uint16_t defaultPort, int 
     addrinfo* list = nullptr;
     const std::string service = std::to_string(port);
     if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || list == nullptr) {
-        SetLastError(ErrorInvalidArgument);
+        SetLastError(ErrorCode::InvalidArgument);
         return false;
     }
     int error = ECONNREFUSED;
@@ -289,14 +203,14 @@ bool CSocket::Connect(const std::string& server, std::uint16_t defaultPort, int 
         }
     }
     ::freeaddrinfo(list);
-    SetLastError(WinsockError(error));
+    SetLastError(ErrorNumberFromErrno(error));
     return false;
 }
 
 bool CSocket::Send(const void* data, std::size_t length, int timeoutMs, bool more)
 {
     if (m_Fd < 0) {
-        SetLastError(WinsockError(ENOTSOCK));
+        SetLastError(ErrorNumberFromErrno(ENOTSOCK));
         return false;
     }
     const char* bytes = static_cast<const char*>(data);
@@ -311,17 +225,17 @@ bool CSocket::Send(const void* data, std::size_t length, int timeoutMs, bool mor
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            SetLastError(WinsockError(errno));
+            SetLastError(ErrorNumberFromErrno(errno));
             return false;
         }
         short revents = 0;
         const int ready = PollFor(m_Fd, POLLOUT, timeoutMs, revents);
         if (ready == 0) {
-            SetLastError(ErrorTimedOut);
+            SetLastError(ErrorCode::TimedOut);
             return false;
         }
         if (ready < 0) {
-            SetLastError(WinsockError(errno));
+            SetLastError(ErrorNumberFromErrno(errno));
             return false;
         }
         // POLLERR or POLLHUP: the next send reports the cause.
@@ -332,13 +246,13 @@ bool CSocket::Send(const void* data, std::size_t length, int timeoutMs, bool mor
 CSocket::WaitResult CSocket::WaitReadable(int timeoutMs)
 {
     if (m_Fd < 0) {
-        SetLastError(WinsockError(ENOTSOCK));
+        SetLastError(ErrorNumberFromErrno(ENOTSOCK));
         return WaitResult::Failed;
     }
     short revents = 0;
     const int ready = PollFor(m_Fd, POLLIN, timeoutMs, revents);
     if (ready < 0) {
-        SetLastError(WinsockError(errno));
+        SetLastError(ErrorNumberFromErrno(errno));
         return WaitResult::Failed;
     }
     // POLLHUP and POLLERR also count: the receive that follows tells what happened.
@@ -348,7 +262,7 @@ CSocket::WaitResult CSocket::WaitReadable(int timeoutMs)
 long CSocket::Receive(void* buffer, std::size_t length)
 {
     if (m_Fd < 0) {
-        SetLastError(WinsockError(ENOTSOCK));
+        SetLastError(ErrorNumberFromErrno(ENOTSOCK));
         return -1;
     }
     for (;;) {
@@ -359,7 +273,7 @@ long CSocket::Receive(void* buffer, std::size_t length)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return WouldBlock;
-        SetLastError(WinsockError(errno));
+        SetLastError(ErrorNumberFromErrno(errno));
         return -1;
     }
 }

@@ -6,10 +6,6 @@
 
 namespace turnpost {
 
-/// The Windows Sockets number for an errno value, so that reports read the same on every platform
-/// (ECONNREFUSED gives 10061, ECONNRESET and EPIPE 10054, ...). Values without a counterpart pass through.
-std::uint32_t WinsockError(int errnum);
-
 /// Splits "host", "host:port" or "[v6 address]:port" (a bare IPv6 address counts as a host).
 /// False when the host is empty, a bracket is unbalanced or the port is not 1..65535.
 bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, std::string& host,
@@ -19,7 +15,8 @@ bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, st
 bool IsValidDomainName(const std::string& name);
 
 /// A TCP client socket over POSIX. Every operation is bounded by a time-out (poll on a non-blocking
-/// socket), never raises SIGPIPE, and reports failures through SetLastError with Windows Sockets numbers.
+/// socket), never raises SIGPIPE, and reports failures through SetLastError in the numbering of
+/// ErrorCode.h.
 class CSocket
 {
 public:

@@ -1,5 +1,6 @@
 #include "platform/TlsSession.h"
 
+#include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 
 #include <openssl/err.h>
@@ -68,26 +69,6 @@ const BIO_METHOD* SocketBioMethod()
     return method;
 }
 
-// The Windows Sockets numbers the reports use for what can happen under a TLS session.
-std::uint32_t SocketErrorNumber(int errnum)
-{
-    switch (errnum) {
-    case ECONNRESET:
-    case EPIPE:
-        return 10054;
-    case ETIMEDOUT:
-        return 10060;
-    case ENETUNREACH:
-        return 10051;
-    case EHOSTUNREACH:
-        return 10065;
-    case ENOTCONN:
-        return 10057;
-    default:
-        return 10053;
-    }
-}
-
 // The oldest and most specific reason on OpenSSL's error queue, which is emptied.
 std::string TakeOpenSslReason()
 {
@@ -136,6 +117,7 @@ void CTlsSession::Reset()
     m_Context = nullptr;
     m_Established = false;
     m_Failed = false;
+    m_CertificateRejected = false;
     m_Socket = -1;
 }
 
@@ -224,13 +206,15 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
         events = POLLOUT;
         break;
     case SSL_ERROR_ZERO_RETURN:
-        Fail(what, "connection closed by the server", 10054);
+        Fail(what, ErrorReason(ErrorCode::ConnectionClosed), ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     case SSL_ERROR_SYSCALL: {
         std::string reason = TakeOpenSslReason();
         if (reason.empty())
-            reason = savedErrno != 0 ? SystemErrorText(savedErrno) : "connection closed by the server";
-        Fail(what, reason, savedErrno != 0 ? SocketErrorNumber(savedErrno) : 10054);
+            reason = ErrorReason(savedErrno != 0 ? ErrorNumberFromErrno(savedErrno)
+                                                 : ErrorNumber(ErrorCode::ConnectionClosed));
+        Fail(what, reason,
+             savedErrno != 0 ? ErrorNumberFromErrno(savedErrno) : ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     }
     default: {
@@ -238,8 +222,10 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
         std::string reason = TakeOpenSslReason();
         if (reason.empty())
             reason = "protocol error";
-        if (verify != X509_V_OK)
+        if (verify != X509_V_OK) {
             reason += std::string(" (") + X509_verify_cert_error_string(verify) + ")";
+            m_CertificateRejected = true;
+        }
         Fail(what, reason, TlsFailureError);
         return Step::Failed;
     }
@@ -248,7 +234,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
     for (;;) {
         const std::uint32_t elapsed = TickCount() - since;
         if (elapsed >= timeoutMs) {
-            Fail(what, "timed out", 10060);
+            Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
             return Step::Failed;
         }
         const std::uint32_t left = timeoutMs - elapsed;
@@ -258,7 +244,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
             return Step::Retry;
         if (ready < 0 && errno != EINTR) {
             const int errnum = errno;
-            Fail(what, SystemErrorText(errnum), SocketErrorNumber(errnum));
+            Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
             return Step::Failed;
         }
     }
@@ -271,7 +257,7 @@ bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t time
         if (m_Failed)
             SetLastError(TlsFailureError);
         else
-            Fail("TLS write", "no session", 10057);
+            Fail("TLS write", "no session", ErrorNumber(ErrorCode::NotConnected));
         return false;
     }
     ERR_clear_error();
@@ -308,7 +294,7 @@ long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeo
         if (m_Failed)
             SetLastError(TlsFailureError);
         else
-            Fail("TLS read", "no session", 10057);
+            Fail("TLS read", "no session", ErrorNumber(ErrorCode::NotConnected));
         return -1;
     }
     ERR_clear_error();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ErrorCode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,7 +13,7 @@ namespace turnpost {
 
 /// The last-error number of a connection given up because TLS failed (a handshake that did not
 /// verify, a protocol error): Windows Sockets' "connection aborted", as the client aborts it.
-constexpr std::uint32_t TlsFailureError = 10053;
+constexpr std::uint32_t TlsFailureError = ErrorNumber(ErrorCode::ConnectionAborted);
 
 /// A TLS client session over a TCP socket that is already connected and non-blocking. The peer is
 /// always verified against the system's certificate store and the host name it was reached by.
@@ -53,6 +55,8 @@ public:
     bool IsEstablished() const { return m_Established; }
     /// True after any failure since the handshake began: the stream is then unusable.
     bool HasFailed() const { return m_Failed; }
+    /// True when the handshake failed because the server's certificate did not verify.
+    bool CertificateRejected() const { return m_CertificateRejected; }
 
     /// Why the last operation failed, such as
     /// "TLS handshake failed: certificate verify failed (hostname mismatch)".
@@ -76,6 +80,7 @@ private:
     int m_Socket = -1;
     bool m_Established = false;
     bool m_Failed = false;
+    bool m_CertificateRejected = false;
     std::string m_ErrorText;
 };
 

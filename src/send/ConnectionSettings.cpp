@@ -1,6 +1,5 @@
 #include "send/ConnectionSettings.h"
 
-#include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/SmtpPassword.h"
 
@@ -32,12 +31,17 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
         connection.SetLogin(User, Password);
 }
 
-bool ConnectionSettings::Connect(CSMTPConnection& connection) const
+bool ConnectionSettings::Connect(CSMTPConnection& connection, const std::string& who) const
 {
     if (connection.Connect(Server))
         return true;
-    if (connection.LoginRefused())
+    const SmtpError& error = connection.GetError();
+    if (error.LoginRefused()) {
         m_LoginRefused = true;
+        m_StopReason = "the server refused the login (see " + who + ")";
+    } else if (error.CertificateRejected) {
+        m_StopReason = "the server's certificate was not accepted (see " + who + ")";
+    }
     return false;
 }
 
@@ -45,25 +49,6 @@ void ConnectionSettings::ForgetRefusedPassword(IUserInterface& ui) const
 {
     if (m_LoginRefused && PasswordAskedOfUser)
         ui.ForgetPassword(PasswordAccount);
-}
-
-std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t error)
-{
-    if (!connection.GetLastErrorText().empty())
-        return connection.GetLastErrorText();
-    std::string text = "Connection error " + std::to_string(error);
-    const std::string reason = ErrorReason(error);
-    if (!reason.empty())
-        text += " (" + reason + ")";
-    return text;
-}
-
-std::string DeliveryErrorText(const CSMTPConnection& connection)
-{
-    std::string reply = connection.GetLastReply();
-    if (!reply.empty())
-        return reply;
-    return "Unknown error: " + std::to_string(GetLastError());
 }
 
 } // namespace turnpost

@@ -32,8 +32,15 @@ struct ConnectionSettings
     /// Gives a fresh connection the time-out, security and login.
     void Apply(CSMTPConnection& connection) const;
 
-    /// Connects to the server, noting a refused login for ForgetRefusedPassword.
-    bool Connect(CSMTPConnection& connection) const;
+    /// Connects to the server, noting a refused login for ForgetRefusedPassword. who names the mail
+    /// ("Player 1") for the lines of those that a refusal stops.
+    bool Connect(CSMTPConnection& connection, const std::string& who) const;
+
+    /// Why no further connection of this run may be tried, such as "the server refused the login (see
+    /// Player 1)": a refused login is not tried again with the same credentials (servers lock accounts
+    /// and ban addresses over repeated failures), and a certificate that did not verify will not verify
+    /// for the next mail either. Empty while connections may be made.
+    const std::string& StopReason() const { return m_StopReason; }
 
     /// After the run: a password from the user interface that a server refused is not to be handed
     /// out again by a keyring, so the next run asks instead of failing the same way.
@@ -42,15 +49,7 @@ struct ConnectionSettings
 private:
     // Noted while connections are made with settings that are otherwise fixed for the run.
     mutable bool m_LoginRefused = false;
+    mutable std::string m_StopReason;
 };
-
-/// The error text of a failed Connect: what the connection could say in words (a TLS failure, a
-/// refused login), else "Connection error N" from the last-error number it left, with the short
-/// reason, so the host need not look the number up.
-std::string ConnectErrorText(const CSMTPConnection& connection, std::uint32_t error);
-
-/// The error text of a failed SendMessage: the server's last reply, or the last-error number when
-/// the server said nothing.
-std::string DeliveryErrorText(const CSMTPConnection& connection);
 
 } // namespace turnpost

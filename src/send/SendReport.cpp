@@ -6,6 +6,7 @@
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
+#include "send/FailureText.h"
 #include "send/Placeholders.h"
 
 namespace turnpost {
@@ -18,10 +19,11 @@ std::string WithCrLf(const std::string& text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 32);
-    for (const char c : text) {
-        if (c == '\n')
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // A line that already ends in CR LF keeps its one CR.
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
             out += '\r';
-        out += c;
+        out += text[i];
     }
     return out;
 }
@@ -94,17 +96,19 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     bool connected = false;
     if (!connection.Error.empty())
         outcome.Error = connection.Error;
-    else if (connection.Connect(smtp))
+    else if (!connection.StopReason().empty())
+        outcome.Error = "not sent: " + connection.StopReason();
+    else if (connection.Connect(smtp, "the report mail"))
         connected = true;
     else
-        outcome.Error = ConnectErrorText(smtp, GetLastError());
+        outcome.Error = FailureText(smtp.GetError());
 
     if (cancelled())
         return false;
 
     if (connected) {
         outcome.Delivered = smtp.SendMessage(message);
-        outcome.Error = outcome.Delivered ? std::string() : DeliveryErrorText(smtp);
+        outcome.Error = outcome.Delivered ? std::string() : FailureText(smtp.GetError());
     }
     progress->StepIt();
     smtp.Disconnect();

@@ -7,6 +7,7 @@
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
+#include "send/FailureText.h"
 #include "send/Placeholders.h"
 #include "send/SendRecord.h"
 #include "send/SendReport.h"
@@ -77,14 +78,16 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
 
     if (!connection.Error.empty())
         return failure(connection.Error);
+    if (!connection.StopReason().empty())
+        return failure("not sent: " + connection.StopReason());
 
     CSMTPConnection smtp;
     connection.Apply(smtp);
-    if (!connection.Connect(smtp))
-        return failure(ConnectErrorText(smtp, GetLastError()));
+    if (!connection.Connect(smtp, "Player " + std::to_string(index + 1)))
+        return failure(FailureText(smtp.GetError()));
     if (!smtp.SendMessage(message)) {
         // Read before QUIT overwrites the reply and the error number.
-        const std::string error = DeliveryErrorText(smtp);
+        const std::string error = FailureText(smtp.GetError());
         smtp.Disconnect();
         return failure(error);
     }

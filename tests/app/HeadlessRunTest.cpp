@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -172,23 +176,66 @@ TEST_F(HeadlessSend, SendActsAsExitAndPrintsTheSummary)
     EXPECT_NE(ReadFileBytes(ReportPath).find("[Player 3] Sent OK\r\n"), std::string::npos);
 }
 
-TEST_F(HeadlessSend, CtrlCCancelsAtTheNextPlayerAndTheReportStillFollows)
+TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFollows)
 {
     // A long pause after each player leaves time to interrupt after the first one.
     Setup.PauseAfterConnection = 30000;
     Write();
-    Program program(Dir, {"-X", SetupPath});
-    for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
-    ::kill(program.Pid, SIGINT);
+    const struct
+    {
+        int signal;
+        const char* name;
+    } cases[] = {{SIGINT, "Ctrl+C"}, {SIGTERM, "a scheduler's time-out"}, {SIGHUP, "a closed terminal"}};
+    std::size_t mailed = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // No output of the run before: the wait below must see this run's first line.
+        for (const std::string& path : {ReportPath, Dir.File("stderr.txt")})
+            std::remove(path.c_str());
+        Program program(Dir, {"-X", SetupPath});
+        for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
+        ::kill(program.Pid, c.signal);
 
-    EXPECT_EQ(program.Wait(20), 1);
-    EXPECT_NE(program.StdErr().find("turnpost: Operation cancelled!"), std::string::npos) << program.StdErr();
-    const std::string report = ReadFileBytes(ReportPath);
-    EXPECT_NE(report.find("[Player 1] Sent OK\r\n"), std::string::npos) << report;
-    EXPECT_EQ(report.find("[Player 2]"), std::string::npos) << report;
-    EXPECT_EQ(Sink.WaitForMessages(1).size(), 1u);
+        EXPECT_EQ(program.Wait(20), 1);
+        EXPECT_NE(program.StdErr().find("turnpost: Operation cancelled!"), std::string::npos)
+            << program.StdErr();
+        const std::string report = ReadFileBytes(ReportPath);
+        EXPECT_NE(report.find("[Player 1] Sent OK\r\n"), std::string::npos) << report;
+        EXPECT_EQ(report.find("[Player 2]"), std::string::npos) << report;
+        EXPECT_EQ(Sink.WaitForMessages(++mailed).size(), mailed);
+    }
+}
+
+TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
+{
+    // A server that takes the connection and never greets: the first player's mailing waits.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    Setup.SmtpServer = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    Setup.SmtpTimeout = 30000;
+    Write();
+
+    Program program(Dir, {"-X", SetupPath});
+    pollfd waiting{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&waiting, 1, 10000), 1) << "the run never connected";
+    ::kill(program.Pid, SIGTERM);
+    // The first signal lets the player being mailed finish: the program is still there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(::waitpid(program.Pid, nullptr, WNOHANG), 0);
+    ::kill(program.Pid, SIGTERM);
+
+    EXPECT_EQ(program.Wait(5), 128 + SIGTERM);
+    EXPECT_NE(program.StdErr().find("turnpost: interrupted"), std::string::npos) << program.StdErr();
+    EXPECT_FALSE(FileExists(ReportPath));
+    ::close(listener);
 }
 
 TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)

@@ -35,7 +35,7 @@ TEST(SMTPConnectionTest, SpeaksTheWholeDialogue)
     connection.SetTimeout(5000);
     ASSERT_TRUE(connection.Connect(peer.Address())) << GetLastError();
     ASSERT_TRUE(connection.SendMessage(SimpleMessage({"a@example.org", " b@example.org "})))
-        << connection.GetLastReply();
+        << connection.GetError().Reply;
     EXPECT_TRUE(connection.Disconnect());
     peer.Wait();
     EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
@@ -96,8 +96,9 @@ TEST(SMTPConnectionTest, AssemblesRepliesFromPieces)
         peer.Start();
         CSMTPConnection connection;
         connection.SetTimeout(5000);
-        EXPECT_TRUE(connection.Connect(peer.Address())) << GetLastError() << " " << connection.GetLastReply();
-        EXPECT_EQ(connection.GetLastReplyCode(), 250);
+        EXPECT_TRUE(connection.Connect(peer.Address()))
+            << GetLastError() << " " << connection.GetError().Reply;
+        EXPECT_EQ(connection.GetReplyText().substr(0, 3), "250");
         EXPECT_TRUE(connection.Disconnect());
         peer.Wait();
         EXPECT_TRUE(peer.Mismatches().empty());
@@ -127,7 +128,7 @@ TEST(SMTPConnectionTest, KeepsBytesOfTheNextReply)
     peer.Start();
     CSMTPConnection connection;
     connection.SetTimeout(5000);
-    EXPECT_TRUE(connection.Connect(peer.Address())) << connection.GetLastReply();
+    EXPECT_TRUE(connection.Connect(peer.Address())) << connection.GetError().Reply;
     EXPECT_EQ(connection.GetReplyText(), "250 early");
     EXPECT_TRUE(connection.Disconnect());
 }
@@ -140,7 +141,7 @@ TEST(SMTPConnectionTest, RefusedGreetingStillSendsQuit)
     CSMTPConnection connection;
     EXPECT_FALSE(connection.Connect(peer.Address()));
     EXPECT_EQ(GetLastError(), 10043u);
-    EXPECT_EQ(connection.GetLastReply(), "554-no service\r\n554 go away");
+    EXPECT_EQ(connection.GetError().Reply, "554-no service\r\n554 go away");
     peer.Wait();
     EXPECT_TRUE(peer.Mismatches().empty());
     ASSERT_EQ(peer.Commands().size(), 1u);
@@ -182,7 +183,7 @@ TEST(SMTPConnectionTest, ReportsGreetingFaults)
         connection.SetTimeout(ShortTimeout);
         EXPECT_FALSE(connection.Connect(peer.Address()));
         EXPECT_EQ(GetLastError(), c.Error);
-        EXPECT_EQ(connection.GetLastReply(), c.Reply);
+        EXPECT_EQ(connection.GetError().Reply, c.Reply);
         EXPECT_FALSE(connection.IsConnected());
     }
 }
@@ -198,16 +199,18 @@ TEST(SMTPConnectionTest, ReportsDialogueFaults)
         std::uint32_t WaitError;
         std::string Reply;
         std::size_t CommandsSent; // after HELO
+        SmtpStep Step;
     };
     const Case cases[] = {
-        {"closed at MAIL", [](ScriptedSmtpPeer& p) { p.Expect("MAIL").Close(); }, 10054, 10054, "", 1},
+        {"closed at MAIL", [](ScriptedSmtpPeer& p) { p.Expect("MAIL").Close(); }, 10054, 10054, "", 1,
+         SmtpStep::Mail},
         {"closed at RCPT", [](ScriptedSmtpPeer& p) { p.On("MAIL", "250 ok\r\n").Expect("RCPT").Close(); },
-         10054, 10054, "", 2},
+         10054, 10054, "", 2, SmtpStep::Rcpt},
         {"closed at DATA",
          [](ScriptedSmtpPeer& p) {
              p.On("MAIL", "250 ok\r\n").On("RCPT", "250 ok\r\n").Expect("DATA").Close();
          },
-         10054, 10054, "", 3},
+         10054, 10054, "", 3, SmtpStep::Data},
         {"closed after the message",
          [](ScriptedSmtpPeer& p) {
              p.On("MAIL", "250 ok\r\n")
@@ -216,11 +219,11 @@ TEST(SMTPConnectionTest, ReportsDialogueFaults)
                  .ExpectData()
                  .Close();
          },
-         10054, 10054, "", 3},
+         10054, 10054, "", 3, SmtpStep::EndOfData},
         {"sender refused", [](ScriptedSmtpPeer& p) { p.On("MAIL", "553 5.1.8 no such sender\r\n"); }, 22,
-         10043, "553 5.1.8 no such sender", 1},
+         10043, "553 5.1.8 no such sender", 1, SmtpStep::Mail},
         {"no answer to RCPT", [](ScriptedSmtpPeer& p) { p.On("MAIL", "250 ok\r\n").Expect("RCPT"); }, 22,
-         10060, "", 2},
+         10060, "", 2, SmtpStep::Rcpt},
         {"message refused",
          [](ScriptedSmtpPeer& p) {
              p.On("MAIL", "250 ok\r\n")
@@ -229,8 +232,9 @@ TEST(SMTPConnectionTest, ReportsDialogueFaults)
                  .ExpectData()
                  .Send("554-5.7.1 rejected\r\n554 5.7.1 spam\r\n");
          },
-         22, 10043, "554-5.7.1 rejected\r\n554 5.7.1 spam", 3},
-        {"251 is not 250", [](ScriptedSmtpPeer& p) { p.On("MAIL", "251 ok\r\n"); }, 22, 10043, "251 ok", 1},
+         22, 10043, "554-5.7.1 rejected\r\n554 5.7.1 spam", 3, SmtpStep::EndOfData},
+        {"251 is not 250", [](ScriptedSmtpPeer& p) { p.On("MAIL", "251 ok\r\n"); }, 22, 10043, "251 ok", 1,
+         SmtpStep::Mail},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -243,9 +247,11 @@ TEST(SMTPConnectionTest, ReportsDialogueFaults)
         ASSERT_TRUE(connection.Connect(peer.Address()));
         EXPECT_FALSE(connection.SendMessage(SimpleMessage()));
         EXPECT_EQ(GetLastError(), c.Error);
-        EXPECT_EQ(connection.GetLastWaitError(), c.WaitError);
-        EXPECT_EQ(connection.GetLastReply(), c.Reply);
+        EXPECT_EQ(connection.GetError().Number, c.WaitError);
+        EXPECT_EQ(connection.GetError().Reply, c.Reply);
+        EXPECT_EQ(connection.GetError().Step, c.Step);
         connection.Disconnect();
+        EXPECT_EQ(connection.GetError().Step, c.Step) << "QUIT must not hide the cause";
         peer.Wait();
         std::size_t sent = 0;
         for (const auto& command : peer.Commands())
@@ -269,7 +275,7 @@ TEST(SMTPConnectionTest, RefusedSecondRecipientEndsBeforeData)
     ASSERT_TRUE(connection.Connect(peer.Address()));
     EXPECT_FALSE(connection.SendMessage(SimpleMessage({"a@example.org", "b@example.org"})));
     EXPECT_EQ(GetLastError(), 22u);
-    EXPECT_EQ(connection.GetLastReply(), "550 5.1.1 no such user");
+    EXPECT_EQ(connection.GetError().Reply, "550 5.1.1 no such user");
     EXPECT_TRUE(connection.Disconnect());
     peer.Wait();
     EXPECT_TRUE(peer.Mismatches().empty());
@@ -303,7 +309,7 @@ TEST(SMTPConnectionTest, RefusesBrokenAddressesBeforeAnyCommand)
         CMailMessage message = SimpleMessage({c.To});
         message.From = CMailAddress(c.From);
         EXPECT_FALSE(connection.SendMessage(message));
-        EXPECT_EQ(connection.GetLastReply(), c.Reply);
+        EXPECT_EQ(connection.GetError().Text, c.Reply);
         EXPECT_TRUE(connection.Disconnect());
         peer.Wait();
         EXPECT_TRUE(peer.Mismatches().empty());
@@ -321,7 +327,7 @@ TEST(SMTPConnectionTest, SendsBodyAsValidData)
     ASSERT_TRUE(connection.Connect(peer.Address()));
     CMailMessage message = SimpleMessage();
     message.SetBody(".hidden\nline\r.\n..two\r\n\r\n.\nend\n");
-    ASSERT_TRUE(connection.SendMessage(message)) << connection.GetLastReply();
+    ASSERT_TRUE(connection.SendMessage(message)) << connection.GetError().Reply;
     connection.Disconnect();
     peer.Wait();
     const std::string& data = peer.Data();
@@ -358,8 +364,6 @@ TEST(SMTPConnectionTest, ConnectFailuresGiveSocketNumbers)
         EXPECT_EQ(GetLastError(), c.Error);
         EXPECT_FALSE(connection.Disconnect());
     }
-    EXPECT_EQ(ErrorReason(10061), "connection refused");
-    EXPECT_EQ(ErrorReason(10054), "connection closed by the server");
 }
 
 } // namespace

@@ -26,11 +26,11 @@ bool Deliver(const SmtpSink& sink, const CMailMessage& message, std::string& err
         return false;
     }
     if (!connection.SendMessage(message)) {
-        error = "send: " + connection.GetLastReply();
+        error = "send: " + connection.GetError().Reply;
         return false;
     }
     if (!connection.Disconnect()) {
-        error = "quit: " + connection.GetLastReply();
+        error = "quit: " + connection.GetError().Reply;
         return false;
     }
     return true;

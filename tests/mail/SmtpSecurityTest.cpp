@@ -122,11 +122,11 @@ TEST_F(SmtpSecurityTest, DeliversOverTlsWithLogin)
         CSMTPConnection connection;
         Configure(connection, c.client);
         ASSERT_TRUE(connection.Connect(server.Address(c.client.Host)))
-            << GetLastError() << " " << connection.GetLastErrorText();
+            << GetLastError() << " " << connection.GetError().Text;
         CMailMessage message = TurnMessage();
         if (c.bigAttachment)
             message.AddAttachment(attachment);
-        ASSERT_TRUE(connection.SendMessage(message)) << connection.GetLastReply();
+        ASSERT_TRUE(connection.SendMessage(message)) << connection.GetError().Reply;
         EXPECT_TRUE(connection.Disconnect());
 
         const auto record = server.Record();
@@ -160,7 +160,7 @@ TEST_F(SmtpSecurityTest, FailuresSayWhatHappenedAndSendNothingInClear)
         SmtpServerOptions server;
         bool otherCertificate;
         Client client;
-        const char* error; // GetLastErrorText and GetLastReply
+        const char* error;
     };
     SmtpServerOptions plainWithClearLogin;
     plainWithClearLogin.Login = Login;
@@ -202,8 +202,10 @@ TEST_F(SmtpSecurityTest, FailuresSayWhatHappenedAndSendNothingInClear)
         Configure(connection, c.client);
         EXPECT_FALSE(connection.Connect(server.Address("localhost")));
         EXPECT_NE(GetLastError(), 0u);
-        EXPECT_EQ(connection.GetLastErrorText(), c.error);
-        EXPECT_EQ(connection.GetLastReply(), c.error);
+        // Words where the connection had to give up by itself, else the server's refusal.
+        const SmtpError& error = connection.GetError();
+        EXPECT_EQ(error.Text.empty() ? error.Reply : error.Text, c.error);
+        EXPECT_EQ(error.CertificateRejected, c.otherCertificate);
         EXPECT_FALSE(connection.IsConnected());
 
         const auto record = server.Record();

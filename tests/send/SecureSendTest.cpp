@@ -30,7 +30,10 @@ TEST(SecureSendTest, PlayerLinesNameTlsAndLoginFailures)
     const Case cases[] = {
         {"all well", false, "echo 'right one'", "[Player 1] Sent OK\n", 2},
         {"wrong password", false, "echo wrong",
-         "[Player 1] ** ERROR: 535 5.7.8 Authentication credentials invalid\n", 0},
+         "[Player 1] ** ERROR: Connection error 10043 (the server refused the login): 535 5.7.8 "
+         "Authentication "
+         "credentials invalid\n",
+         0},
         {"certificate for another host", true, "echo 'right one'",
          "[Player 1] ** ERROR: TLS handshake failed: certificate verify failed (hostname mismatch)\n", 0},
         {"password command fails", false, "exit 2",
@@ -130,5 +133,70 @@ TEST(SecureSendTest, RefusedPasswordFromTheUserInterfaceIsForgotten)
         const std::vector<std::string> expected =
             c.forgotten ? std::vector<std::string>{"alice@" + setup.SmtpServer} : std::vector<std::string>{};
         EXPECT_EQ(ui.ForgottenPasswords, expected);
+    }
+}
+
+// Every further try of refused credentials counts against the account at the server: a refused login
+// or a certificate that did not verify stops the run's connections, the report mail included.
+TEST(SecureSendTest, RefusalIsMetOncePerRun)
+{
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.IsValid()) << certificates.Error();
+    ScopedEnvironment trust("SSL_CERT_FILE", certificates.AuthorityFile());
+    ScopedEnvironment noPassword("TURNPOST_SMTP_PASSWORD", std::nullopt);
+
+    const struct
+    {
+        const char* name;
+        bool otherCertificate;
+        const char* reason;
+        std::size_t logins; // AUTH commands the server received
+    } cases[] = {
+        {"wrong password", false, "the server refused the login (see Player 1)", 1},
+        {"certificate for another host", true, "the server's certificate was not accepted (see Player 1)", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmtpServerOptions options;
+        options.StartTls = true;
+        options.Login = "alice:right one";
+        options.Certificate =
+            c.otherCertificate ? certificates.OtherCertificate() : certificates.LocalCertificate();
+        options.Key = c.otherCertificate ? certificates.OtherKey() : certificates.LocalKey();
+        PythonSmtpServer server(options);
+        ASSERT_TRUE(server.IsRunning()) << server.Error();
+
+        GameDocument document;
+        GameSetup& setup = document.Setup;
+        setup.SmtpServer = server.Address("localhost");
+        setup.SmtpSecurity = 1;
+        setup.SmtpUser = "alice";
+        setup.SmtpPasswordCommand = "echo wrong";
+        setup.ReturnAddress = "host@example.org";
+        setup.EmailReport = 1;
+        setup.ReportAddress = "host@example.org";
+        setup.Players[0] = {1, "one@example.org", ""};
+        setup.Players[4] = {1, "five@example.org", ""};
+        setup.Players[8] = {1, "nine@example.org", ""};
+        document.CommandLineRun = 1;
+        RecordingUserInterface ui(&document);
+        ui.FillRows();
+
+        const SendOutcome outcome = OnSend(document, ui);
+        const std::string stopped = std::string("** ERROR: not sent: ") + c.reason + "\n";
+        EXPECT_NE(outcome.Summary.find("[Player 5] " + stopped), std::string::npos) << outcome.Summary;
+        EXPECT_NE(outcome.Summary.find("[Player 9] " + stopped), std::string::npos) << outcome.Summary;
+        EXPECT_EQ(outcome.Failed, 3);
+        EXPECT_TRUE(outcome.ReportMailFailed);
+        EXPECT_EQ(outcome.ReportMailError, std::string("not sent: ") + c.reason);
+
+        std::size_t logins = 0;
+        std::size_t connections = 0;
+        for (const auto& line : server.Record().Lines) {
+            logins += line.Text.rfind("AUTH", 0) == 0;
+            connections += line.Text.rfind("EHLO", 0) == 0 && !line.Tls;
+        }
+        EXPECT_EQ(logins, c.logins);
+        EXPECT_EQ(connections, 1u);
     }
 }

@@ -45,7 +45,7 @@ TEST(SendReport, SavedReportIsExpandedWithCrLfAndReplacesTheOldOne)
     const std::string saved = ReadFileBytes(document.Setup.ReportFile);
     const std::string expectedTail =
         "   Game name:  Alpha\r\n   Data file:  " + document.FilePath +
-        "\r\n   Turn year:  2405\r\n\r\n[Player 1] Sent OK\r\n\tto 16@example.org\r\r\n";
+        "\r\n   Turn year:  2405\r\n\r\n[Player 1] Sent OK\r\n\tto 16@example.org\r\n"; // never CR CR LF
     ASSERT_GE(saved.size(), expectedTail.size());
     EXPECT_EQ(saved.substr(0, 26), "Turnpost 0.7 Send Report\r\n");
     EXPECT_EQ(saved.substr(saved.size() - expectedTail.size()), expectedTail);

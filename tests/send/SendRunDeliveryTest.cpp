@@ -151,10 +151,55 @@ TEST_F(Delivery, ServerAnswersBecomeThePlayersLine)
                  .Expect("RCPT")
                  .Close();
          },
-         R"(\[Player 3\] \*\* ERROR: Unknown error: 10054\n)"},
+         R"(\[Player 3\] \*\* ERROR: the server closed the connection \(waiting for the reply to RCPT TO\)\n)"},
         {"greeting refused",
          [](ScriptedSmtpPeer& peer) { peer.Send("554 go away\r\n").On("QUIT", "221 bye\r\n"); },
-         R"(\[Player 3\] \*\* ERROR: Connection error 10043 \(unexpected reply from the server\)\n)"},
+         R"(\[Player 3\] \*\* ERROR: Connection error 10043 \(unexpected reply from the server\): 554 go away\n)"},
+        {"greeting refused over two lines",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("421-4.7.0 mx.example Error: too many connections\r\n421 4.7.0 from 203.0.113.5\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: Connection error 10043 \(unexpected reply from the server\): )"
+         R"(421 4\.7\.0 mx\.example Error: too many connections from 203\.0\.113\.5\n)"},
+        {"recipient refused over three lines",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", "250 ok\r\n")
+                 .On("RCPT TO", "550-5.7.1 The user does not exist.\r\n550-5.7.1 Please check the\r\n"
+                                "550 5.7.1 address.\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: 550 5\.7\.1 The user does not exist\. Please check the address\.\n)"},
+        {"a positive reply where none belongs",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", "250 ok\r\n")
+                 .On("RCPT TO", "250 ok\r\n")
+                 .On("DATA", "250 2.0.0 Ok\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: unexpected reply to DATA: 250 2\.0\.0 Ok\n)"},
+        {"silence after the message",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", "250 ok\r\n")
+                 .On("RCPT TO", "250 ok\r\n")
+                 .On("DATA", "354 go\r\n")
+                 .ExpectData();
+         },
+         R"(\[Player 3\] \*\* ERROR: timed out waiting for the reply to end of data\n)"},
+        {"control bytes and an endless reply",
+         [](ScriptedSmtpPeer& peer) {
+             peer.Send("220 hi\r\n")
+                 .On("HELO", "250 ok\r\n")
+                 .On("MAIL FROM", std::string("550 \x1b[31mred\0\x7f\r", 15) + std::string(600, 'x') + "\r\n")
+                 .On("QUIT", "221 bye\r\n");
+         },
+         R"(\[Player 3\] \*\* ERROR: 550 \?\[31mred\?\?\?x{285}\.\.\.\n)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,11 +211,19 @@ TEST_F(Delivery, ServerAnswersBecomeThePlayersLine)
         setup.SmtpServer = peer.Address();
         setup.Players = {};
         setup.Players[2] = {1, "three@example.org", dir.Write("alpha.m3", "turn of player three")};
+        setup.SmtpTimeout = 500;
+        setup.SaveReportToFile = 1;
+        setup.ReportFile = dir.Path() + "/report.txt";
         fresh.FillRows();
         const SendOutcome outcome = OnSend(document, fresh);
         peer.Wait();
         const std::string line = outcome.Summary.substr(outcome.Summary.find("[Player 3]"));
         EXPECT_TRUE(std::regex_search(line, std::regex("^" + c.line))) << line;
+        // The report file carries the same single line, ended by one CR LF.
+        const std::string report = test::ReadFileBytes(dir.File("report.txt"));
+        const std::string reported = report.substr(report.find("[Player 3]"));
+        EXPECT_EQ(reported.substr(0, reported.find("\r\n") + 1), line.substr(0, line.find('\n')) + "\r");
+        EXPECT_EQ(report.find("\r\r"), std::string::npos);
         EXPECT_EQ(outcome.Failed, line.find("Sent OK") == std::string::npos ? 1 : 0);
         EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
     }
