@@ -3,9 +3,9 @@
 #include "mail/MailAddress.h"
 #include "mail/MailAttachment.h"
 #include "mail/SMTPConnection.h"
-#include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
+#include "send/FailureText.h"
 #include "send/Placeholders.h"
 #include "send/TurnCheck.h"
 
@@ -57,8 +57,8 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
         return prefix + "** ERROR: " + connection.Error;
     CSMTPConnection smtp;
     connection.Apply(smtp);
-    if (!connection.Connect(smtp))
-        return prefix + "** ERROR: " + ConnectErrorText(smtp, GetLastError());
+    if (!connection.Connect(smtp, "the check"))
+        return prefix + "** ERROR: " + FailureText(smtp.GetError());
     smtp.Disconnect();
     ready = true;
     std::string line = prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(connection.Security);
