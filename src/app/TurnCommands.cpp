@@ -36,7 +36,7 @@ std::string TurnCommandConflict(const CommandLineOptions& options)
 {
     const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0);
     if (commands > 1 ||
-        (commands == 1 && (options.HasSwitches() || options.ExportFile || options.ImportJson)))
+        (commands == 1 && (options.HasSwitches() || options.ExportFile || options.ImportJson || options.AllowCommand)))
         return "--check, --status and --resend-failed stand alone";
     if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed)
         return "--json goes with -X, --check or --resend-failed";

@@ -80,7 +80,7 @@ struct TurnCommands : ::testing::Test
     }
     int Run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr)
     {
-        ProgramRun program(TURNPOST_BINARY_PATH, Dir, args);
+        ProgramRun program(Dir.Path(), args);
         const int status = program.Wait();
         if (out)
             *out = program.StdOut();
@@ -178,11 +178,11 @@ TEST_F(TurnCommands, TheLedgerSurvivesCtrlCAndATornLine)
     Setup.PauseAfterConnection = 30000;
     Write(sink.Address());
     {
-        ProgramRun program(TURNPOST_BINARY_PATH, Dir, {"-X", SetupPath});
+        ProgramRun program(Dir.Path(), {"-X", SetupPath});
         for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
-        ::kill(program.Pid, SIGINT);
+        ::kill(program.Pid(), SIGINT);
         EXPECT_EQ(program.Wait(20), 1);
     }
     LedgerContents ledger = ReadLedger(Ledger());

@@ -1,29 +1,39 @@
 #pragma once
 
-#include "support/TempDir.h"
-
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace turnpost::test {
 
-/// The turnpost program run as a script runs it: no display, standard output and error caught in
-/// files of dir, nothing on standard input.
-struct ProgramRun
+/// The program run as a script runs it: no display, standard input from /dev/null, its output caught
+/// in files of the given folder.
+class ProgramRun
 {
-    pid_t Pid = -1;
-    std::string Out, Err;
-
-    /// binary: the program's path (the tests have it as TURNPOST_BINARY_PATH).
-    ProgramRun(const std::string& binary, const TempDir& dir, const std::vector<std::string>& args);
+public:
+    /// Starts the program; environment holds "NAME=value" words added to this process's own.
+    ProgramRun(const std::string& folder, const std::vector<std::string>& args,
+               const std::vector<std::string>& environment = {});
+    ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    /// The exit status (128 + the signal when one ended it), or -1 when it has not ended in time.
+    /// The exit status (128 + signal for a killed program), or -1 when it has not ended within the
+    /// time; it is then killed, so a hang fails the test instead of holding it.
     int Wait(int seconds = 60);
-    std::string StdOut() const { return ReadFileBytes(Out); }
-    std::string StdErr() const { return ReadFileBytes(Err); }
+
+    std::string StdOut() const;
+    std::string StdErr() const;
+    /// For sending it signals, as a terminal would.
+    pid_t Pid() const { return m_Pid; }
+
+private:
+    pid_t m_Pid = -1;
+    std::string m_Out, m_Err;
 };
+
+/// Runs the program to its end (at most a minute) and gives its exit status and output.
+int RunProgram(const std::string& folder, const std::vector<std::string>& args, std::string* err = nullptr,
+               std::string* out = nullptr, const std::vector<std::string>& environment = {});
 
 } // namespace turnpost::test
