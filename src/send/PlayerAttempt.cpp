@@ -5,17 +5,36 @@
 
 #include <openssl/evp.h>
 
+#include <cerrno>
 #include <memory>
+#include <unistd.h>
 
 namespace turnpost {
 
 namespace {
 
-std::string Sha256Hex(const std::string& bytes)
+/// The file's SHA-256 as lower-case hex, read in slices so that a file of any size costs no more
+/// memory than one slice; empty when it cannot be read.
+std::string FileSha256(const ReadableFile& file)
 {
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        return {};
+    std::vector<unsigned char> slice(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(file.Fd, slice.data(), slice.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {};
+        if (n == 0)
+            break;
+        if (EVP_DigestUpdate(context.get(), slice.data(), static_cast<std::size_t>(n)) != 1)
+            return {};
+    }
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
+    if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
         return {};
     static const char hex[] = "0123456789abcdef";
     std::string text;
@@ -46,10 +65,9 @@ AttachedFile CAttachmentDigests::Describe(const std::string& path)
         return known->second;
     AttachedFile file;
     file.Path = path;
-    std::string bytes;
-    if (ReadWholeFile(path, bytes)) {
-        file.Size = bytes.size();
-        file.Sha256 = Sha256Hex(bytes);
+    if (const ReadableFile readable = OpenRegularFile(path)) {
+        file.Size = readable.Size;
+        file.Sha256 = FileSha256(readable);
     }
     m_Known.emplace(path, file);
     return file;

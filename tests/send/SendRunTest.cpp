@@ -169,6 +169,7 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
 
 TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
 {
+    document.Setup.CheckTurnFiles = 0; // made-up files without game headers
     // Sparse: the size is there without the disk space.
     const auto sparse = [&](const std::string& name) {
         const std::string path = dir.Write(name, "");
@@ -193,6 +194,7 @@ TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
 // The address sanitizer reserves far more address space than any limit this test could set.
 TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
 {
+    document.Setup.CheckTurnFiles = 0; // made-up files without game headers
     // A universe file under the size limit whose encoded text does not fit in what is left.
     auto& setup = document.Setup;
     setup.SendUniverseFile = 1;
