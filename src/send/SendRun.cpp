@@ -195,7 +195,9 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             std::string reply;
             std::string result = turns.RefusalLine(index);
             if (result.empty())
-                result = MailPlayer(document, slot.EmailAddress, index, connection, &sent, &reply);
+                progress->RunWork([&] {
+                    result = MailPlayer(document, slot.EmailAddress, index, connection, &sent, &reply);
+                });
             record.Add(setup, index, result, sent, reply);
             if (!sent)
                 ++outcome.Failed;

@@ -68,9 +68,9 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
 
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->addRow(tr("SMTP Timeout (ms)"), m_SmtpTimeout);
-    form->addRow(tr("Pause after connection (ms)"), m_Pause);
-    m_CheckTurnFiles = new QCheckBox(tr("&Check turn files before sending"), this);
+    form->addRow(tr("SMTP &Timeout (ms)"), m_SmtpTimeout);
+    form->addRow(tr("&Pause after connection (ms)"), m_Pause);
+    m_CheckTurnFiles = new QCheckBox(tr("C&heck turn files before sending"), this);
     m_CheckTurnFiles->setObjectName("checkTurnFilesCheck");
     m_CheckTurnFiles->setChecked(setup.CheckTurnFiles != 0);
     form->addRow(m_CheckTurnFiles);

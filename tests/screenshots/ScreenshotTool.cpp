@@ -15,8 +15,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 #include <cstdio>
@@ -42,6 +43,25 @@ void Save(QWidget& widget, const QString& name)
     }
     std::printf("%s\n", qPrintable(path));
     widget.hide();
+}
+
+/// The window as the desktop shows it, frame and title included: a piece of the whole screen, which
+/// the window manager has drawn the frame on.
+void SaveFramed(QWidget& widget, const QString& name)
+{
+    widget.show();
+    widget.raise();
+    widget.activateWindow();
+    QTest::qWait(800);
+    const QRect frame = widget.frameGeometry();
+    const QString path = QDir(g_Folder).filePath(name + ".png");
+    QScreen* screen = widget.screen();
+    if (!screen || !screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++g_Failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
 }
 
 void FillSampleGame(GameDocument& document)
@@ -110,6 +130,10 @@ int main(int argc, char** argv)
     ui.SetCaption("Turnpost - " + document.FilePath);
     Save(window, "main-window");
     window.show();
+    document.Modified = 1;
+    window.findChild<QLineEdit*>("gameNameEdit")->setFocus();
+    ui.SetCaption("Turnpost - " + document.FilePath);
+    SaveFramed(window, "main-window-framed");
 
     CMailSettingsDialog mail(document.Setup, ui, &window);
     Save(mail, "mail-settings");
@@ -158,24 +182,24 @@ int main(int argc, char** argv)
     check.ServerLine = "[Server] OK: smtp.example.org:587, STARTTLS, logged in as host@example.org";
     check.ServerReady = true;
     {
+        // As the desktop shows it: the summary window over the main window, both framed.
         CSummaryDialog checkDialog(check.Text() + "\n" + check.Verdict() + "\n", &window);
         window.show();
-        QTest::qWait(200);
-        QPixmap picture = window.grab();
+        window.raise();
         checkDialog.show();
-        QTest::qWait(200);
-        const QPixmap dialog = checkDialog.grab();
-        checkDialog.hide();
-        QPainter painter(&picture);
-        painter.drawPixmap((picture.width() - dialog.width()) / 2, (picture.height() - dialog.height()) / 2, dialog);
-        painter.end();
+        checkDialog.raise();
+        checkDialog.activateWindow();
+        QTest::qWait(800);
+        const QRect area = window.frameGeometry().united(checkDialog.frameGeometry());
         const QString path = QDir(g_Folder).filePath("check-result.png");
-        if (!picture.save(path)) {
+        QScreen* screen = window.screen();
+        if (!screen || !screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path)) {
             std::fprintf(stderr, "could not save %s\n", qPrintable(path));
             ++g_Failures;
         } else {
             std::printf("%s\n", qPrintable(path));
         }
+        checkDialog.hide();
     }
 
     CProgressWindow progress(&window, "Status");
@@ -183,6 +207,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < 5; ++i)
         progress.StepIt();
     progress.SetText("Sending to Player #5...");
+    progress.ShowResult("[Player 2] Sent OK");
+    progress.ShowResult("[Player 3] skipped");
+    progress.ShowResult("[Player 4] ** ERROR: 550 5.1.1 <pbem.wolf@example.org>: Recipient address rejected");
     Save(progress, "progress");
 
     CPasswordDialog password("host@example.org", true, &window);
