@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/DesktopLauncher.h"
+#include "app/TurnCommands.h"
 #include "platform/Network.h"
 
 #include <cstdlib>
@@ -30,12 +31,18 @@ int main(int argc, char** argv)
     if (options.ImportJson)
         return ImportSetup(*options.ImportJson, *options.ImportTarget);
 
+    if (options.Status)
+        return PrintDeliveryStatus(*options.Status);
+
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if (options.NoGui || !display) {
+    // What prints for a script never opens a window.
+    if (options.NoGui || !display || options.HasTurnCommand() || options.Json) {
         if (!StartNetwork()) {
             std::cerr << "turnpost: Windows sockets initialization failed.\n";
             return 1;
         }
+        if (options.Check)
+            return RunCheck(*options.Check, options.Json);
         return RunHeadless(options);
     }
     return StartDesktop(argv);

@@ -69,12 +69,15 @@ bool CSendSession::Connect(std::string& error, const std::string& who)
     return false;
 }
 
-bool CSendSession::Deliver(const CMailMessage& message, std::string& error, const std::string& who)
+bool CSendSession::Deliver(const CMailMessage& message, std::string& error, const std::string& who,
+                           std::string* reply)
 {
     for (bool retried = false;; retried = true) {
         if (!Connect(error, who))
             return false;
         if (m_Smtp->SendMessage(message)) {
+            if (reply)
+                *reply = m_Smtp->GetReplyText();
             // An unanswered QUIT does not undo a delivery the server has accepted.
             if (!m_Keep)
                 Close();

@@ -44,7 +44,9 @@ public:
     /// connection a refused message is followed by RSET; when the server ends the connection (it
     /// closes or answers 421) before it took the message's MAIL FROM, the message goes once more
     /// over a new connection; cut later, it fails, and the next message gets a new connection.
-    bool Deliver(const CMailMessage& message, std::string& error, const std::string& who);
+    /// reply (when given) gets what the server said to the end of the data.
+    bool Deliver(const CMailMessage& message, std::string& error, const std::string& who,
+                 std::string* reply = nullptr);
     /// Before a pause of that many milliseconds: a connection is not kept idle that long.
     void BeforePause(int milliseconds);
     /// Ends the connection that is open, if any, waiting at most QuitGrace for the QUIT reply.
