@@ -20,6 +20,14 @@ enum class SmtpSecurity : int
     ImplicitTls = 2
 };
 
+/// What the login sends: 0 the password (AUTH PLAIN or LOGIN), 1 an OAuth2 access token (AUTH XOAUTH2,
+/// or OAUTHBEARER where the server offers only that).
+enum class SmtpLoginMethod : int
+{
+    Password = 0,
+    OAuth2 = 1
+};
+
 /// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave one
 /// record of what went wrong in GetError: the error number, the step of the dialogue, and the
 /// server's reply. The thread's last-error number is set as well (SendMessage turns a refused or late
@@ -60,6 +68,10 @@ public:
     /// Set before Connect. With SmtpSecurity::None and no user the plain HELO dialogue is spoken.
     void SetSecurity(SmtpSecurity security);
     void SetLogin(const std::string& user, const std::string& password);
+    void SetLoginMethod(SmtpLoginMethod method) { m_LoginMethod = method; }
+    /// Set before Connect for a message whose addresses need SMTPUTF8: the connection then greets with
+    /// EHLO, to learn whether the server offers it.
+    void SetSmtpUtf8Wanted(bool wanted) { m_SmtpUtf8Wanted = wanted; }
 
     bool IsConnected() const { return m_Connected; }
 
@@ -71,6 +83,7 @@ private:
     bool Introduce(const std::string& name);
     bool StartTls();
     bool Login(const SmtpExtensions& extensions);
+    bool LoginWithToken(const SmtpExtensions& extensions);
     /// Records a failure that words tell better than a number.
     bool Fail(std::uint32_t error, std::string text);
     /// Sends one command of the step; a failed send is recorded with the socket layer's number.
@@ -88,6 +101,9 @@ private:
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;
     std::string m_Password;
+    SmtpLoginMethod m_LoginMethod = SmtpLoginMethod::Password;
+    bool m_SmtpUtf8Wanted = false;
+    bool m_SmtpUtf8Offered = false;
     SmtpStep m_Step = SmtpStep::None;
     SmtpError m_Error;
 };

@@ -12,6 +12,7 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     settings.Timeout = setup.SmtpTimeout;
     settings.Security = static_cast<SmtpSecurity>(setup.SmtpSecurity);
     settings.User = setup.SmtpUser;
+    settings.LoginMethod = static_cast<SmtpLoginMethod>(setup.SmtpLoginMethod);
     if (!settings.User.empty() && askPassword) {
         std::string error;
         settings.PasswordAccount = turnpost::PasswordAccount(setup);
@@ -29,6 +30,7 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
     connection.SetSecurity(Security);
     if (!User.empty())
         connection.SetLogin(User, Password);
+    connection.SetLoginMethod(LoginMethod);
 }
 
 bool ConnectionSettings::Connect(CSMTPConnection& connection, const std::string& who) const

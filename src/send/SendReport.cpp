@@ -82,13 +82,14 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
 
     const GameSetup& setup = document.Setup;
     CMailMessage message;
-    message.From = CMailAddress(setup.ReturnAddress);
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.AddRecipient(CMailAddress(setup.ReportAddress));
     message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
     message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
     message.XMailer = ProgramName;
     CSMTPConnection smtp;
     connection.Apply(smtp);
+    smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
 
     if (cancelled())
         return false;

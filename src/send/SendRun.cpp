@@ -53,7 +53,7 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     const auto failure = [&](const std::string& error) { return prefix + "** ERROR: " + error + "\n"; };
 
     CMailMessage message;
-    message.From = CMailAddress(setup.ReturnAddress);
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.Subject = ExpandPlaceholders(setup.MessageSubject, document);
     message.SetBody(ExpandPlaceholders(setup.MessageText, document));
     message.XMailer = ProgramName;
@@ -81,6 +81,7 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
 
     CSMTPConnection smtp;
     connection.Apply(smtp);
+    smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
     if (!connection.Connect(smtp, "Player " + std::to_string(index + 1)))
         return failure(FailureText(smtp.GetError()));
     if (!smtp.SendMessage(message)) {
