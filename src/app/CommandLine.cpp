@@ -3,6 +3,7 @@
 #include "app/ConsoleUserInterface.h"
 #include "app/JsonSetup.h"
 #include "platform/Files.h"
+#include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
 
 #include <cctype>
@@ -51,6 +52,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             options.ExportFile = next();
             if (!options.ExportFile)
                 return fail("--export needs a setup file");
+        } else if (!onlyFiles && word == "--allow-command") {
+            options.AllowCommand = next();
+            if (!options.AllowCommand)
+                return fail("--allow-command needs a setup file");
         } else if (!onlyFiles && word == "--import") {
             options.ImportJson = next();
             options.ImportTarget = next();
@@ -72,10 +77,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             options.Open = word;
         }
     }
-    if ((options.ExportFile || options.ImportJson) && options.HasSwitches())
-        return fail("--export and --import stand alone");
-    if (options.ExportFile && options.ImportJson)
-        return fail("--export and --import stand alone");
+    const int alone =
+        (options.ExportFile ? 1 : 0) + (options.ImportJson ? 1 : 0) + (options.AllowCommand ? 1 : 0);
+    if ((alone > 0 && options.HasSwitches()) || alone > 1)
+        return fail("--export, --import and --allow-command stand alone");
     return options;
 }
 
@@ -92,6 +97,9 @@ std::string UsageText()
            "  --export FILE.tpf       print the game setup as JSON on standard output\n"
            "  --import FILE.json FILE.tpf\n"
            "                          write a game setup from JSON\n"
+           "  --allow-command FILE.tpf\n"
+           "                          show the setup's password command and allow it to run\n"
+           "                          for this setup file\n"
            "  --help                  show this text\n"
            "  --version               show the program's version\n"
            "\n"
@@ -174,6 +182,28 @@ int ExportSetup(const std::string& setupPath)
     return std::cout ? 0 : 1;
 }
 
+int AllowPasswordCommand(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface console;
+    IUserInterface& ui = console;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    const std::string& command = document.Setup.SmtpPasswordCommand;
+    if (command.empty()) {
+        ui.MessageBox(setupPath + " has no password command.");
+        return 1;
+    }
+    std::cout << command << '\n';
+    std::string error;
+    if (!ApproveCommand(setupPath, command, error)) {
+        ui.MessageBox(error);
+        return 1;
+    }
+    ui.MessageBox("Password command allowed for " + CanonicalSetupPath(setupPath) + ".");
+    return std::cout.flush() ? 0 : 1;
+}
+
 int ImportSetup(const std::string& jsonPath, const std::string& setupPath)
 {
     CConsoleUserInterface console;
@@ -181,7 +211,7 @@ int ImportSetup(const std::string& jsonPath, const std::string& setupPath)
     std::string text;
     int error = 0;
     if (!ReadWholeFile(jsonPath, text, &error)) {
-        ui.MessageBox("Could not open file: " + jsonPath);
+        ui.MessageBox(CouldNotOpenMessage(jsonPath, error));
         return 1;
     }
     GameSetup setup;

@@ -24,6 +24,7 @@ struct CommandLineOptions
     std::optional<std::string> ExportFile;
     std::optional<std::string> ImportJson;
     std::optional<std::string> ImportTarget;
+    std::optional<std::string> AllowCommand; ///< "--allow-command FILE.tpf"
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
@@ -55,5 +56,8 @@ int RunHeadless(const CommandLineOptions& options);
 /// --export FILE.tpf: the setup as JSON on standard output. --import FILE.json FILE.tpf.
 int ExportSetup(const std::string& setupPath);
 int ImportSetup(const std::string& jsonPath, const std::string& setupPath);
+
+/// --allow-command FILE.tpf: prints the setup's password command and approves it for that file.
+int AllowPasswordCommand(const std::string& setupPath);
 
 } // namespace turnpost

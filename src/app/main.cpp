@@ -24,6 +24,8 @@ int main(int argc, char** argv)
     }
     if (options.ExportFile)
         return ExportSetup(*options.ExportFile);
+    if (options.AllowCommand)
+        return AllowPasswordCommand(*options.AllowCommand);
     if (options.ImportJson)
         return ImportSetup(*options.ImportJson, *options.ImportTarget);
 

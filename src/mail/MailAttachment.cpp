@@ -168,17 +168,19 @@ bool CMailAttachment::Load(const std::string& path)
     m_EncodedText.clear();
     m_EncodedText.shrink_to_fit();
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    m_Error.clear();
+    const ReadableFile file = OpenRegularFile(path);
+    if (!file) {
+        m_Error = CouldNotOpenMessage(path, file.Error);
         return false;
     }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const int fd = file.Fd;
+    const std::uint64_t size = file.Size;
+    if (size > MaxAttachmentSize) {
+        m_Error =
+            "File too large to mail (over " + std::to_string(MaxAttachmentSize >> 20) + " MiB): " + path;
+        return false;
+    }
 
     // The file is read and encoded in slices of whole lines, so that only the encoded text needs to
     // be held in full, not the file beside it.
@@ -214,9 +216,10 @@ bool CMailAttachment::Load(const std::string& path)
             written += last;
         }
     } while (remaining > 0);
-    ::close(fd);
-    if (!ok)
+    if (!ok) {
+        m_Error = CouldNotOpenMessage(path, EIO);
         return false;
+    }
 
     encoded.resize(written);
     m_EncodedText = std::move(encoded);

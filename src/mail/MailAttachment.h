@@ -6,13 +6,19 @@
 
 namespace turnpost {
 
+/// The largest file that is mailed. Its encoded text is held in memory while the message is sent, and
+/// no mail server takes much more; a larger file is refused before anything is allocated for it.
+inline constexpr std::uint64_t MaxAttachmentSize = std::uint64_t{256} << 20;
+
 /// A file read whole and encoded as base64 in 76-character lines ended by CR LF, with the file's
 /// name (without folder) for its part header.
 class CMailAttachment
 {
 public:
-    /// Reads and encodes the file. False when it cannot be read whole; the attachment is then empty.
+    /// Reads and encodes the file. False when it cannot be read whole; the attachment is then empty
+    /// and GetError says why, naming the file.
     bool Load(const std::string& path);
+    const std::string& GetError() const { return m_Error; }
 
     const std::string& GetName() const { return m_Name; }
     const std::string& GetEncodedText() const { return m_EncodedText; }
@@ -21,6 +27,7 @@ public:
 private:
     std::string m_Name;
     std::string m_EncodedText;
+    std::string m_Error;
 };
 
 /// Bytes the encoded form of n input bytes needs, terminating zero included.

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,65 @@ std::string FolderOf(const std::string& path)
 
 } // namespace
 
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept : Fd(other.Fd), Size(other.Size), Error(other.Error)
+{
+    other.Fd = -1;
+}
+
+ReadableFile::~ReadableFile()
+{
+    if (Fd >= 0)
+        ::close(Fd);
+}
+
+ReadableFile OpenRegularFile(const std::string& path)
+{
+    ReadableFile file;
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is dropped again once the file
+    // is known to be regular, where it means nothing anyway.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        file.Error = errno;
+        return file;
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0) {
+        file.Error = errno;
+        ::close(fd);
+        return file;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        file.Error = NotRegularFileError;
+        ::close(fd);
+        return file;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        file.Error = errno;
+        ::close(fd);
+        return file;
+    }
+    file.Fd = fd;
+    file.Size = static_cast<std::uint64_t>(st.st_size);
+    return file;
+}
+
+std::string FileErrorText(int error)
+{
+    if (error == NotRegularFileError)
+        return "not a regular file";
+    return SystemErrorText(error);
+}
+
+std::string CouldNotOpenMessage(const std::string& path, int error)
+{
+    if (error == ENOENT || error == 0)
+        return "Could not open file: " + path;
+    return "Could not open file: " + path + " (" + FileErrorText(error) + ")";
+}
+
 std::optional<std::uint64_t> FileSize(const std::string& path)
 {
     struct stat st
@@ -72,21 +132,13 @@ bool FileExists(const std::string& path)
 bool ReadWholeFile(const std::string& path, std::string& contents, int* error)
 {
     contents.clear();
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st
-    {
-    };
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
+    const ReadableFile file = OpenRegularFile(path);
+    if (!file) {
         if (error)
-            *error = errno;
+            *error = file.Error;
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        if (error)
-            *error = EISDIR;
-        return false;
-    }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t size = file.Size;
     std::string data;
     try {
         data.resize(size);
@@ -97,7 +149,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error)
     }
     std::uint64_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(file.fd, data.data() + done, size - done);
+        const ssize_t n = ::read(file.Fd, data.data() + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -114,13 +166,13 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error)
 
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count)
 {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0)
+    const ReadableFile file = OpenRegularFile(path);
+    if (!file)
         return std::nullopt;
     std::string data(count, '\0');
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(file.fd, data.data() + done, count - done);
+        const ssize_t n = ::read(file.Fd, data.data() + done, count - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -131,42 +183,126 @@ std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t c
     return data;
 }
 
-WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data)
+namespace {
+
+// Follows the symbolic links at path to the name they end in, which need not exist yet (a dangling
+// link: saving creates what it points to). ELOOP after as many links as the system itself follows.
+bool ResolveLinks(std::string& path, int& error)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st
+        {
+        };
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOENT;
+            return false;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    error = ELOOP;
+    return false;
+}
+
+// Writes into the existing file itself. Nothing is atomic here: a failure part way leaves the target
+// partly written, which is why this serves only targets that cannot be replaced by a rename.
+WriteResult WriteInPlace(const std::string& path, std::string_view data, int flags)
+{
+    // O_NONBLOCK: a FIFO that nobody reads is refused (ENXIO) instead of holding the run for ever.
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags));
+    if (file.fd < 0)
+        return {WriteResult::OpenFailed, errno};
+    const int fileFlags = ::fcntl(file.fd, F_GETFL);
+    struct stat st
+    {
+    };
+    int error = 0;
+    if (fileFlags < 0 || ::fcntl(file.fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0 ||
+        ::fstat(file.fd, &st) != 0)
+        return {WriteResult::OpenFailed, errno};
+    if (!WriteAll(file.fd, data, error))
+        return {WriteResult::WriteFailed, error};
+    // Only a file on disk can be synced; a pipe or a terminal has nothing to flush.
+    if (S_ISREG(st.st_mode) && ::fsync(file.fd) != 0)
+        return {WriteResult::WriteFailed, errno};
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0)
+        return {WriteResult::WriteFailed, errno};
+    return {};
+}
+
+// The names of streams the system hands out per process (/dev/stdout, /dev/fd/N, /proc/self/fd/N): they
+// stand for an open file and are written as a stream, never replaced.
+bool IsStreamName(const std::string& path)
+{
+    return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+}
+
+bool MayWrite(const std::string& path)
+{
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+} // namespace
+
+WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data,
+                                SpecialTarget special, unsigned newFileMode)
 {
     if (requestedPath.empty())
         return {WriteResult::OpenFailed, ENOENT};
+    struct stat old
+    {
+    };
+    const bool exists = ::stat(requestedPath.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return {WriteResult::OpenFailed, errno}; // a link loop (ELOOP) among others
+    if (exists && S_ISDIR(old.st_mode))
+        return {WriteResult::OpenFailed, EISDIR};
+    if (exists && (!S_ISREG(old.st_mode) || IsStreamName(requestedPath))) {
+        if (special == SpecialTarget::Refuse)
+            return {WriteResult::OpenFailed, NotRegularFileError};
+        return WriteInPlace(requestedPath, data, S_ISREG(old.st_mode) ? O_APPEND : 0);
+    }
+
     // Saving through a symbolic link writes the file it points to; renaming over the link itself would
     // turn it into a plain file and leave the real one behind.
     std::string path = requestedPath;
-    struct stat link
-    {
-    };
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* target = ::realpath(path.c_str(), nullptr)) {
-            path = target;
-            std::free(target);
-        }
-    }
-    std::string temp = FolderOf(path) + "/.turnpost-XXXXXX";
+    int error = 0;
+    if (!ResolveLinks(path, error))
+        return {WriteResult::OpenFailed, error};
+    // The system decides who may write, root included: a file the user could not open for writing is
+    // not his to replace either.
+    if (exists && !MayWrite(path))
+        return {WriteResult::OpenFailed, errno};
+    const std::string folder = FolderOf(path);
+    if (exists && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return WriteInPlace(path, data, O_TRUNC); // no temporary file can be made beside it
+
+    std::string temp = folder + "/.turnpost-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return {WriteResult::OpenFailed, errno};
     FileDescriptor file(fd);
 
-    // Keep the permissions of the file being replaced; a new file gets the usual umask-based ones.
-    struct stat old
-    {
-    };
     mode_t mode;
-    if (::stat(path.c_str(), &old) == 0) {
+    if (exists) {
+        // The replacement keeps the owner and group of the file it replaces where the system allows
+        // (an ordinary user may give it one of his own groups, only root another owner); the mode
+        // follows, as a change of owner clears the set-id bits.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
         mode = old.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = static_cast<mode_t>(newFileMode) & 07777 & ~mask;
     }
 
-    int error = 0;
     if (::fchmod(fd, mode) != 0 || !WriteAll(fd, data, error) || ::fsync(fd) != 0) {
         if (error == 0)
             error = errno;
@@ -183,6 +319,10 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         error = errno;
         ::unlink(temp.c_str());
+        // Another user's file in a shared folder with the sticky bit (as /tmp) cannot be renamed over,
+        // yet he let us write it: write it in place.
+        if (exists && error == EPERM)
+            return WriteInPlace(path, data, O_TRUNC);
         // A target we may not replace was never opened for writing.
         return {error == EACCES || error == EPERM || error == EISDIR || error == EROFS
                     ? WriteResult::OpenFailed
@@ -196,7 +336,7 @@ std::string WriteErrorMessage(int error, const std::string& path)
 {
     if (error == ENOSPC || error == EDQUOT)
         return "Disk full while accessing " + path + ".";
-    return SystemErrorText(error) + " while accessing " + path + ".";
+    return FileErrorText(error) + " while accessing " + path + ".";
 }
 
 } // namespace turnpost

@@ -7,14 +7,43 @@
 
 namespace turnpost {
 
+/// The error number of a file refused for reading because it is not a regular file (a FIFO, a device,
+/// a socket or a folder); never an errno value.
+inline constexpr int NotRegularFileError = -1;
+
+/// A file opened for reading; the descriptor is closed with the object.
+struct ReadableFile
+{
+    int Fd = -1;
+    std::uint64_t Size = 0;
+    int Error = 0; ///< errno, or NotRegularFileError, when Fd is -1
+
+    ReadableFile() = default;
+    ReadableFile(ReadableFile&& other) noexcept;
+    ReadableFile& operator=(ReadableFile&&) = delete;
+    ~ReadableFile();
+    explicit operator bool() const { return Fd >= 0; }
+};
+
+/// Opens path for reading only when it is a regular file. The open itself never waits: a FIFO without
+/// a writer or a slow device would otherwise hold the caller for ever.
+ReadableFile OpenRegularFile(const std::string& path);
+
+/// An error number of the file functions in words: "not a regular file", or the system's text.
+std::string FileErrorText(int error);
+
+/// "Could not open file: PATH", followed by the reason in brackets unless the file is simply missing.
+std::string CouldNotOpenMessage(const std::string& path, int error);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);
 
-/// Reads the whole file. False (and errno in error) when it cannot be opened or read whole.
+/// Reads the whole regular file. False when it cannot be opened or read whole; error then holds errno
+/// or NotRegularFileError.
 bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr);
 
-/// Reads at most count bytes from the start of the file; nullopt when it cannot be opened.
+/// Reads at most count bytes from the start of the regular file; nullopt when it cannot be opened.
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count);
 
 struct WriteResult
@@ -25,10 +54,21 @@ struct WriteResult
     bool ok() const { return status == Written; }
 };
 
-/// Replaces the file at path with data, never leaving it half written: the data goes to a temporary
-/// file in the same folder, is flushed to disk and renamed over the target. An existing target keeps
-/// its permission bits. On failure the old file is untouched and the temporary file is gone.
-WriteResult WriteFileAtomically(const std::string& path, std::string_view data);
+/// What a save does with a target that exists but is no regular file (a device, a FIFO, a socket).
+enum class SpecialTarget
+{
+    Refuse,       ///< a setup file: such a target is never replaced nor written
+    WriteInPlace, ///< a report: written into, so that /dev/stdout or a log collector's FIFO works
+};
+
+/// Saves data at path without ever leaving it half written where the system makes that possible: the
+/// data goes to a temporary file in the same folder, is flushed to disk and renamed over the target,
+/// which keeps its owner, group and permission bits where the system allows. A symbolic link is
+/// followed, a dangling one creates its target. A target the user may not write is refused
+/// (OpenFailed, EACCES) and left alone. On failure the old file is untouched and no temporary is left.
+/// A new file gets newFileMode less the umask.
+WriteResult WriteFileAtomically(const std::string& path, std::string_view data,
+                                SpecialTarget special = SpecialTarget::Refuse, unsigned newFileMode = 0666);
 
 /// The message for a write that failed after the file was opened: "Disk full while accessing PATH."
 /// for a full disk, otherwise the system's own text for the cause, naming the file.

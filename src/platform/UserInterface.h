@@ -81,6 +81,15 @@ public:
     /// The server refused the password AskPassword gave for the account: whatever kept it (a keyring)
     /// must not hand it out again, or every later run would fail the same way without asking.
     virtual void ForgetPassword(const std::string& account) { (void)account; }
+    /// May the password command read from the setup file at setupPath run? Asked before a send run
+    /// mails anyone, once per command and file: a yes is remembered. Without a person to ask the
+    /// answer is no.
+    virtual bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+    {
+        (void)command;
+        (void)setupPath;
+        return false;
+    }
 
     // The main window's view of the setup. Implementations without a window keep no rows of their
     // own, so these do nothing there.

@@ -5,7 +5,8 @@
 
 namespace turnpost {
 
-ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword)
+ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword,
+                                              const std::string& commandFile)
 {
     ConnectionSettings settings;
     settings.Server = setup.SmtpServer;
@@ -16,7 +17,7 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     if (!settings.User.empty() && askPassword) {
         std::string error;
         settings.PasswordAccount = turnpost::PasswordAccount(setup);
-        if (auto password = ObtainSmtpPassword(setup, ui, error, &settings.PasswordAskedOfUser))
+        if (auto password = ObtainSmtpPassword(setup, ui, error, &settings.PasswordAskedOfUser, commandFile))
             settings.Password = std::move(*password);
         else
             settings.Error = error.empty() ? "No password for " + settings.User : error;

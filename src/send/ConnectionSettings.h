@@ -29,7 +29,10 @@ struct ConnectionSettings
 
     /// The setup's settings; asks for the password only when a user is set and askPassword is true
     /// (a run that will open no connection should not ask).
-    static ConnectionSettings ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword = true);
+    /// commandFile: the setup file the password command was read from, whose approval it needs (see
+    /// ObtainSmtpPassword); empty for a command the user typed.
+    static ConnectionSettings ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword = true,
+                                     const std::string& commandFile = {});
 
     /// Gives a fresh connection the time-out, security and login.
     void Apply(CSMTPConnection& connection) const;

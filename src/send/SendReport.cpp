@@ -46,7 +46,7 @@ bool SaveReport(const GameDocument& document, const std::string& body, std::stri
     const std::string& path = document.Setup.ReportFile;
     const std::string text =
         ExpandPlaceholders(BuildReportHeader(document), document) + ExpandPlaceholders(body, document);
-    const WriteResult written = WriteFileAtomically(path, WithCrLf(text));
+    const WriteResult written = WriteFileAtomically(path, WithCrLf(text), SpecialTarget::WriteInPlace);
     if (written.ok())
         return true;
     if (error)

@@ -11,6 +11,8 @@
 #include "send/Placeholders.h"
 #include "send/SendReport.h"
 
+#include <new>
+
 namespace turnpost {
 
 namespace {
@@ -41,10 +43,8 @@ bool AnyPlayerSelected(const GameSetup& setup)
     return false;
 }
 
-} // namespace
-
-std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent)
+std::string MailPlayerUnguarded(const GameDocument& document, const std::string& address, int index,
+                                const ConnectionSettings& connection, bool* sent)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -63,14 +63,14 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     CMailAttachment universe;
     if (setup.SendUniverseFile && !setup.UniverseFile.empty()) {
         if (!universe.Load(setup.UniverseFile))
-            return failure("Could not open file: " + setup.UniverseFile);
+            return failure(universe.GetError());
         message.AddAttachment(universe);
     }
     CMailAttachment player;
     const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
     if (setup.SendPlayerFile && !playerFile.empty()) {
         if (!player.Load(playerFile))
-            return failure("Could not open file: " + playerFile);
+            return failure(player.GetError());
         message.AddAttachment(player);
     }
 
@@ -95,6 +95,32 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     if (sent)
         *sent = true;
     return prefix + "Sent OK\n";
+}
+
+/// The setup file whose approval the password command needs: the one it was read from, unless the user
+/// has typed another command since.
+std::string PasswordCommandFile(const GameDocument& document)
+{
+    if (document.FilePath == UntitledPath ||
+        document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
+        return {};
+    return document.FilePath;
+}
+
+} // namespace
+
+std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
+                       const ConnectionSettings& connection, bool* sent)
+{
+    // Memory that runs out while one player's mail is built belongs to that player: what was allocated
+    // for it is freed on the way out, and the others are still mailed.
+    try {
+        return MailPlayerUnguarded(document, address, index, connection, sent);
+    } catch (const std::bad_alloc&) {
+        if (sent)
+            *sent = false;
+        return PlayerPrefix(index + 1) + "** ERROR: Out of memory\n";
+    }
 }
 
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
@@ -122,7 +148,8 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
 
     // Asked once, and only when some connection will be made.
     const bool connects = AnyPlayerSelected(setup) || setup.EmailReport;
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, connects);
+    const ConnectionSettings connection =
+        ConnectionSettings::ForRun(setup, ui, connects, PasswordCommandFile(document));
 
     const auto progress = ui.CreateProgressWindow("Status");
     progress->SetRange(PlayerCount, 1);

@@ -1,6 +1,7 @@
 #include "setup/FileCommands.h"
 
 #include "platform/UserInterface.h"
+#include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
 
 namespace turnpost {
@@ -13,6 +14,20 @@ constexpr const char* DefaultExtension = "tpf";
 bool IsUntitled(const GameDocument& document)
 {
     return document.FilePath == UntitledPath;
+}
+
+/// A password command the user typed into Mail Settings is his own: saving it approves it for the file
+/// it is saved in. From then on it counts as read from that file.
+void ApproveTypedCommand(GameDocument& document, const std::string& path, IUserInterface& ui)
+{
+    const std::string& command = document.Setup.SmtpPasswordCommand;
+    if (!command.empty() && command != document.PasswordCommandFromFile) {
+        std::string error;
+        if (!ApproveCommand(path, command, error))
+            ui.MessageBox("The password command was saved but its approval could not be kept: " + error, {},
+                          MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    document.PasswordCommandFromFile = command;
 }
 
 enum class SaveResult
@@ -30,6 +45,7 @@ SaveResult SaveAs(GameDocument& document, IUserInterface& ui)
         return SaveResult::Cancelled;
     if (!WriteSetupFile(*path, document.Setup, ui))
         return SaveResult::Failed;
+    ApproveTypedCommand(document, *path, ui);
     document.FilePath = *path;
     document.Modified = 0;
     ui.SetCaption(CaptionFor(document.FilePath));
@@ -43,6 +59,7 @@ SaveResult Save(GameDocument& document, IUserInterface& ui)
     ui.GatherRows();
     if (!WriteSetupFile(document.FilePath, document.Setup, ui))
         return SaveResult::Failed;
+    ApproveTypedCommand(document, document.FilePath, ui);
     document.Modified = 0;
     return SaveResult::Saved;
 }
@@ -72,6 +89,7 @@ void FileNew(GameDocument& document, IUserInterface& ui)
     if (!PromptToSave(document, ui))
         return;
     document.Setup = GameSetup{};
+    document.PasswordCommandFromFile.clear();
     document.FilePath = UntitledPath;
     document.Modified = 0;
     ui.SetCaption(CaptionFor(document.FilePath));

@@ -75,6 +75,9 @@ struct GameDocument
     std::int32_t CommandLineRun = 0;
     /// The player of the slot the send run works on; the value of "%P".
     std::int32_t CurrentPlayerNumber = 0;
+    /// The password command as the file last read or written held it. While the setup's command is
+    /// this one it came from a file and needs the user's approval to run; one typed since does not.
+    std::string PasswordCommandFromFile;
 
     bool operator==(const GameDocument&) const = default;
 };

@@ -127,6 +127,11 @@ SetupParseResult::Status ReadExtension(CSetupReader& r, GameSetup& s, std::strin
 
 } // namespace
 
+std::string SaveRefusedMessage(const std::string& path, int error)
+{
+    return "Could not open file for saving: nothing saved! (" + path + ": " + FileErrorText(error) + ")";
+}
+
 std::string CaptionFor(const std::string& filePath)
 {
     return "Turnpost - " + filePath;
@@ -173,7 +178,7 @@ bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterf
 {
     const WriteResult result = WriteFileAtomically(path, SerializeSetup(setup));
     if (result.status == WriteResult::OpenFailed)
-        ui.MessageBox("Could not open file for saving: nothing saved!", {}, MessageButtons::Ok,
+        ui.MessageBox(SaveRefusedMessage(path, result.error), {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);
     else if (result.status == WriteResult::WriteFailed)
         ui.MessageBox(WriteErrorMessage(result.error, path), {}, MessageButtons::Ok,
@@ -221,8 +226,9 @@ int ReadSetupFileVersion(const std::string& path)
 SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        ui.MessageBox("Could not open file: " + path, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    int error = 0;
+    if (!ReadWholeFile(path, bytes, &error)) {
+        ui.MessageBox(CouldNotOpenMessage(path, error), {}, MessageButtons::Ok, MessageIcon::Exclamation);
         return SetupReadStatus::NotOpened;
     }
     const SetupParseResult result = ParseSetup(bytes, document.Setup);
@@ -244,6 +250,7 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
     }
     document.FilePath = path;
     document.Modified = 0;
+    document.PasswordCommandFromFile = document.Setup.SmtpPasswordCommand;
     ui.SetCaption(CaptionFor(path));
     ui.FillRows();
     ui.ShowState();

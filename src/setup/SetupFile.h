@@ -18,6 +18,9 @@ std::string CaptionFor(const std::string& filePath);
 /// returns false; the old file is never damaged.
 bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterface& ui);
 
+/// "Could not open file for saving: nothing saved!" with the path and the reason.
+std::string SaveRefusedMessage(const std::string& path, int error);
+
 /// -1 when the file cannot be opened, 1 when it does not begin with the leading text, otherwise the
 /// version word. 0 when the file ends before its version can be told. Changes nothing.
 int ReadSetupFileVersion(const std::string& path);

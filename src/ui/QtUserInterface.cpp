@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 namespace turnpost {
@@ -142,6 +143,29 @@ void CQtUserInterface::ShowSummary(const std::string& text)
 std::optional<std::string> CQtUserInterface::AskPassword(const std::string& account)
 {
     return CPasswordDialog::Ask(account, Owner());
+}
+
+bool CQtUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+{
+    QMessageBox box(Owner());
+    box.setObjectName("approveCommandBox");
+    box.setWindowTitle(QCoreApplication::applicationName());
+    box.setIcon(QMessageBox::Warning);
+    box.setText(QCoreApplication::translate("CQtUserInterface",
+                                            "The game setup %1 asks to run this command to get the mail "
+                                            "password:")
+                    .arg(ToQString(setupPath)));
+    box.setInformativeText(ToQString(command));
+    QPushButton* run =
+        box.addButton(QCoreApplication::translate("CQtUserInterface", "&Run"), QMessageBox::AcceptRole);
+    run->setObjectName("runCommandButton");
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    cancel->setObjectName("cancelCommandButton");
+    // Run only when the host chose it: Enter and Escape both keep the command from running.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == run;
 }
 
 void CQtUserInterface::ForgetPassword(const std::string& account)

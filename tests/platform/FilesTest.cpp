@@ -4,10 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace turnpost;
@@ -87,4 +94,170 @@ TEST(WriteFileAtomically, SavingThroughALinkWritesTheFileItPointsTo)
     };
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+namespace {
+
+std::string ReadFifo(const std::string& path)
+{
+    std::string data;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        data.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return data;
+}
+
+struct stat StatOf(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+/// Runs body as the unprivileged user "nobody" in a child process and gives its exit status: the
+/// system's permission checks apply to it as to any user (they do not to root).
+int AsNobody(const std::function<int()>& body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+} // namespace
+
+TEST(WriteFileAtomically, SpecialTargetsAreRefusedForSetupsAndWrittenIntoForReports)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making a device node needs root";
+    TempDir dir;
+    const std::string device = dir.File("null");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "no device nodes here";
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    for (const auto& target : {device, fifo}) {
+        SCOPED_TRACE(target);
+        const auto refused = WriteFileAtomically(target, "setup");
+        EXPECT_EQ(refused.status, WriteResult::OpenFailed);
+        EXPECT_EQ(FileErrorText(refused.error), "not a regular file");
+        EXPECT_EQ(StatOf(target).st_mode & S_IFMT, target == device ? S_IFCHR : S_IFIFO);
+    }
+    EXPECT_TRUE(WriteFileAtomically(device, "report", SpecialTarget::WriteInPlace).ok());
+    EXPECT_TRUE(S_ISCHR(StatOf(device).st_mode));
+
+    // A FIFO that nobody reads fails at once rather than waiting for a reader.
+    EXPECT_EQ(WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace).error, ENXIO);
+    std::string read;
+    std::thread reader([&] { read = ReadFifo(fifo); });
+    WriteResult written;
+    // The reader's open may come a moment after ours: try until it is there.
+    for (int i = 0; i < 200; ++i) {
+        written = WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace);
+        if (written.error != ENXIO)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+    EXPECT_TRUE(written.ok()) << written.error;
+    EXPECT_EQ(read, "report");
+    EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
+}
+
+TEST(WriteFileAtomically, LinksAreFollowedToTheirEndAndLoopsRefused)
+{
+    TempDir dir;
+    const std::string dangling = dir.File("dangling.tpf");
+    ASSERT_EQ(::symlink("made/../target.tpf", dangling.c_str()), 0);
+    ASSERT_EQ(::mkdir(dir.File("made").c_str(), 0700), 0);
+    ASSERT_TRUE(WriteFileAtomically(dangling, "new").ok());
+    EXPECT_EQ(ReadFileBytes(dir.File("target.tpf")), "new");
+    EXPECT_TRUE(S_ISLNK(StatOf(dangling).st_mode));
+
+    const std::string a = dir.File("a.tpf"), b = dir.File("b.tpf");
+    ASSERT_EQ(::symlink(b.c_str(), a.c_str()), 0);
+    ASSERT_EQ(::symlink(a.c_str(), b.c_str()), 0);
+    const auto loop = WriteFileAtomically(a, "x");
+    EXPECT_EQ(loop.status, WriteResult::OpenFailed);
+    EXPECT_EQ(loop.error, ELOOP);
+    EXPECT_TRUE(S_ISLNK(StatOf(a).st_mode));
+    EXPECT_TRUE(S_ISLNK(StatOf(b).st_mode));
+}
+
+TEST(WriteFileAtomically, OwnerGroupAndModeSurviveTheReplacement)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempDir dir;
+    const auto path = dir.Write("game.tpf", "old");
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
+    const struct stat st = StatOf(path);
+    EXPECT_EQ(ReadFileBytes(path), "new");
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(WriteFileAtomically, WhatTheUserMayNotWriteIsNeverReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    struct Case
+    {
+        const char* Name;
+        mode_t FolderMode;
+        mode_t FileMode;
+        bool Written;
+    };
+    const Case cases[] = {
+        {"read-only file", 0777, 0444, false},
+        // Another user's file in a shared folder with the sticky bit: his to keep.
+        {"another's file in a sticky folder", 01777, 0644, false},
+        // Writable, but neither the folder nor the sticky bit lets us rename over it: written in place.
+        {"writable file in a read-only folder", 0555, 0666, true},
+        {"another's writable file in a sticky folder", 01777, 0666, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir dir;
+        ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+        const std::string folder = dir.File("shared");
+        ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+        const std::string path = folder + "/game.tpf";
+        ASSERT_EQ(::close(::open(path.c_str(), O_WRONLY | O_CREAT, 0600)), 0);
+        ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+        {
+            const int fd = ::open(path.c_str(), O_WRONLY);
+            ASSERT_EQ(::write(fd, "old", 3), 3);
+            ::close(fd);
+        }
+        ASSERT_EQ(::chmod(path.c_str(), c.FileMode), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), c.FolderMode), 0);
+        const ino_t inode = StatOf(path).st_ino;
+
+        const int status = AsNobody([&] {
+            const auto result = WriteFileAtomically(path, "new");
+            if (result.ok())
+                return 0;
+            return result.status == WriteResult::OpenFailed && result.error == EACCES ? 1 : 2;
+        });
+        EXPECT_EQ(status, c.Written ? 0 : 1);
+        EXPECT_EQ(ReadFileBytes(path), c.Written ? "new" : "old");
+        EXPECT_EQ(StatOf(path).st_ino, inode);
+        EXPECT_EQ(StatOf(path).st_mode & 07777, c.FileMode);
+        ::chmod(folder.c_str(), 0700);
+    }
 }

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <regex>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 namespace turnpost {
 namespace {
@@ -66,6 +72,50 @@ TEST(SendReport, UnwritableReportFileFailsWithItsReason)
     document.Setup.ReportFile.clear();
     EXPECT_FALSE(SaveReport(document, "body\n", &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST(SendReport, AFifoOrADeviceIsWrittenIntoNotReplaced)
+{
+    TempDir dir;
+    GameDocument document;
+    document.Setup.ReportFile = dir.File("log-collector");
+    ASSERT_EQ(::mkfifo(document.Setup.ReportFile.c_str(), 0600), 0);
+    std::string collected;
+    std::thread collector([&] {
+        const int fd = ::open(document.Setup.ReportFile.c_str(), O_RDONLY);
+        char buffer[512];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            collected.append(buffer, static_cast<std::size_t>(n));
+        ::close(fd);
+    });
+    // The collector's open may come a moment after the run's: a FIFO without a reader is refused at
+    // once rather than waited on, so try again until it is there.
+    bool saved = false;
+    std::string error;
+    for (int i = 0; i < 200 && !saved; ++i) {
+        saved = SaveReport(document, "[Player 1] Sent OK\n", &error);
+        if (!saved)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    collector.join();
+    EXPECT_TRUE(saved) << error;
+    EXPECT_EQ(collected.substr(0, 26), "Turnpost 0.7 Send Report\r\n");
+    EXPECT_NE(collected.find("[Player 1] Sent OK\r\n"), std::string::npos);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(document.Setup.ReportFile.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A full device stays a device; the report fails with the reason. Making one needs root.
+    document.Setup.ReportFile = dir.File("full");
+    if (::geteuid() == 0 &&
+        ::mknod(document.Setup.ReportFile.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0) {
+        EXPECT_FALSE(SaveReport(document, "body\n", &error));
+        EXPECT_EQ(error, "Disk full while accessing " + document.Setup.ReportFile + ".");
+        ASSERT_EQ(::lstat(document.Setup.ReportFile.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "send/SendRun.h"
 
+#include "mail/MailAttachment.h"
+
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
@@ -7,6 +9,9 @@
 
 #include <fstream>
 #include <regex>
+#include <sstream>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace turnpost {
 namespace {
@@ -137,7 +142,8 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
     const SendOutcome outcome = Run();
 
     const std::string two = "[Player 2] ** ERROR: Could not open file: " + setup.Players[1].PlayerFile + "\n";
-    const std::string three = "[Player 3] ** ERROR: Could not open file: " + dir.Path() + "\n";
+    const std::string three =
+        "[Player 3] ** ERROR: Could not open file: " + dir.Path() + " (not a regular file)\n";
     EXPECT_EQ(outcome.Summary, Skipped(1) + two + three + AllSkipped(4));
     EXPECT_EQ(outcome.Failed, 2);
     EXPECT_FALSE(outcome.Succeeded());
@@ -159,6 +165,61 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
                                  "\n" + "[Player 3] ** ERROR: Could not open file: " + setup.UniverseFile +
                                  "\n" + AllSkipped(4));
 }
+
+TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
+{
+    // Sparse: the size is there without the disk space.
+    const auto sparse = [&](const std::string& name) {
+        const std::string path = dir.Write(name, "");
+        EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(MaxAttachmentSize + 1)), 0);
+        return path;
+    };
+    auto& setup = document.Setup;
+    setup.Players[0] = {1, "one@example.org", sparse("alpha.m1")};
+    SendOutcome outcome = Run();
+    EXPECT_EQ(outcome.Summary, "[Player 1] ** ERROR: File too large to mail (over 256 MiB): " +
+                                   setup.Players[0].PlayerFile + "\n" + AllSkipped(2));
+    EXPECT_EQ(outcome.Failed, 1);
+
+    setup.SendUniverseFile = 1;
+    setup.UniverseFile = sparse("alpha.xy");
+    outcome = Run();
+    EXPECT_EQ(outcome.Summary.substr(0, outcome.Summary.find('\n')),
+              "[Player 1] ** ERROR: File too large to mail (over 256 MiB): " + setup.UniverseFile);
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The address sanitizer reserves far more address space than any limit this test could set.
+TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
+{
+    // A universe file under the size limit whose encoded text does not fit in what is left.
+    auto& setup = document.Setup;
+    setup.SendUniverseFile = 1;
+    setup.UniverseFile = dir.Write("alpha.xy", "");
+    ASSERT_EQ(::truncate(setup.UniverseFile.c_str(), 200 << 20), 0);
+    setup.Players[0] = {1, "one@example.org", ""};
+    setup.Players[1] = {1, "two@example.org", ""};
+
+    std::uint64_t used = 0; // bytes of address space in use now
+    std::istringstream status(ReadFileBytes("/proc/self/status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            used = std::stoull(line.substr(7)) * 1024;
+    ASSERT_GT(used, 0u);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = used + (64 << 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+    const SendOutcome outcome = Run();
+    ::setrlimit(RLIMIT_AS, &old);
+
+    EXPECT_EQ(outcome.Summary,
+              "[Player 1] ** ERROR: Out of memory\n[Player 2] ** ERROR: Out of memory\n" + AllSkipped(3));
+    EXPECT_EQ(outcome.Failed, 2);
+    EXPECT_NE(ReportBody().find("[Player 2] ** ERROR: Out of memory\r\n"), std::string::npos);
+}
+#endif
 
 TEST_F(SendRunTest, CancelIsNoticedAtTheStartOfTheNextSlot)
 {

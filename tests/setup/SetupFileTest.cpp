@@ -12,6 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace turnpost;
 using turnpost::test::ReadFileBytes;
@@ -695,8 +699,34 @@ TEST(SetupFileWrite, FailureHalfWayKeepsTheOldFile)
 TEST(SetupFileWrite, UnopenableTargetSavesNothing)
 {
     TempDir dir;
-    RecordingUserInterface ui;
-    EXPECT_FALSE(WriteSetupFile(dir.File("no/such/folder/game.tpf"), GameSetup{}, ui));
-    ASSERT_EQ(ui.Messages.size(), 1u);
-    EXPECT_EQ(ui.Messages[0].Text, "Could not open file for saving: nothing saved!");
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = dir.File("full");
+    // Making a device node needs root.
+    const bool root = ::geteuid() == 0 && ::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0;
+    struct Case
+    {
+        std::string Path;
+        const char* Reason;
+        mode_t Kind; ///< what the target still is afterwards; 0 for none
+    };
+    std::vector<Case> cases = {
+        {dir.File("no/such/folder/game.tpf"), "No such file or directory", 0},
+        {dir.Path(), "Is a directory", S_IFDIR},
+        {fifo, "not a regular file", S_IFIFO},
+    };
+    if (root)
+        cases.push_back({device, "not a regular file", S_IFCHR});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        RecordingUserInterface ui;
+        EXPECT_FALSE(WriteSetupFile(c.Path, GameSetup{}, ui));
+        ASSERT_EQ(ui.Messages.size(), 1u);
+        EXPECT_EQ(ui.Messages[0].Text,
+                  "Could not open file for saving: nothing saved! (" + c.Path + ": " + c.Reason + ")");
+        struct stat st
+        {
+        };
+        EXPECT_EQ(::lstat(c.Path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0, c.Kind);
+    }
 }

@@ -90,6 +90,16 @@ std::optional<std::string> RecordingUserInterface::AskPassword(const std::string
     return password;
 }
 
+bool RecordingUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+{
+    CommandQuestions.push_back(command + "|" + setupPath);
+    if (CommandApprovals.empty())
+        return false;
+    const bool answer = CommandApprovals.front();
+    CommandApprovals.pop_front();
+    return answer;
+}
+
 void RecordingUserInterface::GatherRows()
 {
     ++GatherCount;

@@ -32,6 +32,10 @@ public:
     std::deque<std::optional<std::string>> FileChoices;
     std::deque<std::optional<std::string>> Passwords;
     std::vector<std::string> PasswordAccounts; ///< the account of every password request
+    /// Answers to "may this password command run?", taken in order; no when none is queued. Every
+    /// question is kept as "COMMAND|FILE".
+    std::deque<bool> CommandApprovals;
+    std::vector<std::string> CommandQuestions;
 
     std::vector<Message> Messages;
     std::vector<std::string> Captions;
@@ -57,6 +61,7 @@ public:
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override { Summaries.push_back(text); }
     std::optional<std::string> AskPassword(const std::string& account) override;
+    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath) override;
     void ForgetPassword(const std::string& account) override { ForgottenPasswords.push_back(account); }
     std::vector<std::string> ForgottenPasswords;
     void GatherRows() override;

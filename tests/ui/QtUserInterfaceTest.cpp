@@ -84,6 +84,23 @@ TEST(QtUserInterfaceTest, MessageBoxesCarryTheTitleAndReturnTheButtonPressed)
               MessageAnswer::Cancel);
 }
 
+TEST(QtUserInterfaceTest, PasswordCommandRunsOnlyWhenRunIsPressed)
+{
+    CQtUserInterface ui;
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_TRUE(box->text().contains("/games/war.tpf"));
+        EXPECT_EQ(box->informativeText(), "pass show mail");
+        box->findChild<QPushButton*>("runCommandButton")->click();
+    });
+    EXPECT_TRUE(ui.ApprovePasswordCommand("pass show mail", "/games/war.tpf"));
+
+    // Enter and Escape both leave it unrun.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
+        OnNextModal<QMessageBox>([key](QMessageBox* box) { QTest::keyClick(box, key); });
+        EXPECT_FALSE(ui.ApprovePasswordCommand("pass show mail", "/games/war.tpf"));
+    }
+}
+
 TEST(QtUserInterfaceTest, HelpShowsTheBuiltInPagesAndClosesWithTheMainWindow)
 {
     GameDocument document;
