@@ -9,7 +9,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
     postfix python3 python3-aiosmtpd
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core twm xfonts-base
+    desktop-file-utils shared-mime-info man-db
 )
 
 missing=()

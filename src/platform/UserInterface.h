@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +28,8 @@ enum class MessageAnswer
 };
 
 /// The status window of long work: a status text, a bar with a percentage, and Cancel.
-/// The work runs on the caller's thread; PumpMessages lets the windows breathe between steps.
+/// The caller drives it between steps; PumpMessages lets the windows breathe there, and RunWork keeps
+/// them breathing during one step that blocks.
 class IProgressWindow
 {
 public:
@@ -46,6 +48,12 @@ public:
     virtual bool IsCancelled() const = 0;
     /// The outcome line of one finished step (a player's result); shown where a front end lists them.
     virtual void ShowResult(const std::string& line) { (void)line; }
+    /// Runs one step of blocking work (the mailing of one player) and returns when it has ended. A
+    /// desktop runs it on a worker thread and keeps handling events meanwhile (repaints, Cancel, which
+    /// only takes effect once the step is over); the console and the tests run it right here. So the
+    /// work must not touch this window, the IUserInterface or any toolkit object, and must leave
+    /// everything it reads unchanged until it ends.
+    virtual void RunWork(const std::function<void()>& work) { work(); }
 };
 
 /// Everything the logic asks of the person at the screen, and of the main window that shows the

@@ -99,20 +99,25 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
         outcome.Error = connection.Error;
     else if (!connection.StopReason().empty())
         outcome.Error = "not sent: " + connection.StopReason();
-    else if (connection.Connect(smtp, "the report mail"))
-        connected = true;
     else
-        outcome.Error = FailureText(smtp.GetError());
+        // Like a player's mail, off the window's thread where the window offers one.
+        progress->RunWork([&] {
+            connected = connection.Connect(smtp, "the report mail");
+            if (!connected)
+                outcome.Error = FailureText(smtp.GetError());
+        });
 
     if (cancelled())
         return false;
 
     if (connected) {
-        outcome.Delivered = smtp.SendMessage(message);
-        outcome.Error = outcome.Delivered ? std::string() : FailureText(smtp.GetError());
+        progress->RunWork([&] {
+            outcome.Delivered = smtp.SendMessage(message);
+            outcome.Error = outcome.Delivered ? std::string() : FailureText(smtp.GetError());
+        });
     }
     progress->StepIt();
-    smtp.Disconnect();
+    progress->RunWork([&] { smtp.Disconnect(); });
     return true;
 }
 

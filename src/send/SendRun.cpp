@@ -180,7 +180,9 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
-            const std::string result = MailPlayer(document, slot.EmailAddress, index, connection, &sent);
+            std::string result;
+            progress->RunWork(
+                [&] { result = MailPlayer(document, slot.EmailAddress, index, connection, &sent); });
             if (!sent)
                 ++outcome.Failed;
             summary += result;

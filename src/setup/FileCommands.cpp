@@ -64,10 +64,9 @@ SaveResult Save(GameDocument& document, IUserInterface& ui)
     return SaveResult::Saved;
 }
 
-/// Asks before unsaved changes would be dropped. False when the host cancelled: the command stops.
-/// After "Yes" a cancelled file dialog lets the command go on, so the host is never caught in a loop of
-/// dialogs; a save that failed (full disk, no permission) stops it, since going on would drop the very
-/// changes the host just asked to keep.
+/// Asks before unsaved changes would be dropped. False when the command must stop: the host cancelled
+/// the question, or answered Yes and then cancelled the file dialog or the save failed (full disk, no
+/// permission); going on would drop the very changes the host just asked to keep.
 bool PromptToSave(GameDocument& document, IUserInterface& ui)
 {
     if (!document.Modified)
@@ -76,7 +75,7 @@ bool PromptToSave(GameDocument& document, IUserInterface& ui)
     case MessageAnswer::Cancel:
         return false;
     case MessageAnswer::Yes:
-        return Save(document, ui) != SaveResult::Failed;
+        return Save(document, ui) == SaveResult::Saved;
     default:
         return true;
     }

@@ -20,6 +20,14 @@ constexpr std::int32_t BodyVersion = 3;
 // skip any tail.
 constexpr std::string_view ExtensionMarker = "Turnpost extension";
 
+// Every setup file since version 2 opens with the leading text (after its length byte). A file without
+// it that does not read as a version-1 setup is some other kind of file, not a damaged setup.
+bool OpensWithLeadingText(std::string_view bytes)
+{
+    return bytes.size() > LeadingText.size() && static_cast<unsigned char>(bytes[0]) == LeadingText.size() &&
+           bytes.substr(1, LeadingText.size()) == LeadingText;
+}
+
 // Reads the leading text and header. version is 1 for a file without the leading text; then gameName
 // holds the first string, which such a file opens with.
 SetupParseResult ReadHeader(CSetupReader& reader, std::string& gameName, bool& versioned)
@@ -233,8 +241,9 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
     }
     const SetupParseResult result = ParseSetup(bytes, document.Setup);
     if (result.status == SetupParseResult::PastEnd) {
-        ui.MessageBox("An attempt was made to access " + path + " past its end.", {}, MessageButtons::Ok,
-                      MessageIcon::Exclamation);
+        ui.MessageBox(OpensWithLeadingText(bytes) ? "An attempt was made to access " + path + " past its end."
+                                                  : path + " is not a Turnpost game setup file.",
+                      {}, MessageButtons::Ok, MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }
     if (result.status == SetupParseResult::BadVersion) {

@@ -67,8 +67,8 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
 
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->addRow(tr("SMTP Timeout (ms)"), m_SmtpTimeout);
-    form->addRow(tr("Pause after connection (ms)"), m_Pause);
+    form->addRow(tr("SMTP &Timeout (ms)"), m_SmtpTimeout);
+    form->addRow(tr("&Pause after connection (ms)"), m_Pause);
 
     auto* buttons = MakeOkCancelColumn(this);
     buttons->addStretch();

@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -29,6 +30,9 @@ CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_Browser
     connect(m_Browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
     connect(contents, &QPushButton::clicked, m_Browser, &QTextBrowser::home);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    // A window for reading beside the main one: Escape puts it away, as it does a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(back);

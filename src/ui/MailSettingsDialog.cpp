@@ -1,6 +1,7 @@
 #include "ui/MailSettingsDialog.h"
 
 #include "platform/UserInterface.h"
+#include "send/TestMessage.h"
 #include "setup/GameSetup.h"
 #include "ui/DialogSupport.h"
 
@@ -43,8 +44,8 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const std::string& text)
 
 } // namespace
 
-CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*/, QWidget* parent)
-    : QDialog(parent), m_Setup(setup)
+CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), m_Setup(setup), m_Ui(ui)
 {
     setWindowTitle(tr("Mail Settings"));
 
@@ -113,12 +114,14 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    form->addRow(tr("SMTP Server"), m_SmtpServer);
+    form->addRow(tr("SMTP &Server"), m_SmtpServer);
     form->addRow(QString(), portHint);
-    form->addRow(tr("Return Address"), m_ReturnAddress);
-    form->addRow(tr("Security"), m_Security);
-    form->addRow(tr("User name"), userRow);
-    form->addRow(tr("Password command"), m_PasswordCommand);
+    form->addRow(tr("&Return Address"), m_ReturnAddress);
+    form->addRow(tr("Se&curity"), m_Security);
+    auto* userLabel = new QLabel(tr("&User name"), this);
+    userLabel->setBuddy(m_SmtpUser);
+    form->addRow(userLabel, userRow);
+    form->addRow(tr("&Password command"), m_PasswordCommand);
     form->itemAt(0, QFormLayout::FieldRole)->widget()->setMinimumWidth(DialogUnitsX(this, 107));
 
     auto* okButton = MakeOkButton(this);
@@ -130,13 +133,24 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*
     buttons->addWidget(cancelButton);
     buttons->addWidget(m_UseDefault);
     buttons->addStretch();
+    auto* testButton = new QPushButton(tr("Send &test message"), this);
+    testButton->setObjectName("testMessageButton");
+    testButton->setAutoDefault(false);
+    testButton->setToolTip(tr("Mails a short message to the return address with the settings shown"));
+    connect(testButton, &QPushButton::clicked, this, &CMailSettingsDialog::OnSendTestMessage);
+    buttons->addWidget(testButton);
+    m_TestResult = new QLabel(this);
+    m_TestResult->setObjectName("testResultLabel");
+    m_TestResult->setTextFormat(Qt::PlainText);
+    m_TestResult->setWordWrap(true);
+    m_TestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* legend = new QLabel(tr("%G = game name\n%Y = game year\n%P = player num"), this);
     legend->setTextFormat(Qt::PlainText);
 
-    auto* subjectLabel = new QLabel(tr("Message Subject"), this);
+    auto* subjectLabel = new QLabel(tr("Message Su&bject"), this);
     subjectLabel->setBuddy(m_MessageSubject);
-    auto* textLabel = new QLabel(tr("Message Text"), this);
+    auto* textLabel = new QLabel(tr("Message Te&xt"), this);
     textLabel->setBuddy(m_MessageText);
 
     auto* grid = new QGridLayout(this);
@@ -147,6 +161,7 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*
     grid->addWidget(legend, 1, 1, 2, 1, Qt::AlignLeft | Qt::AlignBottom);
     grid->addWidget(textLabel, 3, 0);
     grid->addWidget(m_MessageText, 4, 0, 1, 2);
+    grid->addWidget(m_TestResult, 5, 0, 1, 2);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(0, 1);
 
@@ -159,10 +174,36 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& /*ui*
     setTabOrder(m_MessageSubject, m_MessageText);
     setTabOrder(m_MessageText, okButton);
     setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, testButton);
     m_SmtpServer->setFocus();
 }
 
 void CMailSettingsDialog::accept()
+{
+    StoreFields();
+    QDialog::accept();
+}
+
+void CMailSettingsDialog::OnSendTestMessage()
+{
+    // The settings as they stand in the dialog, without keeping them: Cancel must still drop them.
+    const GameSetup kept = m_Setup;
+    StoreFields();
+    const GameSetup trial = m_Setup;
+    m_Setup = kept;
+    m_TestResult->setText(tr("Sending a test message..."));
+    const bool fromFile = !m_CommandFile.empty() && trial.SmtpPasswordCommand == m_CommandFromFile;
+    const std::string outcome = SendTestMessage(trial, m_Ui, fromFile ? m_CommandFile : std::string());
+    m_TestResult->setText(ToQString(outcome));
+}
+
+void CMailSettingsDialog::SetPasswordCommandSource(const std::string& setupFile, const std::string& command)
+{
+    m_CommandFile = setupFile;
+    m_CommandFromFile = command;
+}
+
+void CMailSettingsDialog::StoreFields()
 {
     m_Setup.SmtpServer = EditedText(m_SmtpServer, m_Setup.SmtpServer);
     m_Setup.ReturnAddress = EditedText(m_ReturnAddress, m_Setup.ReturnAddress);
@@ -177,7 +218,6 @@ void CMailSettingsDialog::accept()
     // Unchanged text keeps its bytes, line ends included, even where they were not CR LF pairs.
     if (m_MessageText->document()->toRawText() != m_ShownText)
         m_Setup.MessageText = ToStoredText(m_MessageText);
-    QDialog::accept();
 }
 
 } // namespace turnpost

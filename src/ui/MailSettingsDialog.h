@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
+#include <string>
+
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -13,7 +16,8 @@ struct GameSetup;
 class IUserInterface;
 
 /// The mail server, the login and the players' message. Works on the setup's values and copies
-/// every field back on OK; the caller marks the setup modified. Cancel changes nothing.
+/// every field back on OK; the caller marks the setup modified. Cancel changes nothing. "Send test
+/// message" tries the settings as they stand, without keeping them.
 class CMailSettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -22,8 +26,20 @@ public:
 
     void accept() override;
 
+    /// Where the setup's password command came from: the setup file it was read from and the command
+    /// as read. While the dialog still shows that command, a test message asks to approve it first.
+    void SetPasswordCommandSource(const std::string& setupFile, const std::string& command);
+
 private:
+    /// Writes what the dialog shows into the setup.
+    void StoreFields();
+    void OnSendTestMessage();
+
     GameSetup& m_Setup;
+    IUserInterface& m_Ui;
+    QLabel* m_TestResult;
+    std::string m_CommandFile;
+    std::string m_CommandFromFile;
     QLineEdit* m_SmtpServer;
     QLineEdit* m_ReturnAddress;
     QComboBox* m_Security;

@@ -16,6 +16,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,7 +28,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -106,8 +112,9 @@ void CMainWindow::BuildControls()
     const QFontMetrics metrics(font());
     const auto unitsX = [this](int units) { return DialogUnitsX(this, units); };
 
+    // The window may be made larger; the text boxes take the room, so long paths show whole.
     auto* outer = new QVBoxLayout(this);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
     m_Content = new QWidget(this);
     m_Content->setObjectName("contentWidget");
     outer->addWidget(m_Content);
@@ -137,9 +144,9 @@ void CMainWindow::BuildControls()
     auto* rows = new QGridLayout;
     m_GameNameEdit = newEdit("gameNameEdit", 102);
     m_UniverseFileEdit = newEdit("universeFileEdit", 58);
-    m_BrowseButton = newButton(tr("Browse..."), "browseButton");
-    auto* gameNameLabel = new QLabel(tr("Game name:"), m_Content);
-    auto* universeFileLabel = new QLabel(tr("Universe file:"), m_Content);
+    m_BrowseButton = newButton(tr("&Browse..."), "browseButton");
+    auto* gameNameLabel = new QLabel(tr("&Game name:"), m_Content);
+    auto* universeFileLabel = new QLabel(tr("&Universe file:"), m_Content);
     gameNameLabel->setBuddy(m_GameNameEdit);
     universeFileLabel->setBuddy(m_UniverseFileEdit);
     auto* universeFile = new QHBoxLayout;
@@ -151,10 +158,16 @@ void CMainWindow::BuildControls()
     rows->addLayout(universeFile, 1, 3, 1, 2);
     rows->setRowMinimumHeight(2, metrics.height() / 2);
 
-    // Sixteen rows in two columns of eight: a check box "Player N" and the row's edit box.
+    // Sixteen rows in two columns of eight: a check box "Player N" and the row's edit box. Players 1 to
+    // 10 are reached with Alt and their last digit; all of them with Tab.
     rows->setColumnMinimumWidth(2, unitsX(11));
+    rows->setColumnStretch(1, 1);
+    rows->setColumnStretch(4, 1);
     for (int i = 0; i < PlayerCount; ++i) {
-        m_PlayerChecks[i] = newCheck(tr("Player %1").arg(i + 1), QString("playerCheck%1").arg(i + 1));
+        const QString label = i < 9    ? tr("Player &%1").arg(i + 1)
+                              : i == 9 ? tr("Player 1&0")
+                                       : tr("Player %1").arg(i + 1);
+        m_PlayerChecks[i] = newCheck(label, QString("playerCheck%1").arg(i + 1));
         m_RowEdits[i] = newEdit(QString("rowEdit%1").arg(i + 1).toUtf8().constData(), 97);
         const int column = i < 8 ? 0 : 3;
         rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
@@ -162,15 +175,16 @@ void CMainWindow::BuildControls()
     }
     layout->addLayout(rows);
     layout->addSpacing(metrics.height() / 2);
+    layout->addStretch(1);
 
     // Below the rows: the display switch and the selection buttons, the send options, Help and Send.
     auto* bottom = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     auto* display = new QGroupBox(tr("Display"), m_Content);
     auto* displayLayout = new QHBoxLayout(display);
-    m_EmailRadio = new QRadioButton(tr("email addrs"), display);
+    m_EmailRadio = new QRadioButton(tr("&email addrs"), display);
     m_EmailRadio->setObjectName("emailRadio");
-    m_PlayerFilesRadio = new QRadioButton(tr("player files"), display);
+    m_PlayerFilesRadio = new QRadioButton(tr("pla&yer files"), display);
     m_PlayerFilesRadio->setObjectName("playerFilesRadio");
     displayLayout->addWidget(m_EmailRadio);
     displayLayout->addWidget(m_PlayerFilesRadio);
@@ -178,8 +192,8 @@ void CMainWindow::BuildControls()
     connect(m_PlayerFilesRadio, &QRadioButton::clicked, this, [this] { OnDisplayClicked(1); });
     auto* players = new QGroupBox(tr("Players"), m_Content);
     auto* playersLayout = new QHBoxLayout(players);
-    m_SelectAllButton = newButton(tr("Select All"), "selectAllButton");
-    m_SelectNoneButton = newButton(tr("Select None"), "selectNoneButton");
+    m_SelectAllButton = newButton(tr("Select &All"), "selectAllButton");
+    m_SelectNoneButton = newButton(tr("Select N&one"), "selectNoneButton");
     playersLayout->addWidget(m_SelectAllButton);
     playersLayout->addWidget(m_SelectNoneButton);
     connect(m_SelectAllButton, &QPushButton::clicked, this, [this] { OnSelectAll(1); });
@@ -190,10 +204,10 @@ void CMainWindow::BuildControls()
 
     auto* send = new QGroupBox(tr("Send"), m_Content);
     auto* sendLayout = new QGridLayout(send);
-    m_PlayerFileCheck = newCheck(tr("Player file"), "playerFileCheck");
-    m_UniverseFileCheck = newCheck(tr("Universe file"), "universeFileCheck");
-    m_AdditionalFilesCheck = newCheck(tr("Additional files"), "additionalFilesCheck");
-    m_ListButton = newButton(tr("list..."), "listButton");
+    m_PlayerFileCheck = newCheck(tr("Player f&ile"), "playerFileCheck");
+    m_UniverseFileCheck = newCheck(tr("Uni&verse file"), "universeFileCheck");
+    m_AdditionalFilesCheck = newCheck(tr("A&dditional files"), "additionalFilesCheck");
+    m_ListButton = newButton(tr("&list..."), "listButton");
     // Nothing attaches additional files yet, so the choice is shown but cannot be made.
     m_AdditionalFilesCheck->setEnabled(false);
     m_ListButton->setEnabled(false);
@@ -205,8 +219,8 @@ void CMainWindow::BuildControls()
     bottom->addStretch(1);
 
     auto* commands = new QVBoxLayout;
-    m_HelpButton = newButton(tr("Help"), "helpButton");
-    m_SendButton = newButton(tr("Send"), "sendButton");
+    m_HelpButton = newButton(tr("Hel&p"), "helpButton");
+    m_SendButton = newButton(tr("Se&nd"), "sendButton");
     m_SendButton->setDefault(true);
     m_HelpButton->setMinimumWidth(unitsX(50));
     m_SendButton->setMinimumWidth(unitsX(50));
@@ -236,7 +250,11 @@ void CMainWindow::BuildMenu()
         action->setShortcut(shortcut);
         // Also on the window itself, so the shortcut works whether or not the menu bar is native.
         addAction(action);
-        connect(action, &QAction::triggered, this, handler);
+        // Every command may change whether the setup has unsaved edits; the title says so afterwards.
+        connect(action, &QAction::triggered, this, [this, handler] {
+            handler();
+            ShowModified();
+        });
         return action;
     };
 
@@ -272,19 +290,18 @@ void CMainWindow::BuildMenu()
 
 void CMainWindow::SetTabOrder()
 {
-    // Tab visits the texts first, then Send, then the boxes to tick; the rest is reached by mouse or
-    // mnemonic only.
-    for (QWidget* widget : std::initializer_list<QWidget*>{
-             m_UniverseFileEdit, m_BrowseButton, m_HelpButton, m_SelectAllButton, m_SelectNoneButton,
-             m_EmailRadio, m_PlayerFilesRadio, m_AdditionalFilesCheck, m_ListButton})
-        widget->setFocusPolicy(Qt::ClickFocus);
-
-    std::vector<QWidget*> order{m_GameNameEdit};
+    // Tab visits the texts at the top, the rows and Send first, then the boxes to tick, the display
+    // choice, the selection buttons, the send options and Help.
+    std::vector<QWidget*> order{m_GameNameEdit, m_UniverseFileEdit, m_BrowseButton};
     order.insert(order.end(), m_RowEdits.begin(), m_RowEdits.end());
     order.push_back(m_SendButton);
     order.insert(order.end(), m_PlayerChecks.begin(), m_PlayerChecks.end());
-    order.push_back(m_UniverseFileCheck);
-    order.push_back(m_PlayerFileCheck);
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             m_EmailRadio, m_PlayerFilesRadio, m_SelectAllButton, m_SelectNoneButton, m_PlayerFileCheck,
+             m_UniverseFileCheck, m_AdditionalFilesCheck, m_ListButton, m_HelpButton})
+        order.push_back(widget);
+    for (QWidget* widget : order)
+        widget->setFocusPolicy(Qt::StrongFocus);
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -305,7 +322,10 @@ void CMainWindow::FillRows()
         const QSignalBlocker checkBlocker(m_PlayerChecks[i]);
         m_RowEdits[i]->setText(ToQString(RowField(i, m_Document.DisplayMode)));
         m_PlayerChecks[i]->setChecked(m_Document.Setup.Players[i].Selected != 0);
+        // A path too long for the box, even after FitTexts, shows whole in the tip.
+        m_RowEdits[i]->setToolTip(m_Document.DisplayMode == 1 ? m_RowEdits[i]->text() : QString());
     }
+    FitTexts();
 }
 
 void CMainWindow::ShowState()
@@ -330,11 +350,60 @@ void CMainWindow::ShowState()
     setCheck(m_PlayerFileCheck, setup.SendPlayerFile != 0);
     setCheck(m_UniverseFileCheck, setup.SendUniverseFile != 0);
     setCheck(m_AdditionalFilesCheck, setup.SendAdditionalFiles != 0);
+    FitTexts();
 }
 
 void CMainWindow::SetCaption(const std::string& caption)
 {
-    setWindowTitle(ToQString(caption));
+    // "[*]" is where Qt shows the desktop's unsaved-changes mark; a path holding those three characters
+    // itself has them doubled, which Qt shows as written.
+    QString title = ToQString(caption);
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(title + QStringLiteral("[*]"));
+    ShowModified();
+}
+
+void CMainWindow::ShowModified()
+{
+    setWindowModified(m_Document.Modified != 0);
+}
+
+void CMainWindow::FitTexts()
+{
+    // Before the first show nothing is laid out yet; showEvent comes back here.
+    if (!isVisible())
+        return;
+    int missing = 0;
+    std::vector<QLineEdit*> edits(m_RowEdits.begin(), m_RowEdits.end());
+    edits.push_back(m_UniverseFileEdit);
+    for (QLineEdit* edit : edits) {
+        const QMargins margins = edit->textMargins();
+        const int frame = 2 * (style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit) + 2);
+        const int needed = edit->fontMetrics().horizontalAdvance(edit->text()) + frame + margins.left() +
+                           margins.right() + 2;
+        missing = std::max(missing, needed - edit->width());
+    }
+    if (missing <= 0)
+        return;
+    // The two columns of rows share what the window gains.
+    int wanted = width() + 2 * missing;
+    if (const QScreen* shown = screen())
+        wanted = std::min(wanted, shown->availableGeometry().width() - (frameGeometry().width() - width()));
+    if (wanted > width())
+        resize(wanted, height());
+}
+
+QString CMainWindow::GameFolder() const
+{
+    for (const std::string& path : {m_Document.FilePath == UntitledPath ? std::string() : m_Document.FilePath,
+                                    m_Document.Setup.UniverseFile}) {
+        if (path.empty())
+            continue;
+        const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
+        if (file.absoluteDir().exists())
+            return file.absolutePath();
+    }
+    return {};
 }
 
 void CMainWindow::SetBusy(bool busy)
@@ -365,7 +434,9 @@ void CMainWindow::done(int result)
 
 void CMainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_Busy) {
+    // The close box is an Exit: unsaved edits are asked about first.
+    if (m_Busy || !FileExit(m_Document, UserInterface())) {
+        ShowModified();
         event->ignore();
         return;
     }
@@ -374,12 +445,21 @@ void CMainWindow::closeEvent(QCloseEvent* event)
 
 void CMainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Enter and Escape would send or close under a running send.
-    if (m_Busy) {
+    // Escape in the one window of the program would end it on a stray key press; Exit and the close
+    // box are the ways out. Enter would send under a running send.
+    if (m_Busy || (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)) {
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CMainWindow::showEvent(QShowEvent* event)
+{
+    ShowModified();
+    QDialog::showEvent(event);
+    // Once the layout has given the boxes their widths.
+    QTimer::singleShot(0, this, [this] { FitTexts(); });
 }
 
 std::string& CMainWindow::RowField(int index, int mode)
@@ -404,6 +484,7 @@ void CMainWindow::OnTextEdited()
 {
     ReadControls();
     m_Document.Modified = 1;
+    ShowModified();
 }
 
 void CMainWindow::OnCheckClicked()
@@ -411,6 +492,7 @@ void CMainWindow::OnCheckClicked()
     ReadControls();
     ShowState();
     m_Document.Modified = 1;
+    ShowModified();
 }
 
 void CMainWindow::OnSelectAll(int selected)
@@ -420,6 +502,7 @@ void CMainWindow::OnSelectAll(int selected)
         slot.Selected = selected;
     ShowState();
     m_Document.Modified = 1;
+    ShowModified();
 }
 
 void CMainWindow::OnDisplayClicked(int mode)
@@ -457,6 +540,7 @@ void CMainWindow::OnBrowse()
         FillRows();
     ShowState();
     m_Document.Modified = 1;
+    ShowModified();
 }
 
 void CMainWindow::OnSend()
@@ -475,6 +559,8 @@ void CMainWindow::OnFileExit()
 void CMainWindow::OnMailSettings()
 {
     CMailSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (m_Document.FilePath != UntitledPath)
+        dialog.SetPasswordCommandSource(m_Document.FilePath, m_Document.PasswordCommandFromFile);
     if (dialog.exec() == QDialog::Accepted)
         m_Document.Modified = 1;
 }
@@ -547,6 +633,11 @@ std::optional<std::string> CMainWindow::AskPassword(const std::string& account)
 void CMainWindow::ForgetPassword(const std::string& account)
 {
     m_Services->ForgetPassword(account);
+}
+
+bool CMainWindow::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+{
+    return m_Services->ApprovePasswordCommand(command, setupPath);
 }
 
 } // namespace turnpost

@@ -50,6 +50,10 @@ public:
     void SetCaption(const std::string& caption) override;
     void SetBusy(bool busy) override;
 
+    /// The folder of the game: that of its setup file, else that of its universe file; empty for a
+    /// fresh setup. File dialogs open there.
+    QString GameFolder() const;
+
     /// Ends the window as its OK would: the rows are taken into the setup first.
     void accept() override;
     void done(int result) override;
@@ -57,6 +61,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Modal services, handed on to the services given at construction.
@@ -71,6 +76,12 @@ private:
     void ShowSummary(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& account) override;
     void ForgetPassword(const std::string& account) override;
+    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath) override;
+
+    /// Shows in the title whether the setup has unsaved edits.
+    void ShowModified();
+    /// Makes the window wider, within the screen, until the texts of the boxes show whole.
+    void FitTexts();
 
     void BuildControls();
     void BuildMenu();

@@ -40,11 +40,11 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
 
     auto* group = new QGroupBox(tr("\"Send\" Report"), this);
     m_DisplaySummary =
-        MakeCheck(group, tr("Display summary upon completion"), "displaySummaryCheck", setup.DisplaySummary);
-    m_SaveToFile = MakeCheck(group, tr("Save to file:"), "saveToFileCheck", setup.SaveReportToFile);
+        MakeCheck(group, tr("&Display summary upon completion"), "displaySummaryCheck", setup.DisplaySummary);
+    m_SaveToFile = MakeCheck(group, tr("&Save to file:"), "saveToFileCheck", setup.SaveReportToFile);
     m_ReportFile = new QLineEdit(ToQString(setup.ReportFile), group);
     m_ReportFile->setObjectName("reportFileEdit");
-    m_EmailReport = MakeCheck(group, tr("Email to:"), "emailReportCheck", setup.EmailReport);
+    m_EmailReport = MakeCheck(group, tr("&Email to:"), "emailReportCheck", setup.EmailReport);
     m_ReportAddress = new QLineEdit(ToQString(setup.ReportAddress), group);
     m_ReportAddress->setObjectName("reportAddressEdit");
     for (QLineEdit* edit : {m_ReportFile, m_ReportAddress}) {
@@ -52,9 +52,9 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
         edit->setCursorPosition(0); // a long path shows its start
     }
 
-    m_Summary = new QRadioButton(tr("Summary"), group);
+    m_Summary = new QRadioButton(tr("S&ummary"), group);
     m_Summary->setObjectName("summaryRadio");
-    m_Detailed = new QRadioButton(tr("Detailed"), group);
+    m_Detailed = new QRadioButton(tr("De&tailed"), group);
     m_Detailed->setObjectName("detailedRadio");
     auto* reportForm = new QButtonGroup(this);
     reportForm->addButton(m_Summary, 0);

@@ -16,6 +16,8 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace turnpost {
 
@@ -75,7 +77,7 @@ CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
 
     // A width of 390 pixels suits a font whose average character is 6 pixels wide; larger fonts
     // get a proportionally wider window.
-    LayOut(4, std::max(390, 390 * fontMetrics().averageCharWidth() / 6));
+    LayOut(StatusLines, std::max(390, 390 * fontMetrics().averageCharWidth() / 6));
     CentreOverOwner(owner);
     show();
     // The frame's size is known only once the window is shown.
@@ -126,7 +128,51 @@ void CProgressWindow::SetRange(int upperBound, int step)
 
 void CProgressWindow::SetText(const std::string& text)
 {
-    m_Status->setText(ToQString(CutText(text, MaxTextLength)));
+    m_StatusText = ToQString(CutText(text, MaxTextLength));
+    ShowStatus();
+}
+
+void CProgressWindow::ShowResult(const std::string& line)
+{
+    QString shown = ToQString(CutText(line, MaxTextLength)).trimmed();
+    if (shown.isEmpty())
+        return;
+    m_Results.append(shown);
+    // The status line comes first; the rest of its four lines hold the latest results.
+    while (m_Results.size() > StatusLines - 1)
+        m_Results.removeFirst();
+    ShowStatus();
+}
+
+void CProgressWindow::ShowStatus()
+{
+    QString text = m_StatusText;
+    if (m_Cancelled)
+        text = tr("Cancelling after this player...");
+    for (const QString& result : m_Results)
+        text += QLatin1Char('\n') + result;
+    m_Status->setText(text);
+}
+
+void CProgressWindow::RunWork(const std::function<void()>& work)
+{
+    // The run's order stays as it was: this returns only when the work is over. Meanwhile the windows
+    // repaint and Cancel is noted, to take effect between steps.
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Queued, so a quit sent before the loop has started is still seen by it.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 int CProgressWindow::StepIt()
@@ -171,6 +217,7 @@ void CProgressWindow::OnCancel()
     if (m_Cancelled)
         return;
     m_Cancelled = true;
+    ShowStatus();
     emit Cancelled();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/UserInterface.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <string>
@@ -14,7 +15,7 @@ namespace turnpost {
 
 /// The status window of a send run or a report mail: status text, a bar with the percentage in
 /// the caption, and Cancel. It floats over its owner without taking the focus, never closes itself,
-/// and remembers a Cancel until it is destroyed.
+/// and remembers a Cancel until it is destroyed. Below the status it lists the latest players' results.
 class CProgressWindow : public QWidget, public IProgressWindow
 {
     Q_OBJECT
@@ -28,9 +29,14 @@ public:
     void PumpMessages() override;
     void PumpFor(int milliseconds) override;
     bool IsCancelled() const override { return m_Cancelled; }
+    /// Lists the line under the status, the latest last, as many as the status has room for.
+    void ShowResult(const std::string& line) override;
+    /// Runs the work on a worker thread and handles events until it has ended.
+    void RunWork(const std::function<void()>& work) override;
 
     /// The longest status text shown; longer ones are cut at a character boundary.
     static constexpr std::size_t MaxTextLength = 511;
+    static constexpr int StatusLines = 4;
 
 signals:
     void Cancelled();
@@ -43,8 +49,11 @@ private:
     void OnCancel();
     void LayOut(int statusLines, int statusWidth);
     void CentreOverOwner(QWidget* owner);
+    void ShowStatus();
 
     QString m_Title;
+    QString m_StatusText;
+    QStringList m_Results; ///< the latest outcome lines, oldest first
     bool m_Cancelled = false;
     int m_Position = 0;
     int m_LastPercentage = 0;

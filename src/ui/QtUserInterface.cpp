@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -95,7 +96,16 @@ std::optional<std::string> CQtUserInterface::RunFileDialog(bool save, const std:
                                                            const std::string& defaultExt)
 {
     QFileDialog dialog(Owner());
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's own dialog (or its portal's) where there is one. Qt's own stays where nobody sees
+    // the screen (the tests drive it) or when TURNPOST_QT_FILE_DIALOG asks for it.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        qEnvironmentVariableIsSet("TURNPOST_QT_FILE_DIALOG"))
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (m_Window) {
+        const QString folder = m_Window->GameFolder();
+        if (!folder.isEmpty())
+            dialog.setDirectory(folder);
+    }
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet is accepted when opening, and an existing one replaced without a
     // question when saving: the command that asked decides what to do with it.

@@ -12,8 +12,8 @@ namespace turnpost {
 class CHelpWindow;
 class CMainWindow;
 
-/// The desktop's answers to the logic's questions: Qt message boxes, Qt's own file dialogs (the same
-/// on every desktop, and drivable in tests), the help window, the progress window and the Summary and
+/// The desktop's answers to the logic's questions: Qt message boxes, the desktop's file dialogs (Qt's own
+/// in tests), opening in the game's folder, the help window, the progress window and the Summary and
 /// password dialogs. The view operations go to the main window given, or do nothing without one.
 class CQtUserInterface : public IUserInterface
 {

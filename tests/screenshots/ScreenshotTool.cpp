@@ -14,7 +14,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QTest>
 
 #include <cstdio>
@@ -40,6 +42,25 @@ void Save(QWidget& widget, const QString& name)
     }
     std::printf("%s\n", qPrintable(path));
     widget.hide();
+}
+
+/// The window as the desktop shows it, frame and title included: a piece of the whole screen, which
+/// the window manager has drawn the frame on.
+void SaveFramed(QWidget& widget, const QString& name)
+{
+    widget.show();
+    widget.raise();
+    widget.activateWindow();
+    QTest::qWait(800);
+    const QRect frame = widget.frameGeometry();
+    const QString path = QDir(g_Folder).filePath(name + ".png");
+    QScreen* screen = widget.screen();
+    if (!screen || !screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++g_Failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
 }
 
 void FillSampleGame(GameDocument& document)
@@ -108,6 +129,10 @@ int main(int argc, char** argv)
     ui.SetCaption("Turnpost - " + document.FilePath);
     Save(window, "main-window");
     window.show();
+    document.Modified = 1;
+    window.findChild<QLineEdit*>("gameNameEdit")->setFocus();
+    ui.SetCaption("Turnpost - " + document.FilePath);
+    SaveFramed(window, "main-window-framed");
 
     CMailSettingsDialog mail(document.Setup, ui, &window);
     Save(mail, "mail-settings");
@@ -141,6 +166,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < 5; ++i)
         progress.StepIt();
     progress.SetText("Sending to Player #5...");
+    progress.ShowResult("[Player 2] Sent OK");
+    progress.ShowResult("[Player 3] skipped");
+    progress.ShowResult("[Player 4] ** ERROR: 550 5.1.1 <pbem.wolf@example.org>: Recipient address rejected");
     Save(progress, "progress");
 
     CPasswordDialog password("host@example.org", true, &window);

@@ -61,10 +61,10 @@ TEST(FileCommands, SavePromptDecidesWhetherNewOpenAndExitGoOn)
         bool goesOn;
     } cases[] = {
         {New, MessageAnswer::Cancel, false},  {New, MessageAnswer::No, true},
-        {New, MessageAnswer::Yes, true},      {Open, MessageAnswer::Cancel, false},
-        {Open, MessageAnswer::No, true},      {Open, MessageAnswer::Yes, true},
+        {New, MessageAnswer::Yes, false},     {Open, MessageAnswer::Cancel, false},
+        {Open, MessageAnswer::No, true},      {Open, MessageAnswer::Yes, false},
         {Exit, MessageAnswer::Cancel, false}, {Exit, MessageAnswer::No, true},
-        {Exit, MessageAnswer::Yes, true},
+        {Exit, MessageAnswer::Yes, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -73,7 +73,8 @@ TEST(FileCommands, SavePromptDecidesWhetherNewOpenAndExitGoOn)
         RecordingUserInterface ui(&document);
         ui.FillRows();
         ui.Answers.push_back(c.answer);
-        // After Yes the untitled setup goes to Save As, whose dialog the host cancels.
+        // After Yes the untitled setup goes to Save As, whose dialog the host cancels: the host backed
+        // out of keeping the edits, so the command stops rather than drop them.
         if (c.answer == MessageAnswer::Yes)
             ui.FileChoices.push_back(std::nullopt);
         if (c.command == Open)

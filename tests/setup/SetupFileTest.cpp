@@ -581,7 +581,8 @@ TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
     // 3 file with a tail that is not our block: it is read, as any such file is.
     const std::size_t bodyEnd = SerializeSetup(withoutExtension).size();
     const std::size_t markerEnd = bodyEnd + 1 + std::string_view("Turnpost extension").size();
-    for (const std::string& whole : {SerializeSetup(RichSetup()), version1}) {
+    for (const bool versioned : {true, false}) {
+        const std::string whole = versioned ? SerializeSetup(RichSetup()) : version1;
         for (std::size_t size = 0; size < whole.size(); ++size) {
             // Most offsets fall inside the two long strings; stride there to keep the walk quick.
             if (size > 400 && size + 400 < whole.size() && size % 997 != 0)
@@ -596,7 +597,12 @@ TEST(SetupFileRead, FileCutAtAnyByteChangesNothing)
             EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
             EXPECT_EQ(document, BusyDocument());
             ASSERT_EQ(ui.Messages.size(), 1u);
-            EXPECT_EQ(ui.Messages[0].Text, "An attempt was made to access " + path + " past its end.");
+            // Past the leading text a file is a damaged setup; without it, one that does not read is
+            // not recognisably a setup at all (a version-1 file cut short cannot be told from one).
+            const std::string expected = versioned && size > 12
+                                             ? "An attempt was made to access " + path + " past its end."
+                                             : path + " is not a Turnpost game setup file.";
+            EXPECT_EQ(ui.Messages[0].Text, expected);
             EXPECT_TRUE(ui.Captions.empty());
             EXPECT_EQ(ui.FillCount, 0);
             std::remove(path.c_str());
@@ -613,6 +619,23 @@ TEST(SetupFileRead, CutShortFixtureFailsAndNamesTheFile)
     EXPECT_EQ(document, BusyDocument());
     ASSERT_EQ(ui.Messages.size(), 1u);
     EXPECT_EQ(ui.Messages[0].Text, "An attempt was made to access " + path + " past its end.");
+}
+
+TEST(SetupFileRead, FilesOfOtherKindsAreNamedAsSuch)
+{
+    TempDir dir;
+    for (const std::string& bytes :
+         {std::string("not a setup at all"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+          std::string("#!/bin/sh\necho hello\n")}) {
+        SCOPED_TRACE(bytes);
+        const std::string path = dir.Write("other.tpf", bytes);
+        GameDocument document = BusyDocument();
+        RecordingUserInterface ui(&document);
+        EXPECT_EQ(ReadSetupFileStatus(path, document, ui), SetupReadStatus::Damaged);
+        EXPECT_EQ(document, BusyDocument());
+        ASSERT_EQ(ui.Messages.size(), 1u);
+        EXPECT_EQ(ui.Messages[0].Text, path + " is not a Turnpost game setup file.");
+    }
 }
 
 TEST(SetupFileRead, RefusesVersionWordsNoWriterProduces)

@@ -1,5 +1,6 @@
 #include "setup/GameSetup.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SmtpSink.h"
 #include "ui/AboutDialog.h"
 #include "ui/AdditionalFilesDialog.h"
 #include "ui/AdvancedSettingsDialog.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +20,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -317,16 +324,75 @@ TEST(AuxiliaryDialogsTest, AboutAndSummaryShowTheirTextsAsGiven)
     const std::string text = "[Player 1] Sent OK\n[Player 2] ** ERROR: 550 <a&b@x> refused\n";
     CSummaryDialog summary(text);
     EXPECT_EQ(summary.windowTitle(), "Summary");
-    auto* label = Child<QLabel>(summary, "summaryLabel");
-    EXPECT_EQ(label->text().toStdString(), text);
-    EXPECT_EQ(label->textFormat(), Qt::PlainText);
-    EXPECT_GE(label->height(), 16 * label->fontMetrics().lineSpacing());
+    auto* view = Child<QPlainTextEdit>(summary, "summaryText");
+    EXPECT_EQ(view->toPlainText().toStdString(), text);
+    EXPECT_TRUE(view->isReadOnly());
+    EXPECT_GE(view->height(), 16 * view->fontMetrics().lineSpacing());
+    // The failed line stands out; the sent one does not.
+    const QTextBlock sent = view->document()->firstBlock();
+    EXPECT_EQ(QTextCursor(sent).charFormat().fontWeight(), QFont::Normal);
+    QTextCursor failed(sent.next());
+    failed.movePosition(QTextCursor::NextCharacter);
+    EXPECT_EQ(failed.charFormat().fontWeight(), QFont::Bold);
+    Child<QPushButton>(summary, "copyButton")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), text);
     for (QDialog* dialog : std::initializer_list<QDialog*>{&about, &summary}) {
         dialog->show();
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(dialog, &enter);
         EXPECT_FALSE(dialog->isVisible());
     }
+}
+
+TEST(AuxiliaryDialogsTest, SummaryOfSixteenLongFailuresAtTwiceTheSizeCanBeReadToTheEnd)
+{
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 2);
+    QApplication::setFont(large);
+    std::string text;
+    for (int n = 1; n <= 16; ++n)
+        text += "[Player " + std::to_string(n) +
+                "] ** ERROR: Connection error 10060 (timed out) while "
+                "waiting for the reply of mail.example.org to RCPT TO:<player" +
+                std::to_string(n) + "@example.org>\n";
+    {
+        CSummaryDialog summary(text);
+        summary.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&summary));
+        const QRect screen = summary.screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(summary.frameGeometry())) << "fits the screen";
+
+        auto* view = Child<QPlainTextEdit>(summary, "summaryText");
+        QScrollBar* bar = view->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 0) << "the text is longer than the view, so it scrolls";
+        bar->setValue(bar->maximum());
+        QTextCursor last(view->document()->lastBlock().previous());
+        last.movePosition(QTextCursor::EndOfBlock);
+        const QRect where = view->cursorRect(last);
+        EXPECT_TRUE(view->viewport()->rect().contains(where)) << "the last line is in view";
+        EXPECT_TRUE(view->document()->lastBlock().previous().text().contains("player16"));
+    }
+    QApplication::setFont(normal);
+}
+
+TEST(MailSettingsDialogTest, TestMessageUsesTheSettingsShownWithoutKeepingThem)
+{
+    test::SmtpSink sink;
+    ASSERT_TRUE(sink.IsRunning()) << sink.Error();
+    GameSetup setup;
+    setup.SmtpServer = "old.example.org";
+    RecordingUserInterface ui;
+    CMailSettingsDialog dialog(setup, ui);
+    Child<QLineEdit>(dialog, "smtpServerEdit")->setText(QString::fromStdString(sink.Address()));
+    Child<QLineEdit>(dialog, "returnAddressEdit")->setText("host@example.org");
+    Child<QPushButton>(dialog, "testMessageButton")->click();
+    EXPECT_EQ(Child<QLabel>(dialog, "testResultLabel")->text(), "Test message sent to host@example.org.");
+    EXPECT_EQ(sink.WaitForMessages(1).size(), 1u);
+
+    dialog.reject();
+    EXPECT_EQ(setup.SmtpServer, "old.example.org");
+    EXPECT_EQ(setup.ReturnAddress, "");
 }
 
 TEST(PasswordDialogTest, HidesTheTypedPasswordAndOffersTheKeyringOnlyWhenOneAnswers)

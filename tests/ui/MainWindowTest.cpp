@@ -2,19 +2,30 @@
 #include "setup/SetupFile.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
+#include "ui/AdvancedSettingsDialog.h"
+#include "ui/MailSettingsDialog.h"
 #include "ui/NextModal.h"
+#include "ui/PreferencesDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,7 +69,8 @@ public:
     }
     void Type(QLineEdit* edit, const QString& text) { QTest::keyClicks(edit, text); }
     void Trigger(const QString& action) { Child<QAction>(action)->trigger(); }
-    std::string Caption() const { return window.windowTitle().toStdString(); }
+    /// The title as the desktop shows it, with the unsaved-changes mark resolved.
+    std::string Caption() const { return window.windowHandle()->title().toStdString(); }
 
     GameDocument document;
     RecordingUserInterface ui; // without a document: the window's own rows are under test
@@ -231,19 +243,20 @@ TEST_F(MainWindowTest, CancelledBrowseStillGathersTheRowsAndLeavesModified)
     EXPECT_EQ(document.Modified, 0);
 }
 
-TEST_F(MainWindowTest, TabVisitsTheTextsThenSendThenTheBoxes)
+TEST_F(MainWindowTest, TabVisitsEveryControlTextsFirst)
 {
     Activate();
     Edit("gameNameEdit")->setFocus();
-    std::vector<QString> expected{"gameNameEdit"};
+    std::vector<QString> expected{"gameNameEdit", "universeFileEdit", "browseButton"};
     for (int n = 1; n <= 16; ++n)
         expected.push_back(QString("rowEdit%1").arg(n));
     expected.push_back("sendButton");
     for (int n = 1; n <= 16; ++n)
         expected.push_back(QString("playerCheck%1").arg(n));
-    expected.push_back("universeFileCheck");
-    expected.push_back("playerFileCheck");
-    expected.push_back("gameNameEdit"); // and round again
+    // The display choice is one stop: the radio button that is on.
+    for (const char* name : {"emailRadio", "selectAllButton", "selectNoneButton", "playerFileCheck",
+                             "universeFileCheck", "helpButton", "gameNameEdit"})
+        expected.push_back(name);
 
     std::vector<QString> visited{QApplication::focusWidget()->objectName()};
     for (std::size_t i = 1; i < expected.size(); ++i) {
@@ -251,6 +264,151 @@ TEST_F(MainWindowTest, TabVisitsTheTextsThenSendThenTheBoxes)
         visited.push_back(QApplication::focusWidget()->objectName());
     }
     EXPECT_EQ(visited, expected);
+}
+
+/// The letter after the single "&" of a label, lower case; 0 when it has none.
+QChar Mnemonic(const QString& text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&')
+            continue;
+        if (text[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toLower();
+    }
+    return QChar();
+}
+
+/// Every labelled control of the window and its menu bar: name and mnemonic.
+std::vector<std::pair<QString, QChar>> Mnemonics(QWidget& window)
+{
+    std::vector<std::pair<QString, QChar>> found;
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        if (!button->text().isEmpty() && !button->isHidden())
+            found.emplace_back(button->objectName() + " " + button->text(), Mnemonic(button->text()));
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->buddy())
+            found.emplace_back("label " + label->text(), Mnemonic(label->text()));
+    for (QMenuBar* bar : window.findChildren<QMenuBar*>())
+        for (QAction* menu : bar->actions())
+            found.emplace_back("menu " + menu->text(), Mnemonic(menu->text()));
+    return found;
+}
+
+TEST(KeyboardTest, EveryLabelledControlHasItsOwnAltLetter)
+{
+    GameDocument document;
+    RecordingUserInterface ui;
+    CMainWindow main(document, &ui);
+    GameSetup setup;
+    CMailSettingsDialog mail(setup, ui);
+    CPreferencesDialog preferences(setup, ui);
+    CAdvancedSettingsDialog advanced(setup, ui);
+    for (QWidget* window : std::initializer_list<QWidget*>{&main, &mail, &preferences, &advanced}) {
+        SCOPED_TRACE(window->windowTitle().toStdString());
+        std::map<QChar, QString> taken;
+        for (const auto& [control, letter] : Mnemonics(*window)) {
+            // OK and Cancel answer Enter and Escape; players 11 to 16 are reached with Tab.
+            if (control.startsWith("okButton") || control.startsWith("cancelButton") ||
+                QRegularExpression("^playerCheck1[1-6] ").match(control).hasMatch())
+                continue;
+            EXPECT_FALSE(letter.isNull()) << control.toStdString() << " has no Alt-letter";
+            if (letter.isNull())
+                continue;
+            const auto [where, fresh] = taken.emplace(letter, control);
+            EXPECT_TRUE(fresh) << control.toStdString() << " shares Alt+" << QString(letter).toStdString()
+                               << " with " << where->second.toStdString();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, AltLettersReachTheirControls)
+{
+    Activate();
+    const struct
+    {
+        Qt::Key key;
+        const char* focused;
+    } cases[] = {{Qt::Key_U, "universeFileEdit"},
+                 {Qt::Key_G, "gameNameEdit"},
+                 {Qt::Key_3, "playerCheck3"},
+                 {Qt::Key_Y, "playerFilesRadio"},
+                 {Qt::Key_V, "universeFileCheck"}};
+    for (const auto& c : cases) {
+        QTest::keyClick(&window, c.key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), c.focused);
+    }
+    // A button's letter presses it, after the short animation of the press.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Child<QCheckBox>("playerCheck3")->isChecked(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return document.DisplayMode == 1; }));
+}
+
+TEST_F(MainWindowTest, MenuClosedWithEscapeGivesTheFocusBack)
+{
+    Activate();
+    Row(5)->setFocus();
+    QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    if (QApplication::focusWidget() != Row(5))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), Row(5));
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, GrowsToShowLongPathsWholeAndGivesTheRoomToTheBoxes)
+{
+    const QSize before = window.size();
+    const int rowWidth = Row(1)->width();
+    window.resize(before.width() + 100, before.height() + 100);
+    QApplication::processEvents();
+    EXPECT_GT(Row(1)->width(), rowWidth + 40) << "the boxes take the room";
+    window.resize(before);
+    QApplication::processEvents();
+
+    // A path somewhat wider than the box, as long as the screen leaves room for.
+    std::string path = "/home/host/games/andromeda/";
+    while (Row(1)->fontMetrics().horizontalAdvance(QString::fromStdString(path)) < Row(1)->width() + 60)
+        path += "x";
+    path += ".m1";
+    document.Setup.Players[0].PlayerFile = path;
+    Click("playerFilesRadio");
+    QApplication::processEvents();
+    EXPECT_GT(window.width(), before.width());
+    const int needed = Row(1)->fontMetrics().horizontalAdvance(QString::fromStdString(path));
+    EXPECT_GT(Row(1)->width(), needed);
+    EXPECT_EQ(Row(1)->toolTip().toStdString(), path);
+}
+
+TEST_F(MainWindowTest, QuestionsGoToTheServicesGiven)
+{
+    // Each one the window left to the interface's default would be answered "no" without asking.
+    ui.CommandApprovals = {true};
+    EXPECT_TRUE(window.UserInterface().ApprovePasswordCommand("pass show smtp", "/g/war.tpf"));
+    EXPECT_EQ(ui.CommandQuestions, std::vector<std::string>{"pass show smtp|/g/war.tpf"});
+    window.UserInterface().ForgetPassword("host@mail");
+    EXPECT_EQ(ui.ForgottenPasswords, std::vector<std::string>{"host@mail"});
+}
+
+TEST(MainWindowFolderTest, FileDialogsOpenInTheGameFolder)
+{
+    TempDir dir;
+    GameDocument document;
+    CMainWindow window(document);
+    EXPECT_EQ(window.GameFolder(), "");
+    document.Setup.UniverseFile = dir.File("war.xy");
+    EXPECT_EQ(window.GameFolder().toStdString(), dir.Path());
+    document.FilePath = "/nonexistent/folder/war.tpf"; // a folder that is gone is no help
+    EXPECT_EQ(window.GameFolder().toStdString(), dir.Path());
+
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->directory().absolutePath().toStdString(), dir.Path());
+        dialog->reject();
+    });
+    window.UserInterface().SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf");
 }
 
 TEST_F(MainWindowTest, EnterInAnyEditBoxSends)
@@ -273,17 +431,80 @@ TEST_F(MainWindowTest, HelpFromButtonKeyAndMenu)
     EXPECT_EQ(ui.HelpShown, 3);
 }
 
-TEST_F(MainWindowTest, EscapeAndTheCloseBoxEndWithoutAPrompt)
+TEST_F(MainWindowTest, EscapeNeverEndsTheProgram)
 {
-    Type(Edit("gameNameEdit"), "unsaved");
-    QTest::keyClick(Edit("gameNameEdit"), Qt::Key_Escape);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.result(), QDialog::Rejected);
-
-    window.show();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
+    for (const bool edited : {false, true}) {
+        if (edited)
+            Type(Edit("gameNameEdit"), "unsaved");
+        QTest::keyClick(Edit("gameNameEdit"), Qt::Key_Escape);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        EXPECT_TRUE(window.isVisible()) << edited;
+    }
     EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST(MainWindowCloseTest, CloseBoxAsksFirstWhenThereAreUnsavedEdits)
+{
+    TempDir dir;
+    const struct
+    {
+        bool edited;
+        std::vector<MessageAnswer> answers;
+        std::vector<std::optional<std::string>> files;
+        bool closes;
+        bool saved;
+    } cases[] = {
+        {false, {}, {}, true, false},
+        {true, {MessageAnswer::Cancel}, {}, false, false},
+        {true, {MessageAnswer::No}, {}, true, false},
+        // Yes with the Save As dialog cancelled: the host backed out, so the window stays.
+        {true, {MessageAnswer::Yes}, {std::nullopt}, false, false},
+        {true, {MessageAnswer::Yes}, {dir.File("kept.tpf")}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "edited " << c.edited << " answers " << c.answers.size()
+                                        << " files " << c.files.size());
+        Harness h;
+        if (c.edited)
+            h.Type(h.Edit("gameNameEdit"), "Kept");
+        h.ui.Answers.assign(c.answers.begin(), c.answers.end());
+        h.ui.FileChoices.assign(c.files.begin(), c.files.end());
+        h.window.close();
+        EXPECT_EQ(h.window.isVisible(), !c.closes);
+        EXPECT_EQ(h.ui.Messages.size(), c.edited ? 1u : 0u);
+        if (c.edited) {
+            EXPECT_EQ(h.ui.Messages[0].Text, "Save changes?");
+        }
+        GameDocument reread;
+        EXPECT_EQ(ReadSetupFile(dir.File("kept.tpf"), reread, h.ui), c.saved);
+        EXPECT_EQ(h.document.Modified, c.edited && !c.saved ? 1 : 0);
+        std::remove(dir.File("kept.tpf").c_str());
+    }
+}
+
+TEST_F(MainWindowTest, TitleMarksUnsavedEdits)
+{
+    TempDir dir;
+    EXPECT_EQ(Caption(), "Turnpost - Untitled");
+    Type(Edit("gameNameEdit"), "x");
+    EXPECT_EQ(Caption(), "Turnpost - Untitled*");
+    ui.FileChoices = {dir.File("marked.tpf")};
+    Trigger("saveAction");
+    EXPECT_EQ(Caption(), "Turnpost - " + dir.File("marked.tpf"));
+    Click("playerCheck2");
+    EXPECT_EQ(Caption(), "Turnpost - " + dir.File("marked.tpf") + "*");
+    OnNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
+    Trigger("advancedSettingsAction");
+    EXPECT_EQ(Caption(), "Turnpost - " + dir.File("marked.tpf") + "*");
+    ui.Answers = {MessageAnswer::No};
+    Trigger("newAction");
+    EXPECT_EQ(Caption(), "Turnpost - Untitled");
+    OnNextModal<QDialog>([](QDialog* dialog) { dialog->accept(); });
+    Trigger("preferencesAction");
+    EXPECT_EQ(Caption(), "Turnpost - Untitled*");
+    // A path holding the mark's own characters is shown as written.
+    window.UserInterface().SetCaption("Turnpost - /g/[*]war.tpf");
+    EXPECT_EQ(Caption(), "Turnpost - /g/[*]war.tpf*");
 }
 
 TEST_F(MainWindowTest, BusyWindowTakesNoInputUntilTheRunEnds)
@@ -391,11 +612,11 @@ TEST(MainWindowFileTest, SaveChangesPromptBeforeNewOpenAndExit)
         MessageAnswer answer;
         Outcome outcome;
     } cases[] = {
-        // Yes runs Save As for an untitled setup; cancelling it does not stop the command.
-        {"newAction", MessageAnswer::Yes, Fresh},         {"newAction", MessageAnswer::No, Fresh},
-        {"newAction", MessageAnswer::Cancel, Unchanged},  {"openAction", MessageAnswer::Yes, Loaded},
+        // Yes runs Save As for an untitled setup; cancelling it stops the command, edits kept.
+        {"newAction", MessageAnswer::Yes, Unchanged},     {"newAction", MessageAnswer::No, Fresh},
+        {"newAction", MessageAnswer::Cancel, Unchanged},  {"openAction", MessageAnswer::Yes, Unchanged},
         {"openAction", MessageAnswer::No, Loaded},        {"openAction", MessageAnswer::Cancel, Unchanged},
-        {"exitAction", MessageAnswer::Yes, Ended},        {"exitAction", MessageAnswer::No, Ended},
+        {"exitAction", MessageAnswer::Yes, Unchanged},    {"exitAction", MessageAnswer::No, Ended},
         {"exitAction", MessageAnswer::Cancel, Unchanged},
     };
     for (const auto& c : cases) {
@@ -415,7 +636,9 @@ TEST(MainWindowFileTest, SaveChangesPromptBeforeNewOpenAndExit)
         EXPECT_EQ(h.ui.FileDialogs.size(),
                   std::size_t(c.answer == MessageAnswer::Yes) + std::size_t(c.outcome == Loaded));
         EXPECT_EQ(h.window.isVisible(), c.outcome != Ended);
-        const std::string caption = c.outcome == Loaded ? "Turnpost - " + opened : "Turnpost - Untitled";
+        std::string caption = c.outcome == Loaded ? "Turnpost - " + opened : "Turnpost - Untitled";
+        if (h.document.Modified)
+            caption += "*";
         EXPECT_EQ(h.Caption(), caption);
         switch (c.outcome) {
         case Unchanged:
@@ -448,7 +671,7 @@ TEST(MainWindowFileTest, SaveOfAnUntitledSetupAsksForANameAndWritesTheTypedRows)
     h.Type(h.Row(2), "bob@example.org");
 
     h.Trigger("saveAction"); // the dialog cancelled: nothing changes
-    EXPECT_EQ(h.Caption(), "Turnpost - Untitled");
+    EXPECT_EQ(h.Caption(), "Turnpost - Untitled*");
     EXPECT_EQ(h.document.Modified, 1);
 
     h.ui.FileChoices = {dir.File("alpha.tpf")};

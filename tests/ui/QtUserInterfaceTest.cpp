@@ -114,7 +114,13 @@ TEST(QtUserInterfaceTest, HelpShowsTheBuiltInPagesAndClosesWithTheMainWindow)
     for (const char* topic : {"Browse", "%G", "STARTTLS", "--no-gui", "--export", "extension block"})
         EXPECT_TRUE(text.contains(topic)) << topic;
 
-    window.UserInterface().ShowHelp(); // once open, it is the same window
+    // Escape puts it away; asked again, it is the same window.
+    QApplication::setActiveWindow(help);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(help->Browser(), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    window.UserInterface().ShowHelp();
+    EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(window.findChildren<CHelpWindow*>().size(), 1);
     window.reject();
     EXPECT_FALSE(help->isVisible());
