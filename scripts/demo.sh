@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Turnpost's main job on a sample game, on this machine, without any setup: builds Turnpost if needed,
 # makes a small game (made-up bytes, not real game files) in a temporary folder, writes its setup with
-# --import, sends the turn headless to Postfix's smtp-sink on a free loopback port, and prints the send
-# report and every message that arrived with its subject and attachments.
+# --import, checks it with --check, sends the turn headless to Postfix's smtp-sink on a free loopback
+# port, and prints the send report, every message that arrived with its subject and attachments, and
+# what the delivery ledger says with --status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,7 +38,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The game: universe file, host file whose header holds turn 42 (game year 2442), four turn files.
+# The game: universe file, host file at turn 42 (game year 2442), four turn files. Each begins with
+# the 18-byte header the game writes (block header 10 20, game id, turn, player, file type), which
+# Turnpost checks before it mails anybody; the rest is made-up bytes.
 game=$work/game
 mkdir -p "$game"
 "$py" - "$game" <<'PY'
@@ -45,12 +48,15 @@ import random, struct, sys
 folder = sys.argv[1]
 rng = random.Random(7)
 def junk(n): return bytes(rng.randrange(256) for _ in range(n))
-open(f"{folder}/demo.xy", "wb").write(junk(6000))
-# Two bytes of block header, then the file header block: its bytes 10-11 hold the turn number.
-header = junk(2) + junk(10) + struct.pack("<H", 42) + junk(4)
-open(f"{folder}/demo.hst", "wb").write(header + junk(3000))
+GAME_ID, TURN = 0x5EA5011, 42
+UNIVERSE, HOST, TURN_FILE = 0, 2, 3
+def header(file_type, player, turn=TURN):
+    salt = rng.randrange(2048)
+    return struct.pack("<H4sIHHHBB", 0x2010, b"J3J3", GAME_ID, 0x2A1C, turn, (salt << 5) | player, file_type, 0)
+open(f"{folder}/demo.xy", "wb").write(header(UNIVERSE, 31, turn=0) + junk(6000))
+open(f"{folder}/demo.hst", "wb").write(header(HOST, 31) + junk(3000))
 for n in range(1, 5):
-    open(f"{folder}/demo.m{n}", "wb").write(junk(1500 + 700 * n))
+    open(f"{folder}/demo.m{n}", "wb").write(header(TURN_FILE, n - 1) + junk(1500 + 700 * n))
 PY
 
 port=$(free_loopback_port)
@@ -91,6 +97,9 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 start_smtp_sink "$port" 16 -d "$work/mail/%H%M%S."
 
+echo "== turnpost --check game.tpf (reads and checks every file, greets the server, mails nobody)"
+"$turnpost" --check "$work/game.tpf"
+echo
 echo "== turnpost --no-gui -X game.tpf (summary on standard output, progress on standard error)"
 status=0
 "$turnpost" --no-gui -X "$work/game.tpf" || status=$?
@@ -115,4 +124,8 @@ for message in messages:
         if filename:
             print(f"    {filename:12} {len(part.get_payload(decode=True)):6} bytes")
 PY
+
+echo
+echo "== turnpost --status game.tpf (from the delivery ledger game.tpf.ledger)"
+"$turnpost" --status "$work/game.tpf" || status=$?
 exit "$status"

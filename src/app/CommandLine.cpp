@@ -2,6 +2,7 @@
 
 #include "app/ConsoleUserInterface.h"
 #include "app/JsonSetup.h"
+#include "app/TurnCommands.h"
 #include "platform/Files.h"
 #include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
@@ -61,6 +62,16 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             options.ImportTarget = next();
             if (!options.ImportTarget)
                 return fail("--import needs a JSON file and a setup file");
+        } else if (!onlyFiles && (word == "--check" || word == "--status" || word == "--resend-failed")) {
+            auto& slot = word == "--check" ? options.Check : word == "--status" ? options.Status : options.ResendFailed;
+            // "--check --json FILE" reads as it is meant.
+            for (; i + 1 < args.size() && (args[i + 1] == "--json" || args[i + 1] == "--no-gui"); ++i)
+                options.Json = options.Json || args[i + 1] == "--json";
+            slot = next();
+            if (!slot)
+                return fail(word + " needs a setup file");
+        } else if (!onlyFiles && word == "--json") {
+            options.Json = true;
         } else if (const char letter = onlyFiles ? 0 : SwitchLetter(word)) {
             // The argument is the rest of the word or, when that is empty, the next word; a switch at
             // the very end has an empty argument, which then fails to open like any missing file.
@@ -81,6 +92,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
         (options.ExportFile ? 1 : 0) + (options.ImportJson ? 1 : 0) + (options.AllowCommand ? 1 : 0);
     if ((alone > 0 && options.HasSwitches()) || alone > 1)
         return fail("--export, --import and --allow-command stand alone");
+    if (const std::string problem = TurnCommandConflict(options); !problem.empty())
+        return fail(problem);
     return options;
 }
 
@@ -97,6 +110,12 @@ std::string UsageText()
            "  --export FILE.tpf       print the game setup as JSON on standard output\n"
            "  --import FILE.json FILE.tpf\n"
            "                          write a game setup from JSON\n"
+           "  --check FILE.tpf        do everything up to sending and mail nobody\n"
+           "  --resend-failed FILE.tpf\n"
+           "                          mail only the players with no delivery this year\n"
+           "  --status FILE.tpf       each player's last result this year, from the ledger\n"
+           "  --json                  with -X, --check or --resend-failed: the outcome as\n"
+           "                          one JSON object on standard output\n"
            "  --allow-command FILE.tpf\n"
            "                          show the setup's password command and allow it to run\n"
            "                          for this setup file\n"
@@ -151,7 +170,7 @@ CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocu
 
 int RunHeadless(const CommandLineOptions& options)
 {
-    if (!options.HasSwitches()) {
+    if (!options.HasSwitches() && !options.ResendFailed) {
         std::cerr << "turnpost: no display to open a window on; give -S or -X to send (see --help)\n";
         return 2;
     }
@@ -159,14 +178,18 @@ int RunHeadless(const CommandLineOptions& options)
     CConsoleUserInterface ui;
     CConsoleUserInterface::InstallInterruptHandler();
     CommandLineOptions headless = options;
+    if (options.ResendFailed)
+        headless.Exit = options.ResendFailed;
     // There is no window to stay open: "-S" sends and ends like "-X".
     if (headless.Send && !headless.Exit) {
         headless.Exit = headless.Send;
         headless.Send.reset();
     }
     auto send = [&](GameDocument& doc, IUserInterface& services) {
-        SendOutcome outcome = OnSend(doc, services);
-        ui.ReportOutcome(doc, outcome);
+        SendOutcome outcome = options.ResendFailed ? OnResendFailed(doc, services) : OnSend(doc, services);
+        if (options.Json)
+            PrintOutcomeJson(doc, outcome, options.ResendFailed ? "resend-failed" : "send", std::cout);
+        ui.ReportOutcome(doc, outcome, !options.Json);
         return outcome;
     };
     return ProcessCommandLine(headless, document, ui, false, send).ExitStatus;

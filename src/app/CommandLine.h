@@ -25,9 +25,14 @@ struct CommandLineOptions
     std::optional<std::string> ImportJson;
     std::optional<std::string> ImportTarget;
     std::optional<std::string> AllowCommand; ///< "--allow-command FILE.tpf"
+    std::optional<std::string> Check;        ///< --check FILE: everything but the mailing
+    std::optional<std::string> Status;       ///< --status FILE: the ledger's word on this year
+    std::optional<std::string> ResendFailed; ///< --resend-failed FILE
+    bool Json = false;                       ///< the outcome as JSON on standard output
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
+    bool HasTurnCommand() const { return Check || Status || ResendFailed; }
 };
 
 /// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument

@@ -74,7 +74,8 @@ void CConsoleUserInterface::ShowSummary(const std::string& text)
     m_Out << text << std::flush;
 }
 
-void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const SendOutcome& outcome)
+void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const SendOutcome& outcome,
+                                          bool printSummary)
 {
     if (!outcome.Started) {
         // A windowed run says nothing here either, but a script's log should tell why nothing went out.
@@ -83,8 +84,13 @@ void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const Se
                        MessageIcon::Exclamation);
         return;
     }
-    if (document.Setup.DisplaySummary)
+    if (document.Setup.DisplaySummary && printSummary)
         ShowSummary(outcome.Summary);
+    for (const std::string& warning : outcome.LedgerWarnings)
+        MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    if (!outcome.LedgerError.empty())
+        MessageBox("The delivery ledger could not be written: " + outcome.LedgerError, {}, MessageButtons::Ok,
+                   MessageIcon::Exclamation);
     if (outcome.ReportFileFailed)
         MessageBox("The report could not be saved to " + document.Setup.ReportFile + ": " +
                        outcome.ReportFileError,

@@ -30,9 +30,9 @@ public:
     void SetCaption(const std::string&) override {}
     void SetBusy(bool) override {}
 
-    /// After a run: the summary on standard output when the setup asks for it, and on standard error
-    /// what went wrong with the report.
-    void ReportOutcome(const GameDocument& document, const SendOutcome& outcome);
+    /// After a run: the summary on standard output when the setup asks for it (and printSummary
+    /// allows), and on standard error what went wrong with the report and the ledger.
+    void ReportOutcome(const GameDocument& document, const SendOutcome& outcome, bool printSummary = true);
 
     /// Ctrl+C, SIGTERM and SIGHUP cancel the run at the next player; a second one ends the program at
     /// once.

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/TurnCommands.h"
 #include "app/WindowedRun.h"
 #include "platform/Network.h"
 
@@ -29,12 +30,18 @@ int main(int argc, char** argv)
     if (options.ImportJson)
         return ImportSetup(*options.ImportJson, *options.ImportTarget);
 
+    if (options.Status)
+        return PrintDeliveryStatus(*options.Status);
+
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if (options.NoGui || !display) {
+    // What prints for a script never opens a window.
+    if (options.NoGui || !display || options.HasTurnCommand() || options.Json) {
         if (!StartNetwork()) {
             std::cerr << "turnpost: Windows sockets initialization failed.\n";
             return 1;
         }
+        if (options.Check)
+            return RunCheck(*options.Check, options.Json);
         return RunHeadless(options);
     }
     return RunWindowed(argc, argv, options);

@@ -46,6 +46,18 @@ std::string FormatLocalTime(const char* format, std::time_t when)
     return std::string(buffer, n);
 }
 
+std::string FormatUtcTime(const char* format, std::time_t when)
+{
+    std::tm utc{};
+    if (gmtime_r(&when, &utc) == nullptr)
+        return {};
+    static const locale_t posix = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    char buffer[128];
+    const std::size_t n = posix ? strftime_l(buffer, sizeof buffer, format, &utc, posix)
+                                : strftime(buffer, sizeof buffer, format, &utc);
+    return std::string(buffer, n);
+}
+
 std::string SystemErrorText(int errnum)
 {
     static const locale_t posix = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));

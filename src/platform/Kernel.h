@@ -24,6 +24,9 @@ std::time_t CurrentTime();
 std::string FormatLocalTime(const char* format, std::time_t when);
 inline std::string FormatLocalTime(const char* format) { return FormatLocalTime(format, CurrentTime()); }
 
+/// The same in UTC, for records that must read the same wherever they are read.
+std::string FormatUtcTime(const char* format, std::time_t when);
+
 /// The system's own text for an errno value, in English.
 std::string SystemErrorText(int errnum);
 

@@ -1,6 +1,7 @@
 #include "send/Placeholders.h"
 
 #include "platform/Files.h"
+#include "send/GameFileHeader.h"
 
 namespace turnpost {
 
@@ -8,7 +9,6 @@ namespace {
 // Two bytes of block header, then the file header block whose bytes 10 and 11 hold the turn number.
 constexpr std::size_t TurnOffset = 2 + 10;
 constexpr std::size_t HeaderLength = 2 + 16;
-constexpr std::uint16_t FirstYear = 2400;
 } // namespace
 
 std::uint16_t ReadGameYear(const std::string& hostFilePath)
@@ -19,7 +19,7 @@ std::uint16_t ReadGameYear(const std::string& hostFilePath)
         return 0;
     const auto low = static_cast<unsigned char>((*header)[TurnOffset]);
     const auto high = static_cast<unsigned char>((*header)[TurnOffset + 1]);
-    return static_cast<std::uint16_t>((low | (high << 8)) + FirstYear);
+    return static_cast<std::uint16_t>((low | (high << 8)) + FirstGameYear);
 }
 
 std::string HostFilePath(const std::string& universeFile)

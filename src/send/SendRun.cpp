@@ -9,7 +9,9 @@
 #include "send/ConnectionSettings.h"
 #include "send/FailureText.h"
 #include "send/Placeholders.h"
+#include "send/SendRecord.h"
 #include "send/SendReport.h"
+#include "send/TurnCheck.h"
 
 #include <new>
 
@@ -44,7 +46,7 @@ bool AnyPlayerSelected(const GameSetup& setup)
 }
 
 std::string MailPlayerUnguarded(const GameDocument& document, const std::string& address, int index,
-                                const ConnectionSettings& connection, bool* sent)
+                                const ConnectionSettings& connection, bool* sent, std::string* reply)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -90,6 +92,8 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
         smtp.Disconnect();
         return failure(error);
     }
+    if (reply)
+        *reply = smtp.GetReplyText();
     // An unanswered QUIT does not undo a delivery the server has accepted.
     smtp.Disconnect();
     if (sent)
@@ -110,12 +114,12 @@ std::string PasswordCommandFile(const GameDocument& document)
 } // namespace
 
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent)
+                       const ConnectionSettings& connection, bool* sent, std::string* reply)
 {
     // Memory that runs out while one player's mail is built belongs to that player: what was allocated
     // for it is freed on the way out, and the others are still mailed.
     try {
-        return MailPlayerUnguarded(document, address, index, connection, sent);
+        return MailPlayerUnguarded(document, address, index, connection, sent, reply);
     } catch (const std::bad_alloc&) {
         if (sent)
             *sent = false;
@@ -123,7 +127,9 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     }
 }
 
-SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
+namespace {
+
+SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
 {
     SendOutcome outcome;
     ui.GatherRows();
@@ -156,8 +162,14 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
     progress->SetText("Initializing...");
     progress->PumpMessages();
 
-    std::string summary;
-    std::string detailed;
+    // Read before anybody is mailed: a wrong file stops its player, a running generation everybody.
+    const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
+    CSendRecord record(document, resendFailed);
+
+    std::string summary = turns.Note.empty() ? std::string() : turns.Note + "\n";
+    std::string detailed = summary;
+    if (!summary.empty())
+        progress->ShowResult(summary);
     for (int index = 0; index < PlayerCount; ++index) {
         const int number = index + 1;
         document.CurrentPlayerNumber = number;
@@ -172,17 +184,22 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         }
 
         const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(index)];
-        if (!slot.Selected) {
-            const std::string line = PlayerPrefix(number) + "skipped\n";
+        if (!slot.Selected || record.DeliveredEarlier(index)) {
+            const std::string line =
+                slot.Selected ? CSendRecord::DeliveredEarlierLine(index) : PlayerPrefix(number) + "skipped\n";
             summary += line;
             detailed += line;
             progress->ShowResult(line);
         } else {
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
-            std::string result;
-            progress->RunWork(
-                [&] { result = MailPlayer(document, slot.EmailAddress, index, connection, &sent); });
+            std::string reply;
+            std::string result = turns.RefusalLine(index);
+            if (result.empty())
+                progress->RunWork([&] {
+                    result = MailPlayer(document, slot.EmailAddress, index, connection, &sent, &reply);
+                });
+            record.Add(setup, index, result, sent, reply);
             if (!sent)
                 ++outcome.Failed;
             summary += result;
@@ -194,6 +211,8 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
         if (setup.PauseAfterConnection > 0)
             progress->PumpFor(setup.PauseAfterConnection);
     }
+
+    record.Finish(outcome, turns.Note);
 
     if (!document.CommandLineRun && setup.DisplaySummary)
         ui.ShowSummary(summary);
@@ -212,6 +231,18 @@ SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
     return outcome;
+}
+
+} // namespace
+
+SendOutcome OnSend(GameDocument& document, IUserInterface& ui)
+{
+    return RunSend(document, ui, false);
+}
+
+SendOutcome OnResendFailed(GameDocument& document, IUserInterface& ui)
+{
+    return RunSend(document, ui, true);
 }
 
 } // namespace turnpost

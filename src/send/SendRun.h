@@ -1,8 +1,10 @@
 #pragma once
 
+#include "send/PlayerAttempt.h"
 #include "setup/GameSetup.h"
 
 #include <string>
+#include <vector>
 
 namespace turnpost {
 
@@ -20,22 +22,42 @@ struct SendOutcome
     bool ReportMailFailed = false;
     /// The summary text of the run, for front ends that print it instead of showing the dialog.
     std::string Summary;
-    bool Succeeded() const { return Started && !Cancelled && Failed == 0 && !ReportFailed; }
+    bool Succeeded() const
+    {
+        return Started && !Cancelled && Failed == 0 && !ReportFailed && LedgerError.empty();
+    }
 
     /// Why the report file or the report mail failed, for a front end that names it.
     std::string ReportFileError;
     std::string ReportMailError;
+
+    /// The game year the run mailed for, and each selected player's attempt in it.
+    std::uint16_t Year = 0;
+    std::vector<PlayerAttempt> Attempts;
+    /// Said before the players' lines: the turn files were not checked, or nobody was mailed.
+    std::string TurnNote;
+    /// Why the delivery ledger could not be written; a run that leaves no record has not succeeded.
+    std::string LedgerError;
+    std::vector<std::string> LedgerWarnings;
 };
+
+
 
 /// The Send command: mails every selected player, then shows, saves and mails the report as the
 /// preferences say.
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui);
 
+/// The same for only the selected players without a successful delivery in the ledger for the host
+/// file's current year; the others get a line saying so.
+SendOutcome OnResendFailed(GameDocument& document, IUserInterface& ui);
+
 /// Builds and sends the message of the player in slot index (0 to 15) to address over a connection of
 /// its own, and returns his result line, ended by LF. Never fails towards the caller: every failure is
-/// told in the line, and sent (when given) says whether the mail went out. Expects
+/// told in the line, and sent (when given) says whether the mail went out, reply (when given) what the
+/// server said to the end of the data. Expects
 /// CurrentPlayerNumber to be index + 1 already.
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       const ConnectionSettings& connection, bool* sent = nullptr);
+                       const ConnectionSettings& connection, bool* sent = nullptr,
+                       std::string* reply = nullptr);
 
 } // namespace turnpost

@@ -4,6 +4,7 @@
 #include "setup/GameSetup.h"
 #include "ui/DialogSupport.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -69,6 +70,10 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(tr("SMTP &Timeout (ms)"), m_SmtpTimeout);
     form->addRow(tr("&Pause after connection (ms)"), m_Pause);
+    m_CheckTurnFiles = new QCheckBox(tr("C&heck turn files before sending"), this);
+    m_CheckTurnFiles->setObjectName("checkTurnFilesCheck");
+    m_CheckTurnFiles->setChecked(setup.CheckTurnFiles != 0);
+    form->addRow(m_CheckTurnFiles);
 
     auto* buttons = MakeOkCancelColumn(this);
     buttons->addStretch();
@@ -103,6 +108,7 @@ void CAdvancedSettingsDialog::accept()
         return;
     m_Setup.SmtpTimeout = *timeout;
     m_Setup.PauseAfterConnection = *pause;
+    m_Setup.CheckTurnFiles = m_CheckTurnFiles->isChecked() ? 1 : 0;
     QDialog::accept();
 }
 

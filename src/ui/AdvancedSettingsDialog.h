@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+class QCheckBox;
 class QLineEdit;
 
 namespace turnpost {
@@ -18,7 +19,8 @@ class IUserInterface;
 /// written with a leading "0" (so an empty field, letters and "-0" are refused).
 std::optional<std::int32_t> ParseIntegerField(const std::string& text);
 
-/// The SMTP time-out and the pause after each player. OK copies both back only once both parse.
+/// The SMTP time-out, the pause after each player and the turn-file checks. OK copies them back only
+/// once both numbers parse.
 class CAdvancedSettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -35,6 +37,7 @@ private:
     IUserInterface& m_Ui;
     QLineEdit* m_SmtpTimeout;
     QLineEdit* m_Pause;
+    QCheckBox* m_CheckTurnFiles;
 };
 
 } // namespace turnpost

@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
 #include "platform/Files.h"
+#include "send/DeliveryStatus.h"
+#include "send/DryRun.h"
 #include "send/SendRun.h"
 #include "setup/FileCommands.h"
 #include "setup/SetupFile.h"
@@ -280,6 +282,27 @@ void CMainWindow::BuildMenu()
     add(settings, tr("&Advanced..."), "advancedSettingsAction", [this] { OnAdvancedSettings(); });
     settings->addSeparator();
     add(settings, tr("&Preferences..."), "preferencesAction", [this] { OnPreferences(); });
+
+    // Before and after a send: what it would do, what went out, and mailing who is still missing.
+    QMenu* turn = m_MenuBar->addMenu(tr("&Turn"));
+    add(turn, tr("&Check Before Sending"), "checkAction", [this] {
+        if (m_Busy)
+            return;
+        const DryRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
+        ShowSummary(outcome.Text() + "\n" + outcome.Verdict() + "\n");
+    });
+    add(turn, tr("&Resend Failed"), "resendFailedAction", [this] {
+        if (!m_Busy)
+            turnpost::OnResendFailed(m_Document, UserInterface());
+    });
+    add(turn, tr("Delivery &Status"), "deliveryStatusAction", [this] {
+        GatherRows();
+        const DeliveryStatus status = GetDeliveryStatus(m_Document);
+        std::string text;
+        for (const std::string& warning : status.Warnings)
+            text += warning + "\n";
+        ShowSummary(text + status.Text);
+    });
 
     QMenu* help = m_MenuBar->addMenu(tr("&Help"));
     add(

@@ -1,5 +1,6 @@
 // Shows the main window on a sample game and every dialog, and saves a picture of each into the
 // folder given, for the documentation and for checking the layouts by eye at any scale.
+#include "send/DryRun.h"
 #include "setup/GameSetup.h"
 #include "ui/AboutDialog.h"
 #include "ui/AdditionalFilesDialog.h"
@@ -160,6 +161,46 @@ int main(int argc, char** argv)
     }
     CSummaryDialog summaryDialog(summary, &window);
     Save(summaryDialog, "summary");
+
+    // What Turn > Check Before Sending shows, over the main window it was chosen in. The lines are
+    // made by the check's own formatting from a sample outcome (no server is reached here).
+    DryRunOutcome check;
+    for (int n = 1; n <= PlayerCount; ++n) {
+        const PlayerSlot& slot = document.Setup.Players[n - 1];
+        if (!slot.Selected)
+            continue;
+        DryRunOutcome::Player player;
+        player.Attempt.Player = n;
+        player.Attempt.Sent = n != 5;
+        player.Attempt.Result =
+            "[Player " + std::to_string(n) + "] " +
+            (n == 5 ? "** ERROR: " + slot.PlayerFile + " is for 2441, the host file is at 2442"
+                    : "OK: " + slot.EmailAddress + ", \"Andromeda Rising: turn for 2442, player " +
+                          std::to_string(n) + "\", andro.xy + andro.m" + std::to_string(n));
+        check.Players.push_back(player);
+    }
+    check.ServerLine = "[Server] OK: smtp.example.org:587, STARTTLS, logged in as host@example.org";
+    check.ServerReady = true;
+    {
+        // As the desktop shows it: the summary window over the main window, both framed.
+        CSummaryDialog checkDialog(check.Text() + "\n" + check.Verdict() + "\n", &window);
+        window.show();
+        window.raise();
+        checkDialog.show();
+        checkDialog.raise();
+        checkDialog.activateWindow();
+        QTest::qWait(800);
+        const QRect area = window.frameGeometry().united(checkDialog.frameGeometry());
+        const QString path = QDir(g_Folder).filePath("check-result.png");
+        QScreen* screen = window.screen();
+        if (!screen || !screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path)) {
+            std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+            ++g_Failures;
+        } else {
+            std::printf("%s\n", qPrintable(path));
+        }
+        checkDialog.hide();
+    }
 
     CProgressWindow progress(&window, "Status");
     progress.SetRange(16, 1);

@@ -49,6 +49,7 @@ TEST(SendEndToEnd, SixteenSlotsReachARealServerAndTheReportFollows)
     document.FilePath = dir.File("alpha.tpf");
     auto& setup = document.Setup;
     setup.GameName = "Alpha";
+    setup.CheckTurnFiles = 0; // made-up files without game headers
     const std::string universe = RandomBytes(3001, 99);
     setup.UniverseFile = dir.Write("alpha.xy", universe);
     std::string host = RandomBytes(40, 7);

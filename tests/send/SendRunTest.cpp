@@ -134,6 +134,7 @@ TEST_F(SendRunTest, NegativeOrZeroPauseDoesNotPause)
 TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
 {
     auto& setup = document.Setup;
+    setup.CheckTurnFiles = 0; // the reading of the attachments themselves is tested here
     setup.DetailedReport = 1;
     setup.SendPlayerFile = 1;
     setup.UniverseFile = dir.Write("alpha.xy", "universe");
@@ -168,6 +169,7 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
 
 TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
 {
+    document.Setup.CheckTurnFiles = 0; // made-up files without game headers
     // Sparse: the size is there without the disk space.
     const auto sparse = [&](const std::string& name) {
         const std::string path = dir.Write(name, "");
@@ -192,6 +194,7 @@ TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
 // The address sanitizer reserves far more address space than any limit this test could set.
 TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
 {
+    document.Setup.CheckTurnFiles = 0; // made-up files without game headers
     // A universe file under the size limit whose encoded text does not fit in what is left.
     auto& setup = document.Setup;
     setup.SendUniverseFile = 1;
@@ -224,6 +227,7 @@ TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
 TEST_F(SendRunTest, CancelIsNoticedAtTheStartOfTheNextSlot)
 {
     auto& setup = document.Setup;
+    setup.CheckTurnFiles = 0; // player 5 fails as he is mailed, not before the run
     setup.PauseAfterConnection = 20;
     setup.Players[4] = {1, "five@example.org", dir.File("alpha.m5")}; // fails at once: no such file
     setup.Players[7] = {1, "eight@example.org", dir.File("alpha.m8")};

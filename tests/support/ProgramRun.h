@@ -24,6 +24,8 @@ public:
 
     std::string StdOut() const;
     std::string StdErr() const;
+    /// For sending it signals, as a terminal would.
+    pid_t Pid() const { return m_Pid; }
 
 private:
     pid_t m_Pid = -1;

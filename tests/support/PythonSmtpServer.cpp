@@ -49,6 +49,7 @@ PythonSmtpServer::PythonSmtpServer(const SmtpServerOptions& options)
     flag(options.AuthInClear, "--auth-in-clear");
     value(options.Login, "--login");
     value(options.Mechanisms, "--mechanisms");
+    value(options.RefuseOnce, "--refuse-once");
 
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {

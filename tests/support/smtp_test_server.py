@@ -32,6 +32,7 @@ def parse_arguments():
     parser.add_argument("--auth-in-clear", action="store_true", help="offer and accept AUTH without TLS")
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
     parser.add_argument("--smtputf8", action="store_true", help="offer SMTPUTF8")
+    parser.add_argument("--refuse-once", help="refuse RCPT TO this address the first time only")
     return parser.parse_args()
 
 
@@ -87,6 +88,14 @@ class Handler:
             responses = [r for r in responses if not r.startswith("250-AUTH")]
         return responses
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address == self.options.refuse_once and not getattr(self, "refused", False):
+            self.refused = True
+            return "550 5.1.1 Mailbox unavailable, try again later"
+        envelope.rcpt_tos.append(address)
+        envelope.rcpt_options.extend(rcpt_options)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
         self.recorder.write({
             "message": envelope.content.decode("latin-1"),
@@ -95,7 +104,9 @@ class Handler:
             "tls": server.is_tls(),
             "user": session.auth_data.login.decode() if session.authenticated else None,
         })
-        return "250 2.0.0 Message accepted"
+        # A queue id, as a postmaster would ask for it.
+        self.queued = getattr(self, "queued", 0) + 1
+        return f"250 2.0.0 Message accepted: queued as Q{self.queued}"
 
 
 class RecordingSMTP(SMTP):

@@ -99,10 +99,13 @@ TEST(AdvancedSettingsDialogTest, OkStoresBothParsedFields)
     EXPECT_EQ(Child<QLineEdit>(dialog, "smtpTimeoutEdit")->text(), "15000");
     Child<QLineEdit>(dialog, "smtpTimeoutEdit")->setText(" 20000 ");
     Child<QLineEdit>(dialog, "pauseEdit")->setText("-5");
+    ASSERT_TRUE(Child<QCheckBox>(dialog, "checkTurnFilesCheck")->isChecked());
+    Child<QCheckBox>(dialog, "checkTurnFilesCheck")->setChecked(false);
     ClickOk(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(setup.SmtpTimeout, 20000);
     EXPECT_EQ(setup.PauseAfterConnection, -5);
+    EXPECT_EQ(setup.CheckTurnFiles, 0);
     EXPECT_TRUE(ui.Messages.empty());
 }
 

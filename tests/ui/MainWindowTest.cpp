@@ -709,5 +709,22 @@ TEST(MainWindowFileTest, SaveAsReplacesAnExistingFileWithoutAsking)
     EXPECT_EQ(reread.Setup.GameName, "Beta");
 }
 
+TEST_F(MainWindowTest, TurnMenuChecksAndShowsTheStatusInTheSummary)
+{
+    // The rows typed so far are what the check looks at.
+    Click("playerCheck1");
+    Type(Row(1), "one@example.org");
+    Child<QAction>("checkAction")->trigger();
+    ASSERT_EQ(ui.Summaries.size(), 1u);
+    EXPECT_EQ(ui.Summaries[0], "[Player 1] OK: one@example.org, \"\", no files\n"
+                               "[Server] ** ERROR: No SMTP server specified: check your mail settings!\n"
+                               "\n"
+                               "Send would not mail every selected player; nothing was mailed now.\n");
+
+    Child<QAction>("deliveryStatusAction")->trigger();
+    ASSERT_EQ(ui.Summaries.size(), 2u);
+    EXPECT_EQ(ui.Summaries[1], ", year 0 (an untitled setup keeps no ledger)\n[Player 1] not mailed for 0\n");
+}
+
 } // namespace
 } // namespace turnpost

@@ -1,0 +1,113 @@
+#include "app/TurnCommands.h"
+
+#include "app/ConsoleUserInterface.h"
+#include "send/DeliveryLedger.h"
+#include "send/DeliveryStatus.h"
+#include "send/DryRun.h"
+#include "setup/SetupFile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+
+namespace turnpost {
+
+namespace {
+
+using nlohmann::json;
+
+json AttemptObject(const PlayerAttempt& attempt)
+{
+    json object = json::parse(AttemptToJson(attempt, false), nullptr, false);
+    // Scripts look players up by number.
+    object["number"] = attempt.Player;
+    object.erase("player");
+    return object;
+}
+
+void Print(const json& object, std::ostream& out)
+{
+    out << object.dump(-1, ' ', false, json::error_handler_t::replace) << std::endl;
+}
+
+} // namespace
+
+std::string TurnCommandConflict(const CommandLineOptions& options)
+{
+    const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0);
+    if (commands > 1 ||
+        (commands == 1 && (options.HasSwitches() || options.ExportFile || options.ImportJson || options.AllowCommand)))
+        return "--check, --status and --resend-failed stand alone";
+    if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed)
+        return "--json goes with -X, --check or --resend-failed";
+    return {};
+}
+
+int RunCheck(const std::string& setupPath, bool json)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    const DryRunOutcome outcome = CheckSendRun(document, ui);
+    if (!json) {
+        std::cout << outcome.Text() << std::flush;
+    } else {
+        nlohmann::json players = nlohmann::json::array();
+        for (const DryRunOutcome::Player& player : outcome.Players) {
+            nlohmann::json object = AttemptObject(player.Attempt);
+            object.erase("sent");
+            object.erase("reply");
+            object["ready"] = player.Attempt.Sent;
+            object["subject"] = player.Subject;
+            players.push_back(std::move(object));
+        }
+        Print({{"mode", "check"},
+               {"setup", setupPath},
+               {"year", outcome.Year},
+               {"note", outcome.Note},
+               {"ok", outcome.WouldMailEverybody()},
+               {"players", std::move(players)},
+               {"server", {{"address", document.Setup.SmtpServer},
+                           {"result", outcome.ServerLine},
+                           {"ready", outcome.ServerReady}}}},
+              std::cout);
+    }
+    return outcome.WouldMailEverybody() && std::cout ? 0 : 1;
+}
+
+int PrintDeliveryStatus(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    const DeliveryStatus status = GetDeliveryStatus(document);
+    for (const std::string& warning : status.Warnings)
+        ui.MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    std::cout << status.Text << std::flush;
+    return status.Everybody && std::cout ? 0 : 1;
+}
+
+void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, const std::string& mode,
+                      std::ostream& out)
+{
+    json players = json::array();
+    for (const PlayerAttempt& attempt : outcome.Attempts)
+        players.push_back(AttemptObject(attempt));
+    Print({{"mode", mode},
+           {"setup", document.FilePath},
+           {"year", outcome.Year},
+           {"note", outcome.TurnNote},
+           {"ok", outcome.Succeeded()},
+           {"started", outcome.Started},
+           {"cancelled", outcome.Cancelled},
+           {"failed", outcome.Failed},
+           {"players", std::move(players)},
+           {"report", {{"file", outcome.ReportFileFailed ? outcome.ReportFileError : ""},
+                       {"mail", outcome.ReportMailFailed ? outcome.ReportMailError : ""}}},
+           {"ledger", outcome.LedgerError}},
+          out);
+}
+
+} // namespace turnpost

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "send/SendRun.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace turnpost {
+
+/// Why --check, --status, --resend-failed or --json do not fit the other words; empty when they do.
+std::string TurnCommandConflict(const CommandLineOptions& options);
+
+/// --check FILE: the dry run, one line per selected player and one for the server on standard
+/// output (or JSON). 0 only when a real run would mail everybody.
+int RunCheck(const std::string& setupPath, bool json);
+
+/// --status FILE: each selected player's last result and time in the ledger for the host file's
+/// current year. 0 when every selected player has had this year's turn.
+int PrintDeliveryStatus(const std::string& setupPath);
+
+/// The outcome of a send run as one JSON object and LF.
+void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, const std::string& mode,
+                      std::ostream& out);
+
+} // namespace turnpost

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/AppendOnlyFile.h"
+#include "send/PlayerAttempt.h"
+#include "setup/GameSetup.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace turnpost {
+
+/// The line a send run adds after its players' lines.
+struct RunRecord
+{
+    std::string Time;
+    std::uint16_t Year = 0;
+    std::string Mode; ///< "send" or "resend-failed"
+    int Attempted = 0;
+    int Sent = 0;
+    bool Cancelled = false;
+    std::string Note; ///< why the turn files were not checked, or why nobody was mailed
+};
+
+/// The ledger beside a saved setup: FILE.tpf.ledger; empty for an untitled setup, which has none.
+std::string LedgerPath(const GameDocument& document);
+
+/// The record of every mail a setup's send runs have made: JSON Lines, one object per player
+/// attempt ("kind": "player") and one per run ("kind": "run"). It is only ever appended to; each
+/// line is written whole as it happens, and the run's end puts everything on disk.
+class CDeliveryLedger
+{
+public:
+    /// Opens the document's ledger; an untitled setup gets none, and nothing is written.
+    explicit CDeliveryLedger(const GameDocument& document);
+
+    void Record(const PlayerAttempt& attempt);
+    /// Appends the run's line and syncs the file.
+    void Finish(const RunRecord& run);
+
+    /// Why the ledger could not be written; empty when all went in (or there is no ledger).
+    const std::string& Error() const { return m_Error; }
+
+private:
+    void Write(const std::string& line);
+
+    std::string m_Path;
+    CAppendOnlyFile m_File;
+    std::string m_Error;
+};
+
+/// What a ledger holds, the damaged lines left out.
+struct LedgerContents
+{
+    bool Found = false; ///< the file exists and could be read
+    std::vector<PlayerAttempt> Attempts;
+    std::vector<RunRecord> Runs;
+    /// One per line that is not a ledger record (a line cut short by a crash, an edit): skipped.
+    std::vector<std::string> Warnings;
+};
+
+LedgerContents ReadLedger(const std::string& path);
+
+/// The last attempt for each player in the given year, nullopt for players without one.
+std::array<std::optional<PlayerAttempt>, PlayerCount> LastAttempts(const LedgerContents& ledger,
+                                                                    std::uint16_t year);
+/// The players who have a successful delivery in the given year.
+std::array<bool, PlayerCount> DeliveredPlayers(const LedgerContents& ledger, std::uint16_t year);
+
+/// One ledger line (without LF) for an attempt, and back; also the per-player entries of --json.
+std::string AttemptToJson(const PlayerAttempt& attempt, bool withKind = true);
+std::optional<PlayerAttempt> AttemptFromJson(const std::string& line);
+std::string RunToJson(const RunRecord& run);
+std::optional<RunRecord> RunFromJson(const std::string& line);
+
+} // namespace turnpost

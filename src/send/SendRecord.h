@@ -1,0 +1,46 @@
+#pragma once
+
+#include "send/DeliveryLedger.h"
+#include "send/PlayerAttempt.h"
+#include "setup/GameSetup.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace turnpost {
+
+struct SendOutcome;
+
+/// What one send run keeps of its players: the game year it mails for, whom it leaves out because
+/// the ledger has them delivered already, and every attempt, written to the ledger as it happens.
+class CSendRecord
+{
+public:
+    /// resendFailed: players with a successful delivery this year are left out.
+    CSendRecord(const GameDocument& document, bool resendFailed);
+
+    /// The selected player of slot index has had this year's turn already and is not mailed again.
+    bool DeliveredEarlier(int index) const { return m_Delivered[static_cast<std::size_t>(index)]; }
+    /// The line for such a player, with LF.
+    static std::string DeliveredEarlierLine(int index);
+
+    /// Notes the attempt for the player of slot index and writes it to the ledger.
+    void Add(const GameSetup& setup, int index, const std::string& resultLine, bool sent,
+             const std::string& reply);
+
+    /// Writes the run's line, syncs the ledger and hands year, attempts and ledger trouble to outcome.
+    void Finish(SendOutcome& outcome, const std::string& note);
+
+private:
+    std::uint16_t m_Year = 0;
+    std::string m_Mode;
+    std::array<bool, PlayerCount> m_Delivered{};
+    std::vector<std::string> m_Warnings;
+    std::vector<PlayerAttempt> m_Attempts;
+    CAttachmentDigests m_Digests;
+    CDeliveryLedger m_Ledger;
+};
+
+} // namespace turnpost
