@@ -63,7 +63,9 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             if (!options.ImportTarget)
                 return fail("--import needs a JSON file and a setup file");
         } else if (!onlyFiles && (word == "--check" || word == "--status" || word == "--resend-failed")) {
-            auto& slot = word == "--check" ? options.Check : word == "--status" ? options.Status : options.ResendFailed;
+            auto& slot = word == "--check"    ? options.Check
+                         : word == "--status" ? options.Status
+                                              : options.ResendFailed;
             // "--check --json FILE" reads as it is meant.
             for (; i + 1 < args.size() && (args[i + 1] == "--json" || args[i + 1] == "--no-gui"); ++i)
                 options.Json = options.Json || args[i + 1] == "--json";

@@ -35,8 +35,8 @@ void Print(const json& object, std::ostream& out)
 std::string TurnCommandConflict(const CommandLineOptions& options)
 {
     const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0);
-    if (commands > 1 ||
-        (commands == 1 && (options.HasSwitches() || options.ExportFile || options.ImportJson || options.AllowCommand)))
+    if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
+                                           options.ImportJson || options.AllowCommand)))
         return "--check, --status and --resend-failed stand alone";
     if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed)
         return "--json goes with -X, --check or --resend-failed";
@@ -68,9 +68,10 @@ int RunCheck(const std::string& setupPath, bool json)
                {"note", outcome.Note},
                {"ok", outcome.WouldMailEverybody()},
                {"players", std::move(players)},
-               {"server", {{"address", document.Setup.SmtpServer},
-                           {"result", outcome.ServerLine},
-                           {"ready", outcome.ServerReady}}}},
+               {"server",
+                {{"address", document.Setup.SmtpServer},
+                 {"result", outcome.ServerLine},
+                 {"ready", outcome.ServerReady}}}},
               std::cout);
     }
     return outcome.WouldMailEverybody() && std::cout ? 0 : 1;
@@ -104,8 +105,9 @@ void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, 
            {"cancelled", outcome.Cancelled},
            {"failed", outcome.Failed},
            {"players", std::move(players)},
-           {"report", {{"file", outcome.ReportFileFailed ? outcome.ReportFileError : ""},
-                       {"mail", outcome.ReportMailFailed ? outcome.ReportMailError : ""}}},
+           {"report",
+            {{"file", outcome.ReportFileFailed ? outcome.ReportFileError : ""},
+             {"mail", outcome.ReportMailFailed ? outcome.ReportMailError : ""}}},
            {"ledger", outcome.LedgerError}},
           out);
 }

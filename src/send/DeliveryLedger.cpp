@@ -165,7 +165,7 @@ LedgerContents ReadLedger(const std::string& path)
 }
 
 std::array<std::optional<PlayerAttempt>, PlayerCount> LastAttempts(const LedgerContents& ledger,
-                                                                    std::uint16_t year)
+                                                                   std::uint16_t year)
 {
     std::array<std::optional<PlayerAttempt>, PlayerCount> last;
     for (const PlayerAttempt& attempt : ledger.Attempts)

@@ -65,7 +65,7 @@ LedgerContents ReadLedger(const std::string& path);
 
 /// The last attempt for each player in the given year, nullopt for players without one.
 std::array<std::optional<PlayerAttempt>, PlayerCount> LastAttempts(const LedgerContents& ledger,
-                                                                    std::uint16_t year);
+                                                                   std::uint16_t year);
 /// The players who have a successful delivery in the given year.
 std::array<bool, PlayerCount> DeliveredPlayers(const LedgerContents& ledger, std::uint16_t year);
 

@@ -16,7 +16,8 @@ DeliveryStatus GetDeliveryStatus(const GameDocument& document)
     const auto last = LastAttempts(ledger, year);
 
     status.Text = setup.GameName + ", year " + std::to_string(year) + " (" +
-                  (path.empty() ? "an untitled setup keeps no ledger)" : path + (ledger.Found ? ")" : ", no ledger yet)")) +
+                  (path.empty() ? "an untitled setup keeps no ledger)"
+                                : path + (ledger.Found ? ")" : ", no ledger yet)")) +
                   "\n";
     status.Everybody = true;
     for (int index = 0; index < PlayerCount; ++index) {
@@ -25,7 +26,8 @@ DeliveryStatus GetDeliveryStatus(const GameDocument& document)
         const auto& attempt = last[static_cast<std::size_t>(index)];
         if (!attempt) {
             status.Everybody = false;
-            status.Text += "[Player " + std::to_string(index + 1) + "] not mailed for " + std::to_string(year) + "\n";
+            status.Text +=
+                "[Player " + std::to_string(index + 1) + "] not mailed for " + std::to_string(year) + "\n";
             continue;
         }
         status.Everybody = status.Everybody && attempt->Sent;

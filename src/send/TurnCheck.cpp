@@ -86,7 +86,8 @@ TurnCheck CheckGameFiles(const GameSetup& setup)
     }
     if (host.Header.InUse()) {
         check.MailNobody = true;
-        check.Note = "Nobody mailed: the host file " + hostPath + " is in use; a turn generation may be running";
+        check.Note =
+            "Nobody mailed: the host file " + hostPath + " is in use; a turn generation may be running";
         for (int index = 0; index < PlayerCount; ++index)
             if (setup.Players[static_cast<std::size_t>(index)].Selected)
                 check.Refusals[static_cast<std::size_t>(index)] =

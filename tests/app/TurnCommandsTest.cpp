@@ -36,7 +36,8 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
         {{"--status", "g.tpf"}, ""},
         {{"--check"}, "--check needs a setup file"},
         {{"--status", "g.tpf", "-X", "g.tpf"}, "--check, --status and --resend-failed stand alone"},
-        {{"--check", "a.tpf", "--resend-failed", "b.tpf"}, "--check, --status and --resend-failed stand alone"},
+        {{"--check", "a.tpf", "--resend-failed", "b.tpf"},
+         "--check, --status and --resend-failed stand alone"},
         {{"--json", "-O", "g.tpf"}, "--json goes with -X, --check or --resend-failed"},
         {{"--status", "g.tpf", "--json"}, "--json goes with -X, --check or --resend-failed"},
     };
@@ -69,7 +70,8 @@ struct TurnCommands : ::testing::Test
         Setup.SmtpTimeout = 5000;
         for (int index = 0; index < 3; ++index)
             Setup.Players[static_cast<std::size_t>(index)] = {
-                1, "p" + std::to_string(index + 1) + "@example.org", Dir.File("g.m" + std::to_string(index + 1))};
+                1, "p" + std::to_string(index + 1) + "@example.org",
+                Dir.File("g.m" + std::to_string(index + 1))};
         SetupPath = Dir.File("game.tpf");
     }
     void Write(const std::string& server)
@@ -107,7 +109,8 @@ TEST_F(TurnCommands, CheckGreetsTheServerMailsNobodyAndTellsWhatARunWouldDo)
         EXPECT_EQ(out, "[Player 1] OK: p1@example.org, \"Alpha 2442 for 1\", g.xy + g.m1\n"
                        "[Player 2] OK: p2@example.org, \"Alpha 2442 for 2\", g.xy + g.m2\n"
                        "[Player 3] OK: p3@example.org, \"Alpha 2442 for 3\", g.xy + g.m3\n"
-                       "[Server] OK: " + peer.Address() + ", no encryption\n");
+                       "[Server] OK: " +
+                           peer.Address() + ", no encryption\n");
     }
     // One stale turn file: a real run would not mail everybody.
     GameFileFacts stale;
@@ -153,14 +156,18 @@ TEST_F(TurnCommands, ResendFailedMailsOnlyTheRefusedPlayerAndStatusFollows)
     EXPECT_EQ(first["players"][0]["sent"], true);
     EXPECT_EQ(first["players"][0]["reply"], "250 2.0.0 Message accepted: queued as Q1");
     EXPECT_EQ(first["players"][1]["address"], "p2@example.org");
-    EXPECT_EQ(first["players"][1]["result"], "[Player 2] ** ERROR: 550 5.1.1 Mailbox unavailable, try again later");
+    EXPECT_EQ(first["players"][1]["result"],
+              "[Player 2] ** ERROR: 550 5.1.1 Mailbox unavailable, try again later");
 
     EXPECT_EQ(Run({"--status", SetupPath}, &out, &err), 1) << err;
-    EXPECT_NE(out.find("Alpha, year 2442 (" + Ledger() + ")\n[Player 1] Sent OK ("), std::string::npos) << out;
-    EXPECT_NE(out.find("[Player 2] ** ERROR: 550 5.1.1 Mailbox unavailable, try again later ("), std::string::npos);
+    EXPECT_NE(out.find("Alpha, year 2442 (" + Ledger() + ")\n[Player 1] Sent OK ("), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("[Player 2] ** ERROR: 550 5.1.1 Mailbox unavailable, try again later ("),
+              std::string::npos);
 
     EXPECT_EQ(Run({"--resend-failed", SetupPath}, &out, &err), 0) << err;
-    EXPECT_NE(out.find("[Player 1] skipped: delivered earlier\n[Player 2] Sent OK\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("[Player 1] skipped: delivered earlier\n[Player 2] Sent OK\n"), std::string::npos)
+        << out;
     const auto messages = server.Record().Messages;
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].To, std::vector<std::string>{"p2@example.org"});

@@ -1,5 +1,5 @@
-#include "send/GameFileHeader.h"
 #include "send/TurnCheck.h"
+#include "send/GameFileHeader.h"
 
 #include "support/GameFiles.h"
 #include "support/TempDir.h"
@@ -46,8 +46,8 @@ TEST(TurnCheck, RefusesExactlyThePlayersWhoseFilesAreWrong)
     {
         const char* name;
         std::function<void(const TempDir&)> spoil;
-        std::string note;                       // a part of it; empty: none
-        std::vector<std::string> refusals;      // per player, "" when he may be mailed; PATH(n) = m<n>
+        std::string note;                  // a part of it; empty: none
+        std::vector<std::string> refusals; // per player, "" when he may be mailed; PATH(n) = m<n>
         bool mailNobody = false;
     };
     const auto write = [](const TempDir& dir, const std::string& name, GameFileFacts facts) {
@@ -92,7 +92,9 @@ TEST(TurnCheck, RefusesExactlyThePlayersWhoseFilesAreWrong)
          },
          "",
          {"not a turn file: $1", "", "", "not a turn file: $4"}},
-        {"turn file missing", [](const TempDir& dir) { std::remove(dir.File("g.m2").c_str()); }, "",
+        {"turn file missing",
+         [](const TempDir& dir) { std::remove(dir.File("g.m2").c_str()); },
+         "",
          {"", "Could not open file: $2", "", ""}},
         {"universe of another game",
          [&](const TempDir& dir) {
@@ -123,10 +125,14 @@ TEST(TurnCheck, RefusesExactlyThePlayersWhoseFilesAreWrong)
           "not mailed while the host file is in use (a turn generation may be running)",
           "not mailed while the host file is in use (a turn generation may be running)"},
          true},
-        {"host file too short", [](const TempDir& dir) { dir.Write("g.hst", std::string("\x10\x20\x01", 3)); },
-         "Turn files not checked: $H has no game file header", {"", "", "", ""}},
-        {"host file missing", [](const TempDir& dir) { std::remove(dir.File("g.hst").c_str()); },
-         "Turn files not checked: the host file $H could not be opened", {"", "", "", ""}},
+        {"host file too short",
+         [](const TempDir& dir) { dir.Write("g.hst", std::string("\x10\x20\x01", 3)); },
+         "Turn files not checked: $H has no game file header",
+         {"", "", "", ""}},
+        {"host file missing",
+         [](const TempDir& dir) { std::remove(dir.File("g.hst").c_str()); },
+         "Turn files not checked: the host file $H could not be opened",
+         {"", "", "", ""}},
         {"host file of another type",
          [&](const TempDir& dir) {
              // A stale turn file would be refused if the checks ran: they do not.
@@ -135,7 +141,8 @@ TEST(TurnCheck, RefusesExactlyThePlayersWhoseFilesAreWrong)
              stale.Turn = 3;
              write(dir, "g.m2", stale);
          },
-         "Turn files not checked: $H is not a host file", {"", "", "", ""}},
+         "Turn files not checked: $H is not a host file",
+         {"", "", "", ""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

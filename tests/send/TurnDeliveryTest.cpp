@@ -41,8 +41,8 @@ struct TurnGame : ::testing::Test
         setup.MessageSubject = "%G %Y for %P";
         setup.SmtpTimeout = 5000;
         for (int index = 0; index < 4; ++index)
-            setup.Players[static_cast<std::size_t>(index)] = {1, "p" + std::to_string(index + 1) + "@example.org",
-                                                              Path(index + 1)};
+            setup.Players[static_cast<std::size_t>(index)] = {
+                1, "p" + std::to_string(index + 1) + "@example.org", Path(index + 1)};
     }
     std::string Path(int player) const { return Dir.File("g.m" + std::to_string(player)); }
     SendOutcome Send(bool resendFailed = false)
@@ -71,9 +71,12 @@ TEST_F(TurnGame, WrongTurnFilesAreRefusedAndTheRestAreMailedAndRecorded)
     EXPECT_EQ(outcome.Failed, 2);
     EXPECT_EQ(outcome.Summary.substr(0, outcome.Summary.find("[Player 5]")),
               "[Player 1] Sent OK\n"
-              "[Player 2] ** ERROR: " + Path(2) + " is for 2441, the host file is at 2442\n"
-              "[Player 3] Sent OK\n"
-              "[Player 4] ** ERROR: " + Path(4) + " belongs to another game\n");
+              "[Player 2] ** ERROR: " +
+                  Path(2) +
+                  " is for 2441, the host file is at 2442\n"
+                  "[Player 3] Sent OK\n"
+                  "[Player 4] ** ERROR: " +
+                  Path(4) + " belongs to another game\n");
 
     const auto mails = test::ParseMails(sink.WaitForMessages(2));
     ASSERT_EQ(mails.size(), 2u);
@@ -96,12 +99,14 @@ TEST_F(TurnGame, WrongTurnFilesAreRefusedAndTheRestAreMailedAndRecorded)
     EXPECT_EQ(first.Files[0].Path, Document.Setup.UniverseFile);
     EXPECT_EQ(first.Files[1].Size, ReadFileBytes(Path(1)).size());
     EXPECT_EQ(first.Files[1].Sha256, test::Sha256Hex(ReadFileBytes(Path(1))));
-    const auto sent = std::find_if(mails.begin(), mails.end(), [](const auto& m) { return m.EnvelopeTo[0] == "<p1@example.org>"; });
+    const auto sent = std::find_if(mails.begin(), mails.end(),
+                                   [](const auto& m) { return m.EnvelopeTo[0] == "<p1@example.org>"; });
     ASSERT_NE(sent, mails.end());
     ASSERT_EQ(sent->Attachments.size(), 2u);
     EXPECT_EQ(sent->Attachments[1].Sha256, first.Files[1].Sha256);
     EXPECT_FALSE(ledger.Attempts[1].Sent);
-    EXPECT_EQ(ledger.Attempts[1].Result, "[Player 2] ** ERROR: " + Path(2) + " is for 2441, the host file is at 2442");
+    EXPECT_EQ(ledger.Attempts[1].Result,
+              "[Player 2] ** ERROR: " + Path(2) + " is for 2441, the host file is at 2442");
 }
 
 TEST_F(TurnGame, AHostFileInUseMailsNobody)
@@ -117,8 +122,8 @@ TEST_F(TurnGame, AHostFileInUseMailsNobody)
 
     const SendOutcome outcome = Send();
     EXPECT_EQ(outcome.Failed, 4);
-    EXPECT_EQ(outcome.TurnNote,
-              "Nobody mailed: the host file " + Dir.File("g.hst") + " is in use; a turn generation may be running");
+    EXPECT_EQ(outcome.TurnNote, "Nobody mailed: the host file " + Dir.File("g.hst") +
+                                    " is in use; a turn generation may be running");
     EXPECT_EQ(outcome.Summary.substr(0, outcome.Summary.find('\n') + 1), outcome.TurnNote + "\n");
     EXPECT_NE(outcome.Summary.find("[Player 4] ** ERROR: not mailed while the host file is in use"),
               std::string::npos);
@@ -138,7 +143,8 @@ TEST_F(TurnGame, AHostFileWithoutHeaderIsSaidOnceAndEverybodyIsMailed)
     EXPECT_EQ(outcome.Failed, 0);
     const std::string note = "Turn files not checked: " + Dir.File("g.hst") + " has no game file header\n";
     EXPECT_EQ(outcome.Summary.substr(0, note.size() + 19), note + "[Player 1] Sent OK\n");
-    EXPECT_NE(ReadFileBytes(Dir.File("report.txt")).find("\r\n\r\nTurn files not checked: "), std::string::npos);
+    EXPECT_NE(ReadFileBytes(Dir.File("report.txt")).find("\r\n\r\nTurn files not checked: "),
+              std::string::npos);
     EXPECT_EQ(sink.WaitForMessages(4).size(), 4u);
 }
 
@@ -193,10 +199,13 @@ TEST_F(TurnGame, TheCheckSendsNoMailAndSaysWhatARunWouldDo)
     EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
     EXPECT_EQ(peer.Received().find("MAIL"), std::string::npos);
     EXPECT_EQ(outcome.Text(), "[Player 1] OK: p1@example.org, \"Alpha 2442 for 1\", g.xy + g.m1\n"
-                              "[Player 2] ** ERROR: " + Path(2) + " is player 1's turn file\n"
-                              "[Player 3] ** ERROR: Invalid e-mail address: p3 @example.org\n"
-                              "[Player 4] OK: p4@example.org, \"Alpha 2442 for 4\", g.xy + g.m4\n"
-                              "[Server] OK: " + peer.Address() + ", no encryption\n");
+                              "[Player 2] ** ERROR: " +
+                                  Path(2) +
+                                  " is player 1's turn file\n"
+                                  "[Player 3] ** ERROR: Invalid e-mail address: p3 @example.org\n"
+                                  "[Player 4] OK: p4@example.org, \"Alpha 2442 for 4\", g.xy + g.m4\n"
+                                  "[Server] OK: " +
+                                  peer.Address() + ", no encryption\n");
     EXPECT_FALSE(outcome.WouldMailEverybody());
     EXPECT_FALSE(ReadLedger(Dir.File("game.tpf.ledger")).Found); // a check is no attempt
 }
