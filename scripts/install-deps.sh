@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev qtkeychain-qt6-dev
-    libssl-dev openssl ca-certificates nlohmann-json3-dev
+    libssl-dev openssl ca-certificates nlohmann-json3-dev libidn2-dev
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
     postfix python3 python3-aiosmtpd

@@ -1,6 +1,8 @@
 #include "mail/MailAddress.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <idn2.h>
 
 namespace turnpost {
 
@@ -11,6 +13,49 @@ std::string CMailAddress::Render() const
     return FriendlyName + " <" + EmailAddress + ">";
 }
 
+namespace {
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+CMailAddress CMailAddress::FromMailbox(const std::string& text)
+{
+    CMailAddress whole(text);
+    const std::string trimmed = Trimmed(text);
+    if (trimmed.empty() || trimmed.back() != '>')
+        return whole;
+    const auto open = trimmed.rfind('<');
+    if (open == std::string::npos)
+        return whole;
+    std::string name = Trimmed(trimmed.substr(0, open));
+    const std::string address = trimmed.substr(open + 1, trimmed.size() - open - 2);
+    // One mailbox only: a second bracket or an address list is no display name.
+    if (name.find_first_of("<>") != std::string::npos || address.find_first_of("<>") != std::string::npos)
+        return whole;
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+        std::string unquoted;
+        for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+            if (name[i] == '\\' && i + 2 < name.size())
+                ++i;
+            unquoted += name[i];
+        }
+        name = unquoted;
+    } else if (name.find('"') != std::string::npos) {
+        return whole;
+    }
+    CMailAddress mailbox(address);
+    mailbox.FriendlyName = name;
+    return mailbox;
+}
+
 std::string CMailAddress::TrimmedAddress() const
 {
     const auto first = EmailAddress.find_first_not_of(" \t");
@@ -18,6 +63,41 @@ std::string CMailAddress::TrimmedAddress() const
         return {};
     const auto last = EmailAddress.find_last_not_of(" \t");
     return EmailAddress.substr(first, last - first + 1);
+}
+
+namespace {
+
+bool IsAsciiText(const std::string& text)
+{
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+} // namespace
+
+bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std::string& error)
+{
+    const auto at = address.rfind('@');
+    if (at == std::string::npos || IsAsciiText(address.substr(at + 1))) {
+        wire = address;
+        return true;
+    }
+    char* converted = nullptr;
+    const int result =
+        idn2_to_ascii_8z(address.substr(at + 1).c_str(), &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+    if (result != IDN2_OK) {
+        error = idn2_strerror(result);
+        return false;
+    }
+    wire = address.substr(0, at + 1) + converted;
+    idn2_free(converted);
+    return true;
+}
+
+bool CMailAddress::NeedsSmtpUtf8(const std::string& address)
+{
+    const auto at = address.rfind('@');
+    return !IsAsciiText(at == std::string::npos ? address : address.substr(0, at));
 }
 
 bool CMailAddress::IsUsable(const std::string& address)

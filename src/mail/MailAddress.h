@@ -10,6 +10,11 @@ struct CMailAddress
     CMailAddress() = default;
     explicit CMailAddress(std::string emailAddress) : EmailAddress(std::move(emailAddress)) {}
 
+    /// A mailbox as the host writes it (RFC 5322 3.4): "Galaxy Host <host@example.org>", "\"Host,
+    /// Galaxy\" <host@example.org>", "<host@example.org>" or the bare address. Text of another form is
+    /// kept whole as the address, so that the checks before sending refuse it.
+    static CMailAddress FromMailbox(const std::string& text);
+
     /// "name <address>" when there is a name, else the address alone.
     std::string Render() const;
 
@@ -19,6 +24,12 @@ struct CMailAddress
     /// False for an address that would break the command it goes into: one holding a control
     /// character, a blank, "<" or ">".
     static bool IsUsable(const std::string& address);
+    /// The address as it goes on the wire: a domain that is not ASCII in its IDNA form (RFC 5891,
+    /// converted by libidn2), the rest unchanged. False, with the reason in error, when the domain
+    /// cannot be converted.
+    static bool ToWireForm(const std::string& address, std::string& wire, std::string& error);
+    /// True when the part before the last "@" is not ASCII: only SMTPUTF8 carries it (RFC 6531).
+    static bool NeedsSmtpUtf8(const std::string& address);
     /// The address with control characters shown escaped ("\r", "\n", "\x01"), for messages.
     static std::string Escaped(const std::string& address);
 

@@ -1,7 +1,9 @@
 #include "mail/MailMessage.h"
 
+#include "mail/HeaderEncoding.h"
 #include "mail/MailAttachment.h"
 #include "platform/Kernel.h"
+#include "platform/Random.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,43 +22,10 @@ bool IsAscii(const std::string& text)
                         [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-// A CR or LF inside a value would start a header of the sender's choosing.
+// No control character reaches a header: a line break would start a header of the sender's choosing.
 std::string HeaderValue(const std::string& value)
 {
-    std::string clean = value;
-    std::replace(clean.begin(), clean.end(), '\r', ' ');
-    std::replace(clean.begin(), clean.end(), '\n', ' ');
-    return clean;
-}
-
-// RFC 2047 encoded words of at most 75 characters, split between UTF-8 characters, folded onto
-// continuation lines.
-std::string EncodedWords(const std::string& text)
-{
-    constexpr std::size_t MaxBytes = 45; // 60 base64 characters inside "=?utf-8?B?" and "?="
-    std::string words;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = std::min(text.size(), start + MaxBytes);
-        if (end < text.size()) {
-            std::size_t cut = end;
-            while (cut > start && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-                --cut;
-            if (cut > start)
-                end = cut;
-        }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data() + start);
-        std::string encoded(
-            static_cast<std::size_t>(Base64BufferSize(static_cast<std::int64_t>(end - start))), '\0');
-        std::size_t length = 0;
-        EncodeBase64(bytes, end - start, encoded.data(), encoded.size(), &length);
-        encoded.resize(length >= 2 ? length - 2 : 0); // no line break inside one short word
-        if (!words.empty())
-            words += "\r\n ";
-        words += "=?utf-8?B?" + encoded + "?=";
-        start = end;
-    }
-    return words;
+    return CleanHeaderText(value);
 }
 
 // A display name as a header phrase: encoded words when not ASCII, quoted when it holds specials.
@@ -78,49 +47,13 @@ std::string Phrase(const std::string& name)
 
 std::string HeaderAddress(const CMailAddress& address)
 {
-    const std::string email = HeaderValue(address.TrimmedAddress());
+    // The domain as the envelope carries it; an address that cannot be converted fails at sending.
+    std::string email = HeaderValue(address.TrimmedAddress());
+    std::string error;
+    CMailAddress::ToWireForm(email, email, error);
     if (address.FriendlyName.empty())
         return email;
     return Phrase(address.FriendlyName) + " <" + email + ">";
-}
-
-// A MIME parameter (RFC 2045): a token as it is, other ASCII quoted, anything else in the extended
-// form of RFC 2231.
-std::string Parameter(const std::string& key, const std::string& value)
-{
-    static const std::string Specials = "()<>@,;:\\\"/[]?= ";
-    if (!IsAscii(value)) {
-        std::string encoded = key + "*=utf-8''";
-        for (const char ch : value) {
-            const auto c = static_cast<unsigned char>(ch);
-            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                c == '-' || c == '_') {
-                encoded += ch;
-            } else {
-                encoded += '%';
-                encoded += Hex[c >> 4];
-                encoded += Hex[c & 15];
-            }
-        }
-        return encoded;
-    }
-    const bool token = std::none_of(value.begin(), value.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F || Specials.find(c) != std::string::npos;
-    });
-    if (token)
-        return key + "=" + value;
-    std::string quoted = key + "=\"";
-    for (const char ch : value) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F)
-            quoted += ' ';
-        else {
-            if (ch == '"' || ch == '\\')
-                quoted += '\\';
-            quoted += ch;
-        }
-    }
-    return quoted + "\"";
 }
 
 // Calls line(begin, length) for each line of the text, whatever ends it: CR LF, a bare LF or a bare
@@ -201,7 +134,44 @@ std::string DotStuffed(const std::string& data)
     return out;
 }
 
+// The left part of a Message-ID (RFC 5322 3.6.4): the time, then 128 random bits, so that no two
+// messages share it even when sent within one second or from two machines.
+std::string NewMessageIdLeft()
+{
+    unsigned char random[16] = {};
+    if (!RandomBytes(random, sizeof random)) {
+        // Without the kernel's source the clock and the address of this message must do.
+        const auto fallback =
+            static_cast<std::uint64_t>(TickCount()) ^ reinterpret_cast<std::uintptr_t>(random);
+        for (std::size_t i = 0; i < sizeof random; ++i)
+            random[i] = static_cast<unsigned char>(fallback >> (8 * (i % 8)));
+    }
+    std::string left = FormatLocalTime("%Y%m%d%H%M%S") + ".";
+    for (const unsigned char c : random) {
+        left += Hex[c >> 4];
+        left += Hex[c & 15];
+    }
+    return left;
+}
+
 } // namespace
+
+CMailMessage::CMailMessage() : m_MessageIdLeft(NewMessageIdLeft()) {}
+
+std::string CMailMessage::GetMessageId() const
+{
+    // The domain of the return address, as RFC 5322 3.6.4 suggests; a placeholder when there is none.
+    const std::string from = From.TrimmedAddress();
+    const auto at = from.rfind('@');
+    std::string domain = at == std::string::npos ? std::string() : from.substr(at + 1);
+    const bool usable = !domain.empty() && std::all_of(domain.begin(), domain.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+               c == '-';
+    });
+    if (!usable)
+        domain = "turnpost.invalid";
+    return "<" + m_MessageIdLeft + "@" + domain + ">";
+}
 
 int CMailMessage::AddRecipient(const CMailAddress& address)
 {
@@ -232,6 +202,15 @@ void CMailMessage::SetBody(const std::string& body)
     m_Body = body;
 }
 
+bool CMailMessage::NeedsSmtpUtf8() const
+{
+    if (CMailAddress::NeedsSmtpUtf8(From.TrimmedAddress()))
+        return true;
+    return std::any_of(m_Recipients.begin(), m_Recipients.end(), [](const CMailAddress& to) {
+        return CMailAddress::NeedsSmtpUtf8(to.TrimmedAddress());
+    });
+}
+
 bool CMailMessage::IsTextEncoded() const
 {
     return !m_Attachments.empty() || !IsAscii(Subject) || !IsAscii(m_Body) || HasNul(m_Body) ||
@@ -246,17 +225,15 @@ std::string CMailMessage::GetHeader() const
             to += ",";
         to += HeaderAddress(recipient);
     }
-    const std::string subject = HeaderValue(Subject);
-    // A subject that is not ASCII, or that would not fit on one SMTP line, goes as encoded words.
-    const bool encodeSubject = !IsAscii(subject) || subject.size() + 9 > MaxDataLine;
 
     std::string header;
     header += "From: " + HeaderAddress(From) + "\r\n";
     header += "To: " + to + "\r\n";
-    header += "Subject: " + (encodeSubject ? EncodedWords(subject) : subject) + "\r\n";
+    header += UnstructuredField("Subject", Subject);
     // A numeric zone, as RFC 5322 3.3 requires.
     header += "Date: " + FormatLocalTime("%a, %d %b %Y %H:%M:%S %z") + "\r\n";
-    header += "X-Mailer: " + HeaderValue(XMailer) + "\r\n";
+    header += "Message-ID: " + GetMessageId() + "\r\n";
+    header += UnstructuredField("X-Mailer", XMailer);
     if (!ReplyTo.TrimmedAddress().empty())
         header += "Reply-To: " + HeaderAddress(ReplyTo) + "\r\n";
     if (!m_Attachments.empty()) {
@@ -300,10 +277,17 @@ std::string CMailMessage::GetDataBody() const
 
 std::string CMailMessage::GetAttachmentPartHeader(const CMailAttachment& attachment)
 {
-    const std::string& name = attachment.GetName();
-    return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; " + Parameter("name", name) +
-           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; " +
-           Parameter("filename", name) + "\r\n\r\n";
+    // A name that is long or not ASCII is folded and cut into RFC 2231 sections, so that no header
+    // line passes 78 characters.
+    const std::string name = CleanHeaderText(attachment.GetName());
+    std::string header = "\r\n\r\n--#BOUNDARY#\r\n";
+    std::string line = "Content-Type: application/octet-stream";
+    std::size_t column = line.size();
+    header += line + HeaderParameter("name", name, column);
+    line = "Content-Disposition: attachment";
+    column = line.size();
+    header += "\r\nContent-Transfer-Encoding: base64\r\n" + line + HeaderParameter("filename", name, column);
+    return header + "\r\n\r\n";
 }
 
 } // namespace turnpost

@@ -15,6 +15,7 @@ class CMailAttachment;
 class CMailMessage
 {
 public:
+    CMailMessage();
     virtual ~CMailMessage() = default;
 
     int AddRecipient(const CMailAddress& address);
@@ -25,6 +26,10 @@ public:
     void SetBody(const std::string& body);
     const std::string& GetBody() const { return m_Body; }
     const std::vector<const CMailAttachment*>& GetAttachments() const { return m_Attachments; }
+
+    /// "<left@domain>": the left part is made once per message (time and random bits), the domain
+    /// is the return address's.
+    std::string GetMessageId() const;
 
     /// The header block, ended by its empty line, built anew with the current date.
     virtual std::string GetHeader() const;
@@ -40,6 +45,9 @@ public:
     static constexpr const char* ClosingBoundary = "\r\n--#BOUNDARY#--";
     static constexpr const char* EndOfData = "\r\n.\r\n";
 
+    /// True when the sender or a recipient has a local part that is not ASCII (RFC 6531).
+    bool NeedsSmtpUtf8() const;
+
     /// True when the text is sent quoted-printable: always as a MIME part, otherwise only when the
     /// subject or body is not plain ASCII or a body line would be too long for SMTP.
     bool IsTextEncoded() const;
@@ -53,6 +61,7 @@ private:
     std::vector<CMailAddress> m_Recipients;
     std::string m_Body;
     std::vector<const CMailAttachment*> m_Attachments;
+    std::string m_MessageIdLeft;
 };
 
 } // namespace turnpost

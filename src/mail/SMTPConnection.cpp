@@ -49,12 +49,16 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_ServerClosing = false;
     m_InStep = false;
     m_Pipelining = false;
+    m_SmtpUtf8Offered = false;
     m_Error = {};
     m_Step = SmtpStep::Connect;
     if (m_Security != SmtpSecurity::None && m_Security != SmtpSecurity::StartTls &&
         m_Security != SmtpSecurity::ImplicitTls)
         return Fail(ErrorNumber(ErrorCode::InvalidArgument),
                     "Unknown security setting " + std::to_string(static_cast<int>(m_Security)));
+    if (m_LoginMethod != SmtpLoginMethod::Password && m_LoginMethod != SmtpLoginMethod::OAuth2)
+        return Fail(ErrorNumber(ErrorCode::InvalidArgument),
+                    "Unknown login method " + std::to_string(static_cast<int>(m_LoginMethod)));
     if (!m_Socket.Connect(server, defaultPort)) {
         m_Error.Number = GetLastError();
         m_Error.Step = SmtpStep::Connect;
@@ -86,7 +90,7 @@ bool CSMTPConnection::Greet()
         name = m_Socket.LocalAddressLiteral();
     if (name.empty())
         name = "[127.0.0.1]";
-    if (m_Security != SmtpSecurity::None || !m_User.empty())
+    if (m_Security != SmtpSecurity::None || !m_User.empty() || m_SmtpUtf8Wanted)
         return Introduce(name);
     return SendCommand(SmtpStep::Helo, "HELO " + name + "\r\n") && AwaitReply(250);
 }
@@ -106,6 +110,7 @@ bool CSMTPConnection::Introduce(const std::string& name)
         return SendCommand(SmtpStep::Helo, "HELO " + name + "\r\n") && AwaitReply(250);
     }
     SmtpExtensions extensions = SmtpExtensions::Parse(m_Reader.Text());
+    m_SmtpUtf8Offered = extensions.SmtpUtf8;
 
     if (m_Security == SmtpSecurity::StartTls) {
         // RFC 3207 4: a client that asked for TLS must not go on in clear.
@@ -123,6 +128,7 @@ bool CSMTPConnection::Introduce(const std::string& name)
         if (!SendCommand(SmtpStep::Ehlo, "EHLO " + name + "\r\n") || !AwaitReply(250))
             return false;
         extensions = SmtpExtensions::Parse(m_Reader.Text());
+        m_SmtpUtf8Offered = extensions.SmtpUtf8;
     }
     m_Pipelining = extensions.Pipelining;
     if (m_User.empty())
@@ -151,6 +157,8 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
         return Fail(ErrorNumber(ErrorCode::AccessDenied),
                     "Password not sent: the connection to " + m_Socket.GetHost() +
                         " is not encrypted (choose STARTTLS or SSL/TLS)");
+    if (m_LoginMethod == SmtpLoginMethod::OAuth2)
+        return LoginWithToken(extensions);
     if (extensions.OffersAuth("PLAIN"))
         return SendCommand(SmtpStep::Auth,
                            "AUTH PLAIN " + PlainInitialResponse(m_User, m_Password) + "\r\n") &&
@@ -168,6 +176,35 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
         offered += (offered.empty() ? "" : " ") + mechanism;
     return Fail(ErrorNumber(ErrorCode::UnexpectedReply),
                 "The server offers no login method known here (PLAIN or LOGIN), only " + offered);
+}
+
+bool CSMTPConnection::LoginWithToken(const SmtpExtensions& extensions)
+{
+    // The providers that want tokens name XOAUTH2; OAUTHBEARER is its standard form (RFC 7628).
+    std::string command;
+    std::string dummyResponse;
+    if (extensions.OffersAuth("XOAUTH2")) {
+        command = "AUTH XOAUTH2 " + XOAuth2InitialResponse(m_User, m_Password);
+    } else if (extensions.OffersAuth("OAUTHBEARER")) {
+        command = "AUTH OAUTHBEARER " + OAuthBearerInitialResponse(m_User, m_Password);
+        dummyResponse = EncodeSaslBase64("\x01"); // RFC 7628 3.2.3
+    } else {
+        std::string offered;
+        for (const auto& mechanism : extensions.AuthMechanisms)
+            offered += (offered.empty() ? "" : " ") + mechanism;
+        return Fail(ErrorNumber(ErrorCode::UnexpectedReply),
+                    "The server offers no OAuth2 login (XOAUTH2 or OAUTHBEARER)" +
+                        (offered.empty() ? std::string() : ", only " + offered));
+    }
+    if (!SendCommand(SmtpStep::Auth, command + "\r\n"))
+        return false;
+    if (AwaitReply(235))
+        return true;
+    // A refused token comes back as a 334 challenge carrying the error in JSON; the client answers
+    // it, and the server then gives its refusal (535 and the like).
+    if (m_Error.Code() != ErrorCode::UnexpectedReply || m_Error.ReplyCode != 334)
+        return false;
+    return SendCommand(SmtpStep::Auth, dummyResponse + "\r\n") && AwaitReply(235);
 }
 
 bool CSMTPConnection::Fail(std::uint32_t error, std::string text)
@@ -229,25 +266,42 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     std::vector<const std::string*> addresses{&from};
     for (const std::string& to : recipients)
         addresses.push_back(&to);
+    bool smtpUtf8 = false;
+    std::vector<std::string> wire;
+    m_CleanRefusal = true; // a refusal here comes before anything is sent
     for (const std::string* address : addresses) {
-        if (!CMailAddress::IsUsable(*address)) {
-            m_Step = address == &from ? SmtpStep::Mail : SmtpStep::Rcpt;
-            m_CleanRefusal = true; // nothing was sent
+        m_Step = address == &from ? SmtpStep::Mail : SmtpStep::Rcpt;
+        if (!CMailAddress::IsUsable(*address))
             return Fail(ErrorNumber(ErrorCode::BadCommand),
                         "Invalid e-mail address: " + CMailAddress::Escaped(*address));
+        std::string converted;
+        std::string error;
+        if (!CMailAddress::ToWireForm(*address, converted, error))
+            return Fail(ErrorNumber(ErrorCode::BadCommand),
+                        "Invalid e-mail address: " + *address + " (domain: " + error + ")");
+        if (CMailAddress::NeedsSmtpUtf8(*address)) {
+            // RFC 6531 3.4: without the extension such an address cannot be sent at all.
+            if (!m_SmtpUtf8Offered)
+                return Fail(ErrorNumber(ErrorCode::BadCommand),
+                            "not sent: the address " + *address +
+                                " needs SMTPUTF8, which the server does not offer");
+            smtpUtf8 = true;
         }
+        wire.push_back(std::move(converted));
     }
+    m_CleanRefusal = false;
 
     if (m_Pipelining) {
-        if (!SendEnvelopePipelined(from, recipients))
+        if (!SendEnvelopePipelined(wire, smtpUtf8))
             return false;
     } else {
-        if (!SendCommand(SmtpStep::Mail, "MAIL FROM:<" + from + ">\r\n"))
+        if (!SendCommand(SmtpStep::Mail,
+                         "MAIL FROM:<" + wire[0] + ">" + (smtpUtf8 ? " SMTPUTF8" : "") + "\r\n"))
             return false;
         if (!AwaitReply(250))
             return FailDialogue();
-        for (const std::string& to : recipients) {
-            if (!SendCommand(SmtpStep::Rcpt, "RCPT TO:<" + to + ">\r\n"))
+        for (std::size_t i = 1; i < wire.size(); ++i) {
+            if (!SendCommand(SmtpStep::Rcpt, "RCPT TO:<" + wire[i] + ">\r\n"))
                 return false;
             if (!AwaitReply(250))
                 return FailDialogue();
@@ -285,13 +339,12 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     return true;
 }
 
-bool CSMTPConnection::SendEnvelopePipelined(const std::string& from,
-                                            const std::vector<std::string>& recipients)
+bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8)
 {
     // RFC 2920 3.1: DATA ends the group, as its reply decides what is sent next.
-    std::string group = "MAIL FROM:<" + from + ">\r\n";
-    for (const std::string& to : recipients)
-        group += "RCPT TO:<" + to + ">\r\n";
+    std::string group = "MAIL FROM:<" + wire[0] + ">" + (smtpUtf8 ? " SMTPUTF8" : "") + "\r\n";
+    for (std::size_t i = 1; i < wire.size(); ++i)
+        group += "RCPT TO:<" + wire[i] + ">\r\n";
     group += "DATA\r\n";
     if (!SendCommand(SmtpStep::Mail, group))
         return false;
@@ -311,7 +364,7 @@ bool CSMTPConnection::SendEnvelopePipelined(const std::string& from,
         return false;
     };
     take(SmtpStep::Mail, 250);
-    for (std::size_t i = 0; inStep && i < recipients.size(); ++i)
+    for (std::size_t i = 1; inStep && i < wire.size(); ++i)
         take(SmtpStep::Rcpt, 250);
     const bool dataAccepted = inStep && take(SmtpStep::Data, 354);
     if (!first.IsSet())

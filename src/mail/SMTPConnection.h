@@ -22,6 +22,14 @@ enum class SmtpSecurity : int
     ImplicitTls = 2
 };
 
+/// What the login sends: 0 the password (AUTH PLAIN or LOGIN), 1 an OAuth2 access token (AUTH XOAUTH2,
+/// or OAUTHBEARER where the server offers only that).
+enum class SmtpLoginMethod : int
+{
+    Password = 0,
+    OAuth2 = 1
+};
+
 /// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave one
 /// record of what went wrong in GetError: the error number, the step of the dialogue, and the
 /// server's reply. The thread's last-error number is set as well (SendMessage turns a refused or late
@@ -76,6 +84,10 @@ public:
     bool OffersPipelining() const { return m_Pipelining; }
     /// The server closed the connection, or said it would with 421 (RFC 5321 3.8).
     bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
+    void SetLoginMethod(SmtpLoginMethod method) { m_LoginMethod = method; }
+    /// Set before Connect for a message whose addresses need SMTPUTF8: the connection then greets with
+    /// EHLO, to learn whether the server offers it.
+    void SetSmtpUtf8Wanted(bool wanted) { m_SmtpUtf8Wanted = wanted; }
 
     bool IsConnected() const { return m_Connected; }
 
@@ -83,13 +95,14 @@ private:
     /// The server's greeting and our introduction.
     bool Greet();
     bool Deliver(const CMailMessage& message);
-    /// RFC 2920: the envelope and DATA in one write, every reply read so that the stream stays in
-    /// step, the first refusal kept as the failure.
-    bool SendEnvelopePipelined(const std::string& from, const std::vector<std::string>& recipients);
+    /// RFC 2920: the envelope (wire forms, sender first) and DATA in one write, every reply read so
+    /// that the stream stays in step, the first refusal kept as the failure.
+    bool SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8);
     /// EHLO, then STARTTLS and the login as the settings ask.
     bool Introduce(const std::string& name);
     bool StartTls();
     bool Login(const SmtpExtensions& extensions);
+    bool LoginWithToken(const SmtpExtensions& extensions);
     /// Records a failure that words tell better than a number.
     bool Fail(std::uint32_t error, std::string text);
     /// Sends one command of the step; a failed send is recorded with the socket layer's number.
@@ -111,6 +124,9 @@ private:
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;
     std::string m_Password;
+    SmtpLoginMethod m_LoginMethod = SmtpLoginMethod::Password;
+    bool m_SmtpUtf8Wanted = false;
+    bool m_SmtpUtf8Offered = false;
     SmtpStep m_Step = SmtpStep::None;
     SmtpError m_Error;
 };

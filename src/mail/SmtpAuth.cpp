@@ -86,6 +86,8 @@ SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
             extensions.StartTls = true;
         } else if (keyword == "PIPELINING") {
             extensions.Pipelining = true;
+        } else if (keyword == "SMTPUTF8") {
+            extensions.SmtpUtf8 = true;
         } else if (keyword == "AUTH") {
             for (const auto word : words) {
                 std::string mechanism = UpperCase(word);
@@ -135,6 +137,31 @@ std::string PlainInitialResponse(const std::string& user, const std::string& pas
     message += '\0';
     message += password;
     return EncodeSaslBase64(message);
+}
+
+std::string XOAuth2InitialResponse(const std::string& user, const std::string& token)
+{
+    return EncodeSaslBase64("user=" + user +
+                            "\x01"
+                            "auth=Bearer " +
+                            token + "\x01\x01");
+}
+
+std::string OAuthBearerInitialResponse(const std::string& user, const std::string& token)
+{
+    std::string name;
+    for (const char c : user) {
+        if (c == ',')
+            name += "=2C";
+        else if (c == '=')
+            name += "=3D";
+        else
+            name += c;
+    }
+    return EncodeSaslBase64("n,a=" + name +
+                            ",\x01"
+                            "auth=Bearer " +
+                            token + "\x01\x01");
 }
 
 } // namespace turnpost

@@ -12,6 +12,8 @@ struct SmtpExtensions
     bool StartTls = false;
     /// RFC 2920: commands may be sent in groups without waiting for each reply.
     bool Pipelining = false;
+    /// RFC 6531: addresses and headers in UTF-8.
+    bool SmtpUtf8 = false;
     /// The SASL mechanisms after AUTH, upper-case, in the server's order.
     std::vector<std::string> AuthMechanisms;
 
@@ -28,5 +30,13 @@ std::string EncodeSaslBase64(std::string_view bytes);
 /// The initial response of AUTH PLAIN (RFC 4616): no authorization identity, then the user and
 /// the password, each after a NUL.
 std::string PlainInitialResponse(const std::string& user, const std::string& password);
+
+/// The initial response of AUTH XOAUTH2, as Google and Microsoft define it: base64 of
+/// "user=USER^Aauth=Bearer TOKEN^A^A".
+std::string XOAuth2InitialResponse(const std::string& user, const std::string& token);
+
+/// The initial response of AUTH OAUTHBEARER (RFC 7628 3.1): base64 of "n,a=USER,^Aauth=Bearer TOKEN^A^A",
+/// the user escaped as a GS2 name (RFC 5801: "," as "=2C", "=" as "=3D").
+std::string OAuthBearerInitialResponse(const std::string& user, const std::string& token);
 
 } // namespace turnpost

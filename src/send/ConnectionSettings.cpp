@@ -16,6 +16,7 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     settings.User = setup.SmtpUser;
     if (settings.Security == SmtpSecurity::StartTls || settings.Security == SmtpSecurity::ImplicitTls)
         settings.Tls = std::make_shared<CTlsContext>();
+    settings.LoginMethod = static_cast<SmtpLoginMethod>(setup.SmtpLoginMethod);
     if (!settings.User.empty() && askPassword) {
         std::string error;
         settings.PasswordAccount = turnpost::PasswordAccount(setup);
@@ -34,6 +35,7 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
     connection.SetTlsContext(Tls);
     if (!User.empty())
         connection.SetLogin(User, Password);
+    connection.SetLoginMethod(LoginMethod);
 }
 
 bool ConnectionSettings::Connect(CSMTPConnection& connection, const std::string& who) const

@@ -19,7 +19,9 @@ struct ConnectionSettings
     std::int32_t Timeout = 15000;
     SmtpSecurity Security = SmtpSecurity::None;
     std::string User;
+    /// The password, or the OAuth2 access token when LoginMethod says so.
     std::string Password;
+    SmtpLoginMethod LoginMethod = SmtpLoginMethod::Password;
     /// Why no connection may be tried (the password could not be had); empty when all is well.
     std::string Error;
     /// The password came from the user interface (a dialog or its keyring), under this account.

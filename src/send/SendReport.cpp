@@ -82,7 +82,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
 
     const GameSetup& setup = document.Setup;
     CMailMessage message;
-    message.From = CMailAddress(setup.ReturnAddress);
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.AddRecipient(CMailAddress(setup.ReportAddress));
     message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
     message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
@@ -95,7 +95,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     bool connected = false;
     // Like a player's mail, off the window's thread where the window offers one.
     progress->RunWork([&] {
-        connected = session.Connect(error, "the report mail");
+        connected = session.Connect(error, "the report mail", message.NeedsSmtpUtf8());
         if (!connected)
             outcome.Error = error;
     });

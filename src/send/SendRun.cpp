@@ -55,7 +55,7 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
     const auto failure = [&](const std::string& error) { return prefix + "** ERROR: " + error + "\n"; };
 
     CMailMessage message;
-    message.From = CMailAddress(setup.ReturnAddress);
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.Subject = ExpandPlaceholders(setup.MessageSubject, document);
     message.SetBody(ExpandPlaceholders(setup.MessageText, document));
     message.XMailer = ProgramName;

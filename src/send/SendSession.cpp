@@ -47,7 +47,7 @@ std::string DeliveryFailure(const CSMTPConnection& smtp)
 
 } // namespace
 
-bool CSendSession::Connect(std::string& error, const std::string& who)
+bool CSendSession::Connect(std::string& error, const std::string& who, bool smtpUtf8)
 {
     if (!m_Settings.Error.empty()) {
         error = m_Settings.Error;
@@ -62,6 +62,7 @@ bool CSendSession::Connect(std::string& error, const std::string& who)
     Close();
     m_Smtp = std::make_unique<CSMTPConnection>();
     m_Settings.Apply(*m_Smtp);
+    m_Smtp->SetSmtpUtf8Wanted(smtpUtf8);
     if (m_Settings.Connect(*m_Smtp, who))
         return true;
     error = FailureText(m_Smtp->GetError());
@@ -73,7 +74,7 @@ bool CSendSession::Deliver(const CMailMessage& message, std::string& error, cons
                            std::string* reply)
 {
     for (bool retried = false;; retried = true) {
-        if (!Connect(error, who))
+        if (!Connect(error, who, message.NeedsSmtpUtf8()))
             return false;
         if (m_Smtp->SendMessage(message)) {
             if (reply)

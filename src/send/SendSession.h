@@ -39,7 +39,8 @@ public:
 
     /// Opens a connection when none is ready. False with the error text for the report line; who
     /// names the mail ("Player 1") for the lines of those that a refused login stops.
-    bool Connect(std::string& error, const std::string& who);
+    /// smtpUtf8 asks a new connection to greet with EHLO, to learn whether the server offers SMTPUTF8.
+    bool Connect(std::string& error, const std::string& who, bool smtpUtf8 = false);
     /// Delivers one message, connecting first when needed. False with the error text. On a shared
     /// connection a refused message is followed by RSET; when the server ends the connection (it
     /// closes or answers 421) before it took the message's MAIL FROM, the message goes once more

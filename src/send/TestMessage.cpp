@@ -21,8 +21,8 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const st
         return failure(connection.Error);
 
     CMailMessage message;
-    message.From = CMailAddress(setup.ReturnAddress);
-    message.AddRecipient(CMailAddress(setup.ReturnAddress));
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
+    message.AddRecipient(CMailAddress::FromMailbox(setup.ReturnAddress));
     const std::string game = setup.GameName.empty() ? std::string("your game") : setup.GameName;
     message.Subject = "Turnpost test message";
     message.SetBody("This message was sent by " + std::string(ProgramName) +
@@ -38,6 +38,7 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const st
     progress->RunWork([&] {
         CSMTPConnection smtp;
         connection.Apply(smtp);
+        smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
         if (!connection.Connect(smtp, "Test message")) {
             outcome = failure(FailureText(smtp.GetError()));
             return;

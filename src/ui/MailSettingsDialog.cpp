@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -72,6 +73,23 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     }
     m_Security->setCurrentIndex(securityIndex);
 
+    // What the password command (or the dialog) gives: a password, or an OAuth2 access token.
+    m_LoginMethod = new QComboBox(this);
+    m_LoginMethod->setObjectName("loginMethodCombo");
+    m_LoginMethod->addItem(tr("Password"), 0);
+    m_LoginMethod->addItem(tr("OAuth2 token"), 1);
+    m_LoginMethod->setToolTip(tr("OAuth2 token: the password command prints an access token, as "
+                                 "Microsoft 365 and Gmail expect"));
+    int methodIndex = m_LoginMethod->findData(setup.SmtpLoginMethod);
+    if (methodIndex < 0) {
+        m_LoginMethod->addItem(tr("Other (%1)").arg(setup.SmtpLoginMethod), setup.SmtpLoginMethod);
+        methodIndex = m_LoginMethod->count() - 1;
+    }
+    m_LoginMethod->setCurrentIndex(methodIndex);
+    auto* userRow = new QHBoxLayout;
+    userRow->addWidget(m_SmtpUser, 1);
+    userRow->addWidget(m_LoginMethod);
+
     // Never shown and never enabled: it only carries its value through.
     m_UseDefault = new QCheckBox(tr("Use Default"), this);
     m_UseDefault->setObjectName("useDefaultCheck");
@@ -100,7 +118,9 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     form->addRow(QString(), portHint);
     form->addRow(tr("&Return Address"), m_ReturnAddress);
     form->addRow(tr("Se&curity"), m_Security);
-    form->addRow(tr("&User name"), m_SmtpUser);
+    auto* userLabel = new QLabel(tr("&User name"), this);
+    userLabel->setBuddy(m_SmtpUser);
+    form->addRow(userLabel, userRow);
     form->addRow(tr("&Password command"), m_PasswordCommand);
     form->itemAt(0, QFormLayout::FieldRole)->widget()->setMinimumWidth(DialogUnitsX(this, 107));
 
@@ -148,7 +168,8 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     setTabOrder(m_SmtpServer, m_ReturnAddress);
     setTabOrder(m_ReturnAddress, m_Security);
     setTabOrder(m_Security, m_SmtpUser);
-    setTabOrder(m_SmtpUser, m_PasswordCommand);
+    setTabOrder(m_SmtpUser, m_LoginMethod);
+    setTabOrder(m_LoginMethod, m_PasswordCommand);
     setTabOrder(m_PasswordCommand, m_MessageSubject);
     setTabOrder(m_MessageSubject, m_MessageText);
     setTabOrder(m_MessageText, okButton);
@@ -188,6 +209,7 @@ void CMailSettingsDialog::StoreFields()
     m_Setup.ReturnAddress = EditedText(m_ReturnAddress, m_Setup.ReturnAddress);
     m_Setup.SmtpSecurity = m_Security->currentData().toInt();
     m_Setup.SmtpUser = EditedText(m_SmtpUser, m_Setup.SmtpUser);
+    m_Setup.SmtpLoginMethod = m_LoginMethod->currentData().toInt();
     m_Setup.SmtpPasswordCommand = EditedText(m_PasswordCommand, m_Setup.SmtpPasswordCommand);
     // The box cannot change, so the value goes back exactly as it came, whatever number it was.
     if (m_UseDefault->isChecked() != (m_Setup.UseDefaultMessage != 0))

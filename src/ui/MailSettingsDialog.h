@@ -44,6 +44,7 @@ private:
     QLineEdit* m_ReturnAddress;
     QComboBox* m_Security;
     QLineEdit* m_SmtpUser;
+    QComboBox* m_LoginMethod;
     QLineEdit* m_PasswordCommand;
     QCheckBox* m_UseDefault;
     QLineEdit* m_MessageSubject;

@@ -15,7 +15,11 @@ std::string WithoutDate(const std::string& header)
     static const std::regex date(
         "Date: [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{4}\r\n");
     EXPECT_TRUE(std::regex_search(header, date)) << header;
-    return std::regex_replace(header, date, "Date: *\r\n");
+    // Every message has its own Message-ID, right after the date.
+    static const std::regex id("Date: \\*\r\nMessage-ID: <[0-9]{14}\\.[0-9A-F]{32}@[a-z.]+>\r\n");
+    const std::string masked = std::regex_replace(header, date, "Date: *\r\n");
+    EXPECT_TRUE(std::regex_search(masked, id)) << masked;
+    return std::regex_replace(masked, std::regex("Message-ID: <[^>]*>\r\n"), "Message-ID: *\r\n");
 }
 
 TEST(MailMessageTest, RendersAddresses)
@@ -39,7 +43,7 @@ TEST(MailMessageTest, PlainHeaderHasNoMimeLines)
     message.SetBody("Turn attached.");
     EXPECT_EQ(WithoutDate(message.GetHeader()),
               "From: host@example.org\r\nTo: a@example.org,Bob <b@example.org>\r\n"
-              "Subject: Game 2401\r\nDate: *\r\nX-Mailer: Turnpost 0.7\r\n\r\n");
+              "Subject: Game 2401\r\nDate: *\r\nMessage-ID: *\r\nX-Mailer: Turnpost 0.7\r\n\r\n");
     EXPECT_EQ(message.GetTextPartHeader(), "");
     EXPECT_EQ(message.GetDataBody(), "Turn attached.");
 
@@ -77,6 +81,7 @@ TEST(MailMessageTest, MultipartLayout)
                     "To: a@example.org\r\n"
                     "Subject: Turn\r\n"
                     "Date: *\r\n"
+                    "Message-ID: *\r\n"
                     "X-Mailer: Turnpost 0.7\r\n"
                     "MIME-Version: 1.0\r\n"
                     "Content-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n"
@@ -115,8 +120,9 @@ TEST(MailMessageTest, HeaderValuesCannotAddHeaders)
     message.Subject = "Turn\nBcc: victim@example.org\r";
     message.XMailer = "X\rY";
     const std::string header = WithoutDate(message.GetHeader());
-    EXPECT_EQ(header, "From: \"Host  Bcc: x@example.org\" <host@example.org>\r\nTo: a@example.org\r\n"
-                      "Subject: Turn Bcc: victim@example.org \r\nDate: *\r\nX-Mailer: X Y\r\n\r\n");
+    EXPECT_EQ(header,
+              "From: \"Host  Bcc: x@example.org\" <host@example.org>\r\nTo: a@example.org\r\n"
+              "Subject: Turn Bcc: victim@example.org \r\nDate: *\r\nMessage-ID: *\r\nX-Mailer: X Y\r\n\r\n");
 }
 
 TEST(MailMessageTest, NonAsciiTextIsDeclaredAndEncoded)
@@ -142,9 +148,9 @@ TEST(MailMessageTest, NonAsciiTextIsDeclaredAndEncoded)
     const auto start = folded.find("Subject: ");
     const auto end = folded.find("\r\nDate:");
     const std::string subject = folded.substr(start, end - start);
-    // 45 bytes fit in one word; the cut falls before the 23rd two-byte character.
-    EXPECT_EQ(subject, "Subject: =?utf-8?B?w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7w=?=\r\n"
-                       " =?utf-8?B?w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8?=");
+    // 42 bytes fit in one word, so that "Subject: " and the word stay within 78 characters.
+    EXPECT_EQ(subject, "Subject: =?utf-8?B?w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8?=\r\n"
+                       " =?utf-8?B?w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7zDvMO8w7w=?=");
 }
 
 // The body on the wire: lines end with CR LF whatever the text used, periods at line starts are

@@ -45,6 +45,7 @@ PythonSmtpServer::PythonSmtpServer(const SmtpServerOptions& options)
     flag(options.RefuseStartTls, "--refuse-starttls");
     flag(options.ImplicitTls, "--implicit-tls");
     flag(options.RefuseEhlo, "--refuse-ehlo");
+    flag(options.SmtpUtf8, "--smtputf8");
     flag(options.AuthInClear, "--auth-in-clear");
     value(options.Login, "--login");
     value(options.Mechanisms, "--mechanisms");

@@ -22,6 +22,7 @@ struct SmtpServerOptions
     std::string Login;                      ///< "user:password" that AUTH accepts; empty: no AUTH
     std::string Mechanisms = "PLAIN,LOGIN"; ///< or "NONE": AUTH announced without a mechanism
     bool AuthInClear = false;               ///< offer and accept AUTH without TLS
+    bool SmtpUtf8 = false;                  ///< offer SMTPUTF8 (RFC 6531)
     std::string RefuseOnce;                 ///< refuse RCPT TO this address the first time only
 };
 

@@ -9,11 +9,12 @@ sees goes to the record file as JSON lines, written before the reply to it is se
 
 import argparse
 import asyncio
+import base64
 import json
 import signal
 import ssl
 
-from aiosmtpd.smtp import SMTP, AuthResult
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 def parse_arguments():
@@ -26,9 +27,11 @@ def parse_arguments():
     parser.add_argument("--refuse-starttls", action="store_true", help="offer STARTTLS, answer it with 454")
     parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
     parser.add_argument("--login", help="USER:PASSWORD that AUTH accepts")
-    parser.add_argument("--mechanisms", default="PLAIN,LOGIN", help="AUTH mechanisms offered, or NONE")
+    parser.add_argument("--mechanisms", default="PLAIN,LOGIN",
+                        help="AUTH mechanisms offered (PLAIN, LOGIN, XOAUTH2, OAUTHBEARER), or NONE")
     parser.add_argument("--auth-in-clear", action="store_true", help="offer and accept AUTH without TLS")
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
+    parser.add_argument("--smtputf8", action="store_true", help="offer SMTPUTF8")
     parser.add_argument("--refuse-once", help="refuse RCPT TO this address the first time only")
     return parser.parse_args()
 
@@ -46,6 +49,38 @@ class Handler:
     def __init__(self, options, recorder):
         self.options = options
         self.recorder = recorder
+        self.user, _, self.secret = (options.login or "").partition(":")
+
+    async def check_bearer(self, server, mechanism, args, user_key):
+        """XOAUTH2 ("user=U^Aauth=Bearer T^A^A") and OAUTHBEARER (RFC 7628: "n,a=U,^Aauth=Bearer T^A^A")
+        with the token as the secret of --login; a refusal first sends the JSON error challenge and
+        reads the client's empty (or ^A) answer, as the large providers do."""
+        try:
+            blob = base64.b64decode(args[1], validate=True).decode("utf-8") if len(args) > 1 else ""
+        except Exception:
+            await server.push("501 5.5.2 Can't decode base64")
+            return AuthResult(success=False, handled=True)
+        fields = {}
+        for part in blob.split("\x01"):
+            if part.startswith(user_key):
+                fields["user"] = part[len(user_key):].split(",")[0]
+            elif part.startswith("auth=Bearer "):
+                fields["token"] = part[len("auth=Bearer "):]
+            elif "n,a=" in part:
+                fields["user"] = part.split("n,a=", 1)[1].split(",")[0]
+        user = fields.get("user", "")
+        success = user == self.user and fields.get("token") == self.secret and blob.endswith("\x01\x01")
+        self.recorder.write({"auth": user, "success": success, "mechanism": mechanism})
+        if success:
+            return AuthResult(success=True, auth_data=LoginPassword(user.encode(), b""))
+        await server.challenge_auth('{"status":"401","schemes":"bearer","scope":"https://mail.example/"}')
+        return AuthResult(success=False, handled=False)
+
+    async def auth_XOAUTH2(self, server, args):
+        return await self.check_bearer(server, "XOAUTH2", args, "user=")
+
+    async def auth_OAUTHBEARER(self, server, args):
+        return await self.check_bearer(server, "OAUTHBEARER", args, "n,a=")
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         session.host_name = hostname
@@ -156,8 +191,9 @@ def main():
             require_starttls=options.require_starttls,
             # Over implicit TLS the whole connection is protected, which aiosmtpd does not see.
             auth_require_tls=not (options.auth_in_clear or options.implicit_tls),
-            auth_exclude_mechanism=[m for m in ("PLAIN", "LOGIN") if m not in offered],
+            auth_exclude_mechanism=[m for m in ("PLAIN", "LOGIN", "XOAUTH2", "OAUTHBEARER") if m not in offered],
             authenticator=authenticator,
+            enable_SMTPUTF8=options.smtputf8,
         )
 
     server = loop.run_until_complete(loop.create_server(

@@ -192,6 +192,7 @@ TEST(MailSettingsDialogTest, OkWithoutChangeKeepsEveryValue)
     setup.UseDefaultMessage = 1;
     setup.SmtpSecurity = 1;
     setup.SmtpUser = "host";
+    setup.SmtpLoginMethod = 1;
     setup.SmtpPasswordCommand = "pass show mail";
     setup.ReportFile = "caf\xe9";                // not UTF-8, and not this dialog's field either
     setup.ReturnAddress = "h\xf6st@example.com"; // bytes of an older code page survive an untouched OK
@@ -219,6 +220,7 @@ TEST(MailSettingsDialogTest, OkCopiesEditsAndEnterInTheTextMakesCrLf)
     Child<QLineEdit>(dialog, "messageSubjectEdit")->setText("Turn %Y");
     Child<QComboBox>(dialog, "securityCombo")->setCurrentIndex(2);
     Child<QLineEdit>(dialog, "smtpUserEdit")->setText("me@example.org");
+    Child<QComboBox>(dialog, "loginMethodCombo")->setCurrentIndex(1);
     Child<QLineEdit>(dialog, "passwordCommandEdit")->setText("cat ~/.pw");
     auto* text = Child<QPlainTextEdit>(dialog, "messageTextEdit");
     text->clear();
@@ -230,6 +232,7 @@ TEST(MailSettingsDialogTest, OkCopiesEditsAndEnterInTheTextMakesCrLf)
     EXPECT_EQ(setup.MessageSubject, "Turn %Y");
     EXPECT_EQ(setup.SmtpSecurity, 2);
     EXPECT_EQ(setup.SmtpUser, "me@example.org");
+    EXPECT_EQ(setup.SmtpLoginMethod, 1);
     EXPECT_EQ(setup.SmtpPasswordCommand, "cat ~/.pw");
     EXPECT_EQ(setup.MessageText, "a\r\nb");
 }
