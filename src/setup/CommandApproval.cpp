@@ -16,7 +16,7 @@ namespace {
 
 std::string ConfigFolder()
 {
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
         return config;
     const char* home = std::getenv("HOME");
