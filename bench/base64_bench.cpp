@@ -1,5 +1,5 @@
 // The attachment encoder with its line breaks, on one core.
-#include "mail/MailAttachment.h"
+#include "mail/Base64.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Encodes a file to standard output with the attachment encoder, in 76-character lines like
 // `base64 -w 76` (ended by CR LF, as mail wants them), so that the encoders can be timed as whole
 // processes on the same file.
-#include "mail/MailAttachment.h"
+#include "mail/Base64.h"
 
 #include <cerrno>
 #include <cstdio>

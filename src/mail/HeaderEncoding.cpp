@@ -1,6 +1,6 @@
 #include "mail/HeaderEncoding.h"
 
-#include "mail/MailAttachment.h"
+#include "mail/Base64.h"
 
 #include <algorithm>
 #include <vector>
@@ -100,15 +100,9 @@ std::string EncodedWords(const std::string& text)
             if (cut > start)
                 end = cut;
         }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data() + start);
-        std::string encoded(
-            static_cast<std::size_t>(Base64BufferSize(static_cast<std::int64_t>(end - start))), '\0');
-        std::size_t length = 0;
-        EncodeBase64(bytes, end - start, encoded.data(), encoded.size(), &length);
-        encoded.resize(length >= 2 ? length - 2 : 0); // no line break inside one short word
         if (!words.empty())
             words += "\r\n ";
-        words += "=?utf-8?B?" + encoded + "?=";
+        words += "=?utf-8?B?" + EncodeBase64Line(std::string_view(text).substr(start, end - start)) + "?=";
         start = end;
     }
     return words;

@@ -35,16 +35,4 @@ private:
     std::string m_Error;
 };
 
-/// Bytes the encoded form of n input bytes needs, terminating zero included.
-std::int64_t Base64BufferSize(std::int64_t n);
-
-/// Encodes n bytes into output (sized by Base64BufferSize), stores the characters written (without
-/// the terminating zero) in outputLength. Always true.
-bool EncodeBase64(const unsigned char* input, std::size_t n, char* output, std::size_t outputSize,
-                  std::size_t* outputLength);
-
-/// Encodes the whole 57-byte lines of input as 76 characters and CR LF each, for encoding a stream
-/// in slices; a rest of fewer than 57 bytes is left alone. Returns the characters written.
-std::size_t EncodeBase64Lines(const unsigned char* input, std::size_t n, char* output);
-
 } // namespace turnpost

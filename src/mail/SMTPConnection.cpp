@@ -1,5 +1,6 @@
 #include "mail/SMTPConnection.h"
 
+#include "mail/Base64.h"
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SmtpAuth.h"
@@ -166,8 +167,8 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
     if (extensions.OffersAuth("LOGIN")) {
         // The two challenges ask for the user name and then the password, always in this order.
         return SendCommand(SmtpStep::Auth, "AUTH LOGIN\r\n") && AwaitReply(334) &&
-               SendCommand(SmtpStep::Auth, EncodeSaslBase64(m_User) + "\r\n") && AwaitReply(334) &&
-               SendCommand(SmtpStep::Auth, EncodeSaslBase64(m_Password) + "\r\n") && AwaitReply(235);
+               SendCommand(SmtpStep::Auth, EncodeBase64Line(m_User) + "\r\n") && AwaitReply(334) &&
+               SendCommand(SmtpStep::Auth, EncodeBase64Line(m_Password) + "\r\n") && AwaitReply(235);
     }
     if (extensions.AuthMechanisms.empty())
         return Fail(ErrorNumber(ErrorCode::UnexpectedReply), "The server does not offer a login (AUTH)");
@@ -187,7 +188,7 @@ bool CSMTPConnection::LoginWithToken(const SmtpExtensions& extensions)
         command = "AUTH XOAUTH2 " + XOAuth2InitialResponse(m_User, m_Password);
     } else if (extensions.OffersAuth("OAUTHBEARER")) {
         command = "AUTH OAUTHBEARER " + OAuthBearerInitialResponse(m_User, m_Password);
-        dummyResponse = EncodeSaslBase64("\x01"); // RFC 7628 3.2.3
+        dummyResponse = EncodeBase64Line("\x01"); // RFC 7628 3.2.3
     } else {
         std::string offered;
         for (const auto& mechanism : extensions.AuthMechanisms)

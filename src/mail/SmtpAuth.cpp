@@ -1,5 +1,7 @@
 #include "mail/SmtpAuth.h"
 
+#include "mail/Base64.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -101,33 +103,6 @@ SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
     return extensions;
 }
 
-std::string EncodeSaslBase64(std::string_view bytes)
-{
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        out += alphabet[v >> 18];
-        out += alphabet[(v >> 12) & 63];
-        out += alphabet[(v >> 6) & 63];
-        out += alphabet[v & 63];
-    }
-    if (const std::size_t rest = bytes.size() - i; rest > 0) {
-        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (rest == 2)
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        out += alphabet[v >> 18];
-        out += alphabet[(v >> 12) & 63];
-        out += rest == 2 ? alphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
-
 std::string PlainInitialResponse(const std::string& user, const std::string& password)
 {
     std::string message;
@@ -136,12 +111,12 @@ std::string PlainInitialResponse(const std::string& user, const std::string& pas
     message += user;
     message += '\0';
     message += password;
-    return EncodeSaslBase64(message);
+    return EncodeBase64Line(message);
 }
 
 std::string XOAuth2InitialResponse(const std::string& user, const std::string& token)
 {
-    return EncodeSaslBase64("user=" + user +
+    return EncodeBase64Line("user=" + user +
                             "\x01"
                             "auth=Bearer " +
                             token + "\x01\x01");
@@ -158,7 +133,7 @@ std::string OAuthBearerInitialResponse(const std::string& user, const std::strin
         else
             name += c;
     }
-    return EncodeSaslBase64("n,a=" + name +
+    return EncodeBase64Line("n,a=" + name +
                             ",\x01"
                             "auth=Bearer " +
                             token + "\x01\x01");

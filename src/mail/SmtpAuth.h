@@ -24,9 +24,6 @@ struct SmtpExtensions
     static SmtpExtensions Parse(std::string_view reply);
 };
 
-/// Base64 in one unbroken line, as SASL exchanges carry it (RFC 4954 4).
-std::string EncodeSaslBase64(std::string_view bytes);
-
 /// The initial response of AUTH PLAIN (RFC 4616): no authorization identity, then the user and
 /// the password, each after a NUL.
 std::string PlainInitialResponse(const std::string& user, const std::string& password);

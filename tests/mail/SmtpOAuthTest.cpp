@@ -1,3 +1,4 @@
+#include "mail/Base64.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
 #include "mail/SmtpAuth.h"
@@ -14,9 +15,9 @@ using test::SmtpServerOptions;
 TEST(SmtpOAuthTest, InitialResponsesCarryUserAndToken)
 {
     EXPECT_EQ(XOAuth2InitialResponse("alice@example.org", "ya29.tok"),
-              EncodeSaslBase64("user=alice@example.org\x01"
+              EncodeBase64Line("user=alice@example.org\x01"
                                "auth=Bearer ya29.tok\x01\x01"));
-    EXPECT_EQ(OAuthBearerInitialResponse("a,b=c", "tok"), EncodeSaslBase64("n,a=a=2Cb=3Dc,\x01"
+    EXPECT_EQ(OAuthBearerInitialResponse("a,b=c", "tok"), EncodeBase64Line("n,a=a=2Cb=3Dc,\x01"
                                                                            "auth=Bearer tok\x01\x01"));
 }
 
