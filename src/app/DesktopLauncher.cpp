@@ -1,5 +1,7 @@
 #include "app/DesktopLauncher.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -17,8 +19,7 @@ std::string OwnFolder()
     if (n <= 0)
         return {};
     path.resize(static_cast<std::size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    return FolderOf(path);
 }
 #endif
 

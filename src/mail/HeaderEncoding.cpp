@@ -1,6 +1,7 @@
 #include "mail/HeaderEncoding.h"
 
 #include "mail/Base64.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <vector>
@@ -11,12 +12,6 @@ namespace {
 
 constexpr char Hex[] = "0123456789ABCDEF";
 constexpr const char* Continuation = ";\r\n ";
-
-bool IsAsciiText(const std::string& text)
-{
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
 
 bool IsAttributeChar(unsigned char c)
 {
@@ -53,7 +48,7 @@ std::size_t CharacterLength(const std::string& text, std::size_t i)
 std::string SimpleParameter(const std::string& key, const std::string& value)
 {
     static const std::string Specials = "()<>@,;:\\\"/[]?= ";
-    if (!IsAsciiText(value))
+    if (!IsAscii(value))
         return key + "*=utf-8''" + PercentEncoded(value);
     const bool token = std::none_of(value.begin(), value.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || c == 0x7F || Specials.find(c) != std::string::npos;
@@ -94,9 +89,7 @@ std::string EncodedWords(const std::string& text)
     while (start < text.size()) {
         std::size_t end = std::min(text.size(), start + MaxBytes);
         if (end < text.size()) {
-            std::size_t cut = end;
-            while (cut > start && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-                --cut;
+            const std::size_t cut = Utf8CutPoint(text, end);
             if (cut > start)
                 end = cut;
         }
@@ -112,7 +105,7 @@ std::string UnstructuredField(const std::string& name, const std::string& value)
 {
     const std::string clean = CleanHeaderText(value);
     const std::string prefix = name + ": ";
-    if (!IsAsciiText(clean))
+    if (!IsAscii(clean))
         return prefix + EncodedWords(clean) + "\r\n";
 
     // Fold before a blank; a blank run stays whole on the line it begins (unfolding gives it back).

@@ -1,5 +1,7 @@
 #include "mail/MailAddress.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <idn2.h>
@@ -65,20 +67,10 @@ std::string CMailAddress::TrimmedAddress() const
     return EmailAddress.substr(first, last - first + 1);
 }
 
-namespace {
-
-bool IsAsciiText(const std::string& text)
-{
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
-} // namespace
-
 bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std::string& error)
 {
     const auto at = address.rfind('@');
-    if (at == std::string::npos || IsAsciiText(address.substr(at + 1))) {
+    if (at == std::string::npos || IsAscii(address.substr(at + 1))) {
         wire = address;
         return true;
     }
@@ -97,7 +89,7 @@ bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std
 bool CMailAddress::NeedsSmtpUtf8(const std::string& address)
 {
     const auto at = address.rfind('@');
-    return !IsAsciiText(at == std::string::npos ? address : address.substr(0, at));
+    return !IsAscii(at == std::string::npos ? address : address.substr(0, at));
 }
 
 bool CMailAddress::IsUsable(const std::string& address)

@@ -72,8 +72,7 @@ bool CMailAttachment::Load(const std::string& path)
 
     m_EncodedText = std::move(encoded);
     m_EncodedLength = written;
-    const auto slash = path.find_last_of('/');
-    m_Name = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_Name = FileNameOf(path);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "mail/MailAttachment.h"
 #include "platform/Kernel.h"
 #include "platform/Random.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,12 +16,6 @@ namespace {
 constexpr std::size_t MaxDataLine = 998;   // RFC 5321 4.5.3.1.6, without CR LF
 constexpr std::size_t MaxEncodedLine = 76; // RFC 2045 6.7
 constexpr char Hex[] = "0123456789ABCDEF";
-
-bool IsAscii(const std::string& text)
-{
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
 
 // No control character reaches a header: a line break would start a header of the sender's choosing.
 std::string HeaderValue(const std::string& value)

@@ -1,5 +1,7 @@
 #include "mail/ServerText.h"
 
+#include "platform/Text.h"
+
 #include <vector>
 
 namespace turnpost {
@@ -48,11 +50,8 @@ std::string PrintableText(std::string_view text, std::size_t limit)
 {
     std::string out;
     const bool cut = text.size() > limit;
-    std::size_t end = cut ? limit : text.size();
     // Back off to the start of a UTF-8 sequence, so the cut leaves no broken character.
-    if (cut)
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;
+    const std::size_t end = Utf8CutPoint(text, limit);
     out.reserve(end + 3);
     for (std::size_t i = 0; i < end; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);

@@ -42,6 +42,8 @@ bool WriteAll(int fd, std::string_view data, int& error)
     return true;
 }
 
+} // namespace
+
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
@@ -50,7 +52,11 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-} // namespace
+std::string FileNameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept : Fd(other.Fd), Size(other.Size), Error(other.Error)
 {

@@ -35,6 +35,12 @@ std::string FileErrorText(int error);
 /// "Could not open file: PATH", followed by the reason in brackets unless the file is simply missing.
 std::string CouldNotOpenMessage(const std::string& path, int error);
 
+/// The folder that holds path: "." for a bare name, "/" for an entry of the root.
+std::string FolderOf(const std::string& path);
+
+/// The last part of path, without its folder.
+std::string FileNameOf(const std::string& path);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);
@@ -48,7 +54,12 @@ std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t c
 
 struct WriteResult
 {
-    enum Status { Written, OpenFailed, WriteFailed };
+    enum Status
+    {
+        Written,
+        OpenFailed,
+        WriteFailed
+    };
     Status status = Written;
     int error = 0; ///< errno of the failing call
     bool ok() const { return status == Written; }

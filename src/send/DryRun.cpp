@@ -3,6 +3,7 @@
 #include "mail/MailAddress.h"
 #include "mail/MailAttachment.h"
 #include "mail/SMTPConnection.h"
+#include "platform/Files.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
 #include "send/FailureText.h"
@@ -14,12 +15,6 @@
 namespace turnpost {
 
 namespace {
-
-std::string FileName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 /// Why the address would be refused, or empty.
 std::string AddressProblem(const std::string& address)
@@ -145,7 +140,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
                              player.Subject + "\"";
             std::string names;
             for (const AttachedFile& file : attempt.Files)
-                names += (names.empty() ? "" : " + ") + FileName(file.Path);
+                names += (names.empty() ? "" : " + ") + FileNameOf(file.Path);
             attempt.Result += names.empty() ? ", no files" : ", " + names;
         }
         outcome.Players.push_back(std::move(player));

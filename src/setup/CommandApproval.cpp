@@ -85,8 +85,8 @@ bool ApproveCommand(const std::string& setupPath, const std::string& command, st
     if (IsCommandApproved(setupPath, command))
         return true;
     // The folders are made for this user alone; existing ones are left as the user set them.
-    const std::string turnpostFolder = file.substr(0, file.rfind('/'));
-    const std::string configFolder = turnpostFolder.substr(0, turnpostFolder.rfind('/'));
+    const std::string turnpostFolder = FolderOf(file);
+    const std::string configFolder = FolderOf(turnpostFolder);
     for (const std::string& folder : {configFolder, turnpostFolder}) {
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
             error = "Could not make " + folder + ": " + FileErrorText(errno);

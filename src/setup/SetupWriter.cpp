@@ -1,5 +1,6 @@
 #include "setup/SetupWriter.h"
 
+#include "platform/Text.h"
 #include "setup/TextEncoding.h"
 
 namespace turnpost {

@@ -72,14 +72,6 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c)
 
 } // namespace
 
-bool IsAscii(std::string_view text)
-{
-    for (const char ch : text)
-        if (static_cast<unsigned char>(ch) >= 0x80)
-            return false;
-    return true;
-}
-
 bool IsValidUtf8(std::string_view text)
 {
     char32_t c;

@@ -5,9 +5,6 @@
 
 namespace turnpost {
 
-/// True when every byte is below 0x80.
-bool IsAscii(std::string_view text);
-
 /// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 

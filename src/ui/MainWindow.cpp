@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "send/DeliveryStatus.h"
 #include "send/DryRun.h"
 #include "send/SendRun.h"
@@ -51,8 +52,7 @@ std::string FromQt(const QString& text)
 /// The name of a file without its folder and without its last extension.
 std::string NameWithoutExtension(const std::string& path)
 {
-    const auto slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = FileNameOf(path);
     const auto dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
@@ -62,11 +62,8 @@ std::string NameWithoutExtension(const std::string& path)
 std::string WithoutLastTwoCharacters(const std::string& path)
 {
     std::size_t end = path.size();
-    for (int dropped = 0; dropped < 2 && end > 0; ++dropped) {
-        --end;
-        while (end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
-            --end;
-    }
+    for (int dropped = 0; dropped < 2 && end > 0; ++dropped)
+        end = Utf8CutPoint(path, end - 1);
     return path.substr(0, end);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/ProgressWindow.h"
 
+#include "platform/Text.h"
 #include "ui/DialogSupport.h"
 
 #include <QCloseEvent>
@@ -26,12 +27,7 @@ namespace {
 // Cut to at most max bytes without splitting a UTF-8 sequence.
 std::string CutText(const std::string& text, std::size_t max)
 {
-    if (text.size() <= max)
-        return text;
-    std::size_t end = max;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
+    return text.substr(0, Utf8CutPoint(text, max));
 }
 
 } // namespace

@@ -21,6 +21,26 @@ using namespace turnpost;
 using turnpost::test::ReadFileBytes;
 using turnpost::test::TempDir;
 
+TEST(FolderOf, SplitsPathsIntoFolderAndName)
+{
+    const struct
+    {
+        const char* Path;
+        const char* Folder;
+        const char* Name;
+    } cases[] = {
+        {"/games/orion/orion.m1", "/games/orion", "orion.m1"},
+        {"orion.m1", ".", "orion.m1"},
+        {"/orion.m1", "/", "orion.m1"},
+        {"games/", "games", ""},
+        {"", ".", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FolderOf(c.Path), c.Folder) << c.Path;
+        EXPECT_EQ(FileNameOf(c.Path), c.Name) << c.Path;
+    }
+}
+
 TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
 {
     TempDir dir;

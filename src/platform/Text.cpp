@@ -1,0 +1,22 @@
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace turnpost {
+
+bool IsAscii(std::string_view text)
+{
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+std::size_t Utf8CutPoint(std::string_view text, std::size_t at)
+{
+    if (at >= text.size())
+        return text.size();
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
+} // namespace turnpost

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace turnpost {
+
+// Small questions about UTF-8 text that every layer asks.
+
+/// True when every byte is below 0x80.
+bool IsAscii(std::string_view text);
+
+/// The last position not after at where text can be cut without breaking a UTF-8 sequence: at itself
+/// unless it falls on a continuation byte. Positions past the end give the end.
+std::size_t Utf8CutPoint(std::string_view text, std::size_t at);
+
+} // namespace turnpost
