@@ -1,6 +1,7 @@
 // "turnpost --version" as it ran while the program linked Qt: the same command-line code, with the
 // Qt libraries loaded at start-up, for scripts/bench-startup.sh to compare with the Qt-free program.
 #include "app/CommandLine.h"
+#include "platform/Version.h"
 
 #include <QApplication>
 

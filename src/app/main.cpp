@@ -2,6 +2,7 @@
 #include "app/DesktopLauncher.h"
 #include "app/TurnCommands.h"
 #include "platform/Network.h"
+#include "platform/Version.h"
 
 #include <cstdlib>
 #include <iostream>

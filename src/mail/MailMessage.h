@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/MailAddress.h"
+#include "platform/Version.h"
 
 #include <string>
 #include <vector>
@@ -54,7 +55,7 @@ public:
 
     CMailAddress From;
     std::string Subject;
-    std::string XMailer = "Turnpost 0.7";
+    std::string XMailer = ProgramName;
     CMailAddress ReplyTo;
 
 private:

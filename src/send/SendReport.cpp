@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
+#include "platform/Version.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
 #include "send/SendSession.h"

@@ -6,6 +6,7 @@
 #include "platform/FileLock.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
+#include "platform/Version.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
 #include "send/SendRecord.h"

@@ -3,6 +3,7 @@
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
 #include "platform/UserInterface.h"
+#include "platform/Version.h"
 #include "send/ConnectionSettings.h"
 #include "send/FailureText.h"
 

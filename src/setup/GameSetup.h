@@ -82,9 +82,4 @@ struct GameDocument
     bool operator==(const GameDocument&) const = default;
 };
 
-/// "Turnpost 0.7": the mailer name, the report's first words, the About box without its suffix.
-inline constexpr int VersionMajor = 0;
-inline constexpr int VersionMinor = 7;
-inline constexpr const char* ProgramName = "Turnpost 0.7";
-
 } // namespace turnpost

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/UserInterface.h"
+#include "platform/Version.h"
 #include "setup/SetupFields.h"
 #include "setup/SetupReader.h"
 #include "setup/SetupWriter.h"

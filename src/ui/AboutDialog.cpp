@@ -1,5 +1,6 @@
 #include "ui/AboutDialog.h"
 
+#include "platform/Version.h"
 #include "ui/DialogSupport.h"
 #include "ui/ProgramIcon.h"
 
@@ -21,7 +22,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     icon->setPixmap(ProgramIcon().pixmap(iconSize, iconSize, QIcon::Normal));
     icon->setFixedSize(iconSize, iconSize);
 
-    auto* version = new QLabel(QStringLiteral("Turnpost 0.7b"), this);
+    auto* version = new QLabel(QString::fromUtf8(ReleaseName), this);
     version->setObjectName("versionLabel");
     version->setTextFormat(Qt::PlainText);
     auto* line = new QLabel(tr("Mails Stars! turn files to the players of a game."), this);

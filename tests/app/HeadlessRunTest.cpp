@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/Version.h"
 #include "setup/SetupFile.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmtpSink.h"
@@ -97,7 +98,7 @@ TEST(Headless, UsageVersionAndFilesThatCannotBeRead)
     TempDir dir;
     std::string err, out;
     EXPECT_EQ(RunProgram(dir, {"--version"}, &err, &out), 0);
-    EXPECT_EQ(out, "Turnpost 0.7\n");
+    EXPECT_EQ(out, std::string(ProgramName) + "\n");
     EXPECT_EQ(RunProgram(dir, {"--help"}, &err, &out), 0);
     EXPECT_NE(out.find("Usage: turnpost"), std::string::npos);
     EXPECT_EQ(RunProgram(dir, {"--frobnicate"}, &err), 2);

@@ -1,5 +1,6 @@
 #include "send/SendRun.h"
 
+#include "platform/Version.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
@@ -90,7 +91,9 @@ TEST(SendEndToEnd, SixteenSlotsReachARealServerAndTheReportFollows)
     const auto files = sink.WaitForMessages(turns.size() + 1);
     ASSERT_EQ(files.size(), turns.size() + 1);
     for (const auto& file : files)
-        EXPECT_NE(test::ReadFileBytes(file).find("\nX-Mailer: Turnpost 0.7\n"), std::string::npos) << file;
+        EXPECT_NE(test::ReadFileBytes(file).find("\nX-Mailer: " + std::string(ProgramName) + "\n"),
+                  std::string::npos)
+            << file;
     std::map<std::string, ParsedMail> byRecipient;
     for (const ParsedMail& mail : test::ParseMails(files)) {
         ASSERT_TRUE(mail.Ok) << mail.Error;
@@ -122,7 +125,7 @@ TEST(SendEndToEnd, SixteenSlotsReachARealServerAndTheReportFollows)
 
     // The report file, line by line, the clock fields by pattern.
     std::vector<std::string> expected = {
-        "Turnpost 0.7 Send Report",
+        std::string(ProgramName) + " Send Report",
         R"(\d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{4} - )" + std::string(Clock) +
             R"( \(.*\))",
         "",

@@ -1,5 +1,6 @@
 #include "send/SendReport.h"
 
+#include "platform/Version.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ using test::ReadFileBytes;
 using test::TempDir;
 
 const std::regex ClockLine(R"(\d\d [A-Z][a-z]{2} \d{4} - (0[1-9]|1[0-2]):[0-5]\d:[0-5]\d [AP]M \(.*\))");
+const std::string ReportHeading = std::string(ProgramName) + " Send Report\r\n";
 
 TEST(SendReport, HeaderLeavesPlaceholdersForLater)
 {
@@ -26,7 +28,7 @@ TEST(SendReport, HeaderLeavesPlaceholdersForLater)
     const std::string header = BuildReportHeader(document);
     const auto firstBreak = header.find('\n');
     const auto clockEnd = header.find('\n', firstBreak + 1);
-    EXPECT_EQ(header.substr(0, firstBreak + 1), "Turnpost 0.7 Send Report\n");
+    EXPECT_EQ(header.substr(0, firstBreak + 1), std::string(ProgramName) + " Send Report\n");
     EXPECT_TRUE(std::regex_match(header.substr(firstBreak + 1, clockEnd - firstBreak - 1), ClockLine))
         << header;
     EXPECT_EQ(header.substr(clockEnd),
@@ -53,7 +55,7 @@ TEST(SendReport, SavedReportIsExpandedWithCrLfAndReplacesTheOldOne)
         "   Game name:  Alpha\r\n   Data file:  " + document.FilePath +
         "\r\n   Turn year:  2405\r\n\r\n[Player 1] Sent OK\r\n\tto 16@example.org\r\n"; // never CR CR LF
     ASSERT_GE(saved.size(), expectedTail.size());
-    EXPECT_EQ(saved.substr(0, 26), "Turnpost 0.7 Send Report\r\n");
+    EXPECT_EQ(saved.substr(0, ReportHeading.size()), ReportHeading);
     EXPECT_EQ(saved.substr(saved.size() - expectedTail.size()), expectedTail);
     const auto clockEnd = saved.find("\r\n", 26);
     EXPECT_TRUE(std::regex_match(saved.substr(26, clockEnd - 26), ClockLine));
@@ -99,7 +101,7 @@ TEST(SendReport, AFifoOrADeviceIsWrittenIntoNotReplaced)
     }
     collector.join();
     EXPECT_TRUE(saved) << error;
-    EXPECT_EQ(collected.substr(0, 26), "Turnpost 0.7 Send Report\r\n");
+    EXPECT_EQ(collected.substr(0, ReportHeading.size()), ReportHeading);
     EXPECT_NE(collected.find("[Player 1] Sent OK\r\n"), std::string::npos);
     struct stat st
     {

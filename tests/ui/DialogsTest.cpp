@@ -1,3 +1,4 @@
+#include "platform/Version.h"
 #include "setup/GameSetup.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmtpSink.h"
@@ -321,7 +322,7 @@ TEST(AuxiliaryDialogsTest, AboutAndSummaryShowTheirTextsAsGiven)
 {
     CAboutDialog about;
     EXPECT_EQ(about.windowTitle(), "About Turnpost");
-    EXPECT_EQ(Child<QLabel>(about, "versionLabel")->text(), "Turnpost 0.7b");
+    EXPECT_EQ(Child<QLabel>(about, "versionLabel")->text(), ReleaseName);
     EXPECT_FALSE(about.windowFlags() & Qt::WindowCloseButtonHint);
 
     const std::string text = "[Player 1] Sent OK\n[Player 2] ** ERROR: 550 <a&b@x> refused\n";
