@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 #include "platform/Version.h"
 #include "setup/SetupFile.h"
+#include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
@@ -12,12 +13,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -25,88 +23,20 @@
 using namespace turnpost;
 using namespace turnpost::test;
 
-namespace {
-
-/// The program run as a script would run it: no display, output caught in files. Each of env is
-/// "NAME=value", set in the program's environment after the display is taken away.
-struct Program
-{
-    pid_t Pid = -1;
-    std::string Out, Err;
-
-    Program(const TempDir& dir, const std::vector<std::string>& args,
-            const std::vector<std::string>& env = {})
-    {
-        Out = dir.File("stdout.txt");
-        Err = dir.File("stderr.txt");
-        const char* binary = TURNPOST_BINARY_PATH;
-        Pid = ::fork();
-        if (Pid == 0) {
-            ::unsetenv("DISPLAY");
-            ::unsetenv("WAYLAND_DISPLAY");
-            for (const auto& setting : env)
-                ::putenv(const_cast<char*>(setting.c_str()));
-            const int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            const int in = ::open("/dev/null", O_RDONLY);
-            ::dup2(in, 0);
-            std::vector<char*> argv{const_cast<char*>(binary)};
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(binary, argv.data());
-            ::_exit(127);
-        }
-    }
-
-    /// The exit status, or -1 when it has not ended within the time.
-    int Wait(int seconds = 60)
-    {
-        for (int i = 0; i < seconds * 20; ++i) {
-            int status = 0;
-            if (::waitpid(Pid, &status, WNOHANG) == Pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ::kill(Pid, SIGKILL);
-        ::waitpid(Pid, nullptr, 0);
-        return -1;
-    }
-
-    std::string StdOut() const { return ReadFileBytes(Out); }
-    std::string StdErr() const { return ReadFileBytes(Err); }
-};
-
-int RunProgram(const TempDir& dir, const std::vector<std::string>& args, std::string* err = nullptr,
-               std::string* out = nullptr, const std::vector<std::string>& env = {})
-{
-    Program program(dir, args, env);
-    const int status = program.Wait();
-    if (err)
-        *err = program.StdErr();
-    if (out)
-        *out = program.StdOut();
-    return status;
-}
-
-} // namespace
-
 TEST(Headless, UsageVersionAndFilesThatCannotBeRead)
 {
     TempDir dir;
     std::string err, out;
-    EXPECT_EQ(RunProgram(dir, {"--version"}, &err, &out), 0);
+    EXPECT_EQ(RunProgram(dir.Path(), {"--version"}, &err, &out), 0);
     EXPECT_EQ(out, std::string(ProgramName) + "\n");
-    EXPECT_EQ(RunProgram(dir, {"--help"}, &err, &out), 0);
+    EXPECT_EQ(RunProgram(dir.Path(), {"--help"}, &err, &out), 0);
     EXPECT_NE(out.find("Usage: turnpost"), std::string::npos);
-    EXPECT_EQ(RunProgram(dir, {"--frobnicate"}, &err), 2);
+    EXPECT_EQ(RunProgram(dir.Path(), {"--frobnicate"}, &err), 2);
     EXPECT_NE(err.find("unknown option --frobnicate"), std::string::npos);
-    EXPECT_EQ(RunProgram(dir, {}, &err), 2); // no window to open and nothing asked for
+    EXPECT_EQ(RunProgram(dir.Path(), {}, &err), 2); // no window to open and nothing asked for
 
     const std::string missing = dir.File("Missing Game.tpf");
-    EXPECT_EQ(RunProgram(dir, {"-o", missing}, &err), 1);
+    EXPECT_EQ(RunProgram(dir.Path(), {"-o", missing}, &err), 1);
     EXPECT_EQ(err, "turnpost: Could not open file: " + missing + "\n");
 }
 
@@ -117,21 +47,21 @@ TEST(Headless, ImportWritesASetupThatExportGivesBack)
         "Players": [{"Selected": 1, "EmailAddress": "one@example.org"}]})");
     const std::string tpf = dir.File("game.tpf");
     std::string err, out;
-    ASSERT_EQ(RunProgram(dir, {"--import", json, tpf}, &err), 0) << err;
+    ASSERT_EQ(RunProgram(dir.Path(), {"--import", json, tpf}, &err), 0) << err;
     GameSetup setup;
     ASSERT_EQ(ParseSetup(ReadFileBytes(tpf), setup).status, SetupParseResult::Loaded);
     EXPECT_EQ(setup.GameName, "Alpha");
     EXPECT_EQ(setup.SmtpTimeout, 900);
     EXPECT_EQ(setup.Players[0].EmailAddress, "one@example.org");
 
-    ASSERT_EQ(RunProgram(dir, {"--export", tpf}, &err, &out), 0) << err;
+    ASSERT_EQ(RunProgram(dir.Path(), {"--export", tpf}, &err, &out), 0) << err;
     EXPECT_NE(out.find("\"GameName\": \"Alpha\""), std::string::npos);
     EXPECT_NE(out.find("\"SmtpTimeout\": 900"), std::string::npos);
 
     // A wrong type is refused and nothing is written.
     const std::string bad = dir.Write("bad.json", R"({"GameName": 7})");
     const std::string target = dir.File("never.tpf");
-    EXPECT_EQ(RunProgram(dir, {"--import", bad, target}, &err), 1);
+    EXPECT_EQ(RunProgram(dir.Path(), {"--import", bad, target}, &err), 1);
     EXPECT_EQ(err, "turnpost: " + bad + ": GameName must be a string\n");
     EXPECT_FALSE(FileExists(target));
 }
@@ -173,7 +103,7 @@ struct HeadlessSend : ::testing::Test
 TEST_F(HeadlessSend, SendActsAsExitAndPrintsTheSummary)
 {
     std::string err, out;
-    ASSERT_EQ(RunProgram(Dir, {"--no-gui", "-S", SetupPath}, &err, &out), 0) << err;
+    ASSERT_EQ(RunProgram(Dir.Path(), {"--no-gui", "-S", SetupPath}, &err, &out), 0) << err;
     EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
     // Standard error is no terminal here: one line per slot result.
     EXPECT_NE(err.find("[Player 1] Sent OK\n[Player 2] Sent OK\n[Player 3] Sent OK\n[Player 4] skipped\n"),
@@ -199,11 +129,11 @@ TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFol
         // No output of the run before: the wait below must see this run's first line.
         for (const std::string& path : {ReportPath, Dir.File("stderr.txt")})
             std::remove(path.c_str());
-        Program program(Dir, {"-X", SetupPath});
+        ProgramRun program(Dir.Path(), {"-X", SetupPath});
         for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
-        ::kill(program.Pid, c.signal);
+        ::kill(program.Pid(), c.signal);
 
         EXPECT_EQ(program.Wait(20), 1);
         EXPECT_NE(program.StdErr().find("turnpost: Operation cancelled!"), std::string::npos)
@@ -230,14 +160,14 @@ TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
     Setup.SmtpTimeout = 30000;
     Write();
 
-    Program program(Dir, {"-X", SetupPath});
+    ProgramRun program(Dir.Path(), {"-X", SetupPath});
     pollfd waiting{listener, POLLIN, 0};
     ASSERT_EQ(::poll(&waiting, 1, 10000), 1) << "the run never connected";
-    ::kill(program.Pid, SIGTERM);
+    ::kill(program.Pid(), SIGTERM);
     // The first signal lets the player being mailed finish: the program is still there.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(::waitpid(program.Pid, nullptr, WNOHANG), 0);
-    ::kill(program.Pid, SIGTERM);
+    EXPECT_EQ(::waitpid(program.Pid(), nullptr, WNOHANG), 0);
+    ::kill(program.Pid(), SIGTERM);
 
     EXPECT_EQ(program.Wait(5), 128 + SIGTERM);
     EXPECT_NE(program.StdErr().find("turnpost: interrupted"), std::string::npos) << program.StdErr();
@@ -250,14 +180,14 @@ TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
     // A pause after each slot keeps the first run going (some six seconds) while the second one starts.
     Setup.PauseAfterConnection = 400;
     Write();
-    Program first(Dir, {"-X", SetupPath});
+    ProgramRun first(Dir.Path(), {"-X", SetupPath});
     for (int i = 0; i < 400 && first.StdErr().find("[Player 1]") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     ASSERT_NE(first.StdErr().find("[Player 1] Sent OK"), std::string::npos) << first.StdErr();
 
     TempDir elsewhere; // its own output files
     std::string err, out;
-    EXPECT_EQ(RunProgram(elsewhere, {"-X", SetupPath}, &err, &out), 1);
+    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err, &out), 1);
     EXPECT_EQ(err, "turnpost: " + SetupPath + " is being sent by another run\n");
     EXPECT_EQ(out, "");
 
@@ -273,7 +203,7 @@ TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
     // Once the first run is over the setup can be sent again.
     Setup.PauseAfterConnection = 0;
     Write();
-    EXPECT_EQ(RunProgram(elsewhere, {"-X", SetupPath}, &err), 0) << err;
+    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err), 0) << err;
 }
 
 TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)
@@ -295,10 +225,10 @@ TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)
         Dir.Write("qt/" + std::string(name), "");
     const std::vector<std::string> noQt{"LD_LIBRARY_PATH=" + Dir.File("qt"), "DISPLAY=:7"};
     std::string err, out;
-    EXPECT_EQ(RunProgram(Dir, {"--version"}, &err, &out, noQt), 0) << err;
-    EXPECT_EQ(RunProgram(Dir, {"--help"}, &err, &out, noQt), 0) << err;
-    EXPECT_EQ(RunProgram(Dir, {"--export", SetupPath}, &err, &out, noQt), 0) << err;
-    ASSERT_EQ(RunProgram(Dir, {"--no-gui", "-X", SetupPath}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(RunProgram(Dir.Path(), {"--version"}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(RunProgram(Dir.Path(), {"--help"}, &err, &out, noQt), 0) << err;
+    EXPECT_EQ(RunProgram(Dir.Path(), {"--export", SetupPath}, &err, &out, noQt), 0) << err;
+    ASSERT_EQ(RunProgram(Dir.Path(), {"--no-gui", "-X", SetupPath}, &err, &out, noQt), 0) << err;
     EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
 }
 
@@ -307,7 +237,7 @@ TEST_F(HeadlessSend, AWindowComesFromTheDesktopProgramOrIsRefusedClearly)
     std::string err, out;
     // A display asks for a window: the desktop program carries out the same command line.
     const std::vector<std::string> display{"DISPLAY=:7", "QT_QPA_PLATFORM=offscreen"};
-    const int status = RunProgram(Dir, {"-X", SetupPath}, &err, &out, display);
+    const int status = RunProgram(Dir.Path(), {"-X", SetupPath}, &err, &out, display);
     if (TURNPOST_HAS_DESKTOP) {
         ASSERT_EQ(status, 0) << err;
         EXPECT_EQ(Sink.WaitForMessages(3).size(), 3u);
