@@ -130,6 +130,16 @@ std::string UsageText()
            "2 wrong usage.\n";
 }
 
+std::optional<CommandLineOptions> ParseProgramArguments(int argc, char** argv)
+{
+    CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.Error.empty()) {
+        std::cerr << "turnpost: " << options.Error << "\n\n" << UsageText();
+        return std::nullopt;
+    }
+    return options;
+}
+
 CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocument& document,
                                      IUserInterface& ui, bool windowed, const SendFunction& send)
 {

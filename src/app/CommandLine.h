@@ -42,6 +42,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
 /// The text of --help.
 std::string UsageText();
 
+/// The options of main's arguments. A mistake is told on standard error, followed by the usage, and
+/// gives nullopt: the program then ends with status 2.
+std::optional<CommandLineOptions> ParseProgramArguments(int argc, char** argv);
+
 using SendFunction = std::function<SendOutcome(GameDocument&, IUserInterface&)>;
 
 struct CommandLineResult

@@ -2,16 +2,12 @@
 #include "app/CommandLine.h"
 #include "app/WindowedRun.h"
 
-#include <iostream>
-
 using namespace turnpost;
 
 int main(int argc, char** argv)
 {
-    const CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (!options.Error.empty()) {
-        std::cerr << "turnpost: " << options.Error << "\n\n" << UsageText();
+    const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
+    if (!parsed)
         return 2;
-    }
-    return RunWindowed(argc, argv, options);
+    return RunWindowed(argc, argv, *parsed);
 }

@@ -12,11 +12,10 @@ using namespace turnpost;
 // Everything but the windows: this program links no Qt, so scripts and servers without it can run it.
 int main(int argc, char** argv)
 {
-    const CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (!options.Error.empty()) {
-        std::cerr << "turnpost: " << options.Error << "\n\n" << UsageText();
+    const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
+    if (!parsed)
         return 2;
-    }
+    const CommandLineOptions& options = *parsed;
     if (options.Help) {
         std::cout << UsageText();
         return 0;
