@@ -87,7 +87,6 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
     message.AddRecipient(CMailAddress(setup.ReportAddress));
     message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
     message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
-    message.XMailer = ProgramName;
 
     if (cancelled())
         return false;

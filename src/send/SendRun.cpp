@@ -6,7 +6,6 @@
 #include "platform/FileLock.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
-#include "platform/Version.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
 #include "send/SendRecord.h"
@@ -59,7 +58,6 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
     message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.Subject = ExpandPlaceholders(setup.MessageSubject, document);
     message.SetBody(ExpandPlaceholders(setup.MessageText, document));
-    message.XMailer = ProgramName;
     message.AddRecipient(CMailAddress(address));
 
     // A player must not be told "Sent OK" for a mail that lacks the file he waits for.

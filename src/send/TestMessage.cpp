@@ -29,7 +29,6 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const st
     message.SetBody("This message was sent by " + std::string(ProgramName) +
                     " to check the mail settings of " + game +
                     ".\r\nThe players' turns will go out through the same server and login.\r\n");
-    message.XMailer = ProgramName;
 
     // The dialog stays live while a slow server answers; nothing in here touches the user interface.
     const auto progress = ui.CreateProgressWindow("Status");
