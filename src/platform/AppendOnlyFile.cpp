@@ -1,5 +1,7 @@
 #include "platform/AppendOnlyFile.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,17 +49,7 @@ bool CAppendOnlyFile::Append(std::string_view data)
         m_Error = EBADF;
         return false;
     }
-    while (!data.empty()) {
-        const ssize_t n = ::write(m_Fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            m_Error = errno;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    return WriteAll(m_Fd, data, m_Error);
 }
 
 bool CAppendOnlyFile::Sync()

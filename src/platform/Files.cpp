@@ -27,6 +27,8 @@ struct FileDescriptor
     }
 };
 
+} // namespace
+
 bool WriteAll(int fd, std::string_view data, int& error)
 {
     while (!data.empty()) {
@@ -41,8 +43,6 @@ bool WriteAll(int fd, std::string_view data, int& error)
     }
     return true;
 }
-
-} // namespace
 
 std::string FolderOf(const std::string& path)
 {

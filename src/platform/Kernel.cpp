@@ -15,7 +15,8 @@ std::uint32_t TickCount()
 {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    const auto ms =
+        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);
 }
 
@@ -33,29 +34,30 @@ std::uint32_t GetLastError() { return t_lastError; }
 
 std::time_t CurrentTime() { return std::time(nullptr); }
 
-std::string FormatLocalTime(const char* format, std::time_t when)
+namespace {
+
+std::string FormatTime(const char* format, const std::tm& time)
 {
-    std::tm local{};
-    if (localtime_r(&when, &local) == nullptr)
-        return {};
     // The POSIX locale gives English day and month names whatever the user's locale is.
     static const locale_t posix = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     char buffer[128];
-    const std::size_t n = posix ? strftime_l(buffer, sizeof buffer, format, &local, posix)
-                                : strftime(buffer, sizeof buffer, format, &local);
+    const std::size_t n = posix ? strftime_l(buffer, sizeof buffer, format, &time, posix)
+                                : strftime(buffer, sizeof buffer, format, &time);
     return std::string(buffer, n);
+}
+
+} // namespace
+
+std::string FormatLocalTime(const char* format, std::time_t when)
+{
+    std::tm local{};
+    return localtime_r(&when, &local) ? FormatTime(format, local) : std::string();
 }
 
 std::string FormatUtcTime(const char* format, std::time_t when)
 {
     std::tm utc{};
-    if (gmtime_r(&when, &utc) == nullptr)
-        return {};
-    static const locale_t posix = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    char buffer[128];
-    const std::size_t n = posix ? strftime_l(buffer, sizeof buffer, format, &utc, posix)
-                                : strftime(buffer, sizeof buffer, format, &utc);
-    return std::string(buffer, n);
+    return gmtime_r(&when, &utc) ? FormatTime(format, utc) : std::string();
 }
 
 std::string SystemErrorText(int errnum)
