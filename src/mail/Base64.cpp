@@ -28,7 +28,6 @@ struct PairTable
 };
 constexpr PairTable Pairs;
 
-constexpr std::size_t LineInput = Base64LineInput;
 constexpr std::size_t LineOutput = 78; // 76 characters and CR LF
 
 inline void EncodeGroup(const unsigned char* in, char* out)
@@ -38,6 +37,22 @@ inline void EncodeGroup(const unsigned char* in, char* out)
     std::memcpy(out + 2, &Pairs.Chars[2 * (v & 0xFFF)], 2);
 }
 
+// Groups of three, then the last one or two bytes padded with "=", with no line break; returns the end.
+char* EncodeRun(const unsigned char* input, std::size_t n, char* out)
+{
+    for (; n >= 3; n -= 3, input += 3, out += 4)
+        EncodeGroup(input, out);
+    if (n > 0) {
+        const unsigned v = (unsigned(input[0]) << 16) | (n == 2 ? unsigned(input[1]) << 8 : 0u);
+        out[0] = Alphabet[v >> 18];
+        out[1] = Alphabet[(v >> 12) & 63];
+        out[2] = n == 2 ? Alphabet[(v >> 6) & 63] : '=';
+        out[3] = '=';
+        out += 4;
+    }
+    return out;
+}
+
 std::size_t EncodeLinesScalar(const unsigned char* input, std::size_t lines, char* output)
 {
     for (std::size_t line = 0; line < lines; ++line) {
@@ -45,7 +60,7 @@ std::size_t EncodeLinesScalar(const unsigned char* input, std::size_t lines, cha
             EncodeGroup(input + 3 * g, output + 4 * g);
         output[76] = '\r';
         output[77] = '\n';
-        input += LineInput;
+        input += Base64LineInput;
         output += LineOutput;
     }
     return lines * LineOutput;
@@ -85,7 +100,7 @@ __attribute__((target("ssse3"))) std::size_t EncodeLinesSsse3(const unsigned cha
         EncodeGroup(input + 54, output + 72);
         output[76] = '\r';
         output[77] = '\n';
-        input += LineInput;
+        input += Base64LineInput;
         output += LineOutput;
     }
     return lines * LineOutput;
@@ -98,7 +113,7 @@ const bool HasSsse3 = __builtin_cpu_supports("ssse3");
 
 std::size_t EncodeBase64Lines(const unsigned char* input, std::size_t n, char* output)
 {
-    const std::size_t lines = n / LineInput;
+    const std::size_t lines = n / Base64LineInput;
 #ifdef TURNPOST_BASE64_SSSE3
     if (HasSsse3)
         return EncodeLinesSsse3(input, lines, output);
@@ -124,59 +139,22 @@ bool EncodeBase64(const unsigned char* input, std::size_t n, char* output, std::
     }
     // Whole lines of 19 groups; the line break follows the group that brings a line to 73 characters
     // or more, which is always the nineteenth.
-    std::size_t written = EncodeBase64Lines(input, n, output);
-    const std::size_t done = n - n % LineInput;
-    input += done;
-    const std::size_t rest = n - done;
-    char* out = output + written;
-    const std::size_t groups = rest / 3;
-    for (std::size_t g = 0; g < groups; ++g, input += 3, out += 4)
-        EncodeGroup(input, out);
-    switch (rest % 3) {
-    case 1:
-        out[0] = Alphabet[input[0] >> 2];
-        out[1] = Alphabet[(input[0] & 0x03) << 4];
-        out[2] = '=';
-        out[3] = '=';
-        out += 4;
-        break;
-    case 2:
-        out[0] = Alphabet[input[0] >> 2];
-        out[1] = Alphabet[((input[0] & 0x03) << 4) | (input[1] >> 4)];
-        out[2] = Alphabet[(input[1] & 0x0F) << 2];
-        out[3] = '=';
-        out += 4;
-        break;
-    default:
-        break;
-    }
+    const std::size_t done = n - n % Base64LineInput;
+    const std::size_t written = EncodeBase64Lines(input, n, output);
+    char* out = EncodeRun(input + done, n - done, output + written);
     // The closing line break is always written, even straight after a full line.
     *out++ = '\r';
     *out++ = '\n';
-    written = static_cast<std::size_t>(out - output);
     *out = '\0';
     if (outputLength)
-        *outputLength = written;
+        *outputLength = static_cast<std::size_t>(out - output);
     return true;
 }
 
 std::string EncodeBase64Line(std::string_view bytes)
 {
-    const auto* input = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t groups = bytes.size() / 3;
-    std::string out((bytes.size() + 2) / 3 * 4, '=');
-    for (std::size_t g = 0; g < groups; ++g)
-        EncodeGroup(input + 3 * g, out.data() + 4 * g);
-    const std::size_t rest = bytes.size() % 3;
-    if (rest > 0) {
-        const unsigned char* last = input + 3 * groups;
-        char* end = out.data() + 4 * groups;
-        const unsigned v = (unsigned(last[0]) << 16) | (rest == 2 ? unsigned(last[1]) << 8 : 0u);
-        end[0] = Alphabet[v >> 18];
-        end[1] = Alphabet[(v >> 12) & 63];
-        if (rest == 2)
-            end[2] = Alphabet[(v >> 6) & 63];
-    }
+    std::string out((bytes.size() + 2) / 3 * 4, '\0');
+    EncodeRun(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out.data());
     return out;
 }
 
