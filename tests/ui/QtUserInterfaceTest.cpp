@@ -1,4 +1,5 @@
 #include "ui/QtUserInterface.h"
+#include "platform/Version.h"
 #include "support/TempDir.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainWindow.h"
@@ -113,6 +114,8 @@ TEST(QtUserInterfaceTest, HelpShowsTheBuiltInPagesAndClosesWithTheMainWindow)
     const QString text = help->Browser()->toPlainText();
     for (const char* topic : {"Browse", "%G", "STARTTLS", "--no-gui", "--export", "extension block"})
         EXPECT_TRUE(text.contains(topic)) << topic;
+    // The version is the build's, not a number written into the page by hand.
+    EXPECT_TRUE(text.contains(QString("Prints ") + ProgramName)) << text.toStdString();
 
     // Escape puts it away; asked again, it is the same window.
     QApplication::setActiveWindow(help);
