@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <iostream>
+#include <utility>
 
 namespace turnpost {
 
@@ -128,6 +129,24 @@ std::string UsageText()
            "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
            "or a player, the report file or the report mail failed, or the run was cancelled,\n"
            "2 wrong usage.\n";
+}
+
+std::string HeadlessOnlySwitch(const CommandLineOptions& options)
+{
+    const std::pair<bool, const char*> switches[] = {
+        {options.NoGui, "--no-gui"},
+        {options.ExportFile.has_value(), "--export"},
+        {options.ImportJson.has_value(), "--import"},
+        {options.AllowCommand.has_value(), "--allow-command"},
+        {options.Check.has_value(), "--check"},
+        {options.Status.has_value(), "--status"},
+        {options.ResendFailed.has_value(), "--resend-failed"},
+        {options.Json, "--json"},
+    };
+    for (const auto& [given, name] : switches)
+        if (given)
+            return name;
+    return {};
 }
 
 std::optional<CommandLineOptions> ParseProgramArguments(int argc, char** argv)

@@ -42,6 +42,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
 /// The text of --help.
 std::string UsageText();
 
+/// The first switch of options that only the headless program carries out ("--check", "--no-gui",
+/// ...), or empty. The desktop program refuses such a command line and names turnpost instead.
+std::string HeadlessOnlySwitch(const CommandLineOptions& options);
+
 /// The options of main's arguments. A mistake is told on standard error, followed by the usage, and
 /// gives nullopt: the program then ends with status 2.
 std::optional<CommandLineOptions> ParseProgramArguments(int argc, char** argv);

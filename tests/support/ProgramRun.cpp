@@ -14,9 +14,15 @@ namespace turnpost::test {
 
 ProgramRun::ProgramRun(const std::string& folder, const std::vector<std::string>& args,
                        const std::vector<std::string>& environment)
+    : ProgramRun(TURNPOST_BINARY_PATH, folder, args, environment)
+{
+}
+
+ProgramRun::ProgramRun(const std::string& program, const std::string& folder,
+                       const std::vector<std::string>& args, const std::vector<std::string>& environment)
     : m_Out(folder + "/stdout.txt"), m_Err(folder + "/stderr.txt")
 {
-    const char* binary = TURNPOST_BINARY_PATH;
+    const char* binary = program.c_str();
     std::vector<std::string> words = environment;
     m_Pid = ::fork();
     if (m_Pid == 0) {
@@ -83,6 +89,12 @@ int RunProgram(const std::string& folder, const std::vector<std::string>& args, 
     if (out)
         *out = program.StdOut();
     return status;
+}
+
+std::string ProgramBeside(const std::string& name)
+{
+    const std::string turnpost = TURNPOST_BINARY_PATH;
+    return turnpost.substr(0, turnpost.rfind('/') + 1) + name;
 }
 
 } // namespace turnpost::test

@@ -14,6 +14,9 @@ public:
     /// Starts the program; environment holds "NAME=value" words added to this process's own.
     ProgramRun(const std::string& folder, const std::vector<std::string>& args,
                const std::vector<std::string>& environment = {});
+    /// The same for another program of the build, such as the desktop program beside turnpost.
+    ProgramRun(const std::string& binary, const std::string& folder, const std::vector<std::string>& args,
+               const std::vector<std::string>& environment);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -35,5 +38,8 @@ private:
 /// Runs the program to its end (at most a minute) and gives its exit status and output.
 int RunProgram(const std::string& folder, const std::vector<std::string>& args, std::string* err = nullptr,
                std::string* out = nullptr, const std::vector<std::string>& environment = {});
+
+/// The path of a program built beside turnpost ("turnpost-desktop").
+std::string ProgramBeside(const std::string& name);
 
 } // namespace turnpost::test
