@@ -20,12 +20,16 @@ quietly() {
 }
 
 scripts/install-deps.sh
-if [ ! -f build/build.ninja ]; then
-    echo "== building Turnpost in build/ (once)"
-    quietly cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# TURNPOST names another program to run the demo with, such as the one of an unpacked package.
+turnpost=${TURNPOST:-}
+if [ -z "$turnpost" ]; then
+    if [ ! -f build/build.ninja ]; then
+        echo "== building Turnpost in build/ (once)"
+        quietly cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+    quietly ninja -C build -j2 turnpost
+    turnpost=$root/build/bin/turnpost
 fi
-quietly ninja -C build -j2 turnpost
-turnpost=$root/build/bin/turnpost
 
 work=$(mktemp -d /tmp/turnpost-demo.XXXXXX)
 source scripts/smtp-sink.sh

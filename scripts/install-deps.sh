@@ -11,6 +11,7 @@ packages=(
     postfix python3 python3-aiosmtpd
     xvfb xauth fonts-dejavu-core twm xfonts-base
     desktop-file-utils shared-mime-info man-db
+    dpkg-dev file lintian
 )
 
 missing=()

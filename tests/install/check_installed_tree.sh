@@ -55,7 +55,7 @@ else
     fail "no MIME package file"
 fi
 
-page="$share/man/man1/turnpost.1"
+page="$share/man/man1/turnpost.1.gz"
 if [ -f "$page" ]; then
     warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)" || fail "man could not format the page"
     [ -z "$warnings" ] || fail "man --warnings: $warnings"
