@@ -129,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (fieldsStart == std::string::npos)
             std::abort();
         CheckHeaderBlock(part.substr(fieldsStart + 14));
-        wire += part + a->GetEncodedText();
+        wire += part;
+        wire += a->GetEncodedText();
     }
     if (!message.GetAttachments().empty())
         wire += CMailMessage::ClosingBoundary;
