@@ -1,5 +1,6 @@
 #include "app/JsonSetup.h"
 
+#include "setup/AdditionalFiles.h"
 #include "setup/SetupFields.h"
 
 #include <nlohmann/json.hpp>
@@ -35,6 +36,27 @@ bool ReadInteger(const Json& value, const std::string& where, std::int32_t& out,
         return false;
     }
     out = static_cast<std::int32_t>(value.get<std::int64_t>());
+    return true;
+}
+
+// The additional files: a list of paths, each a string without a line break.
+bool ReadFileList(const Json& value, const std::string& where, GameSetup& setup, std::string& error)
+{
+    if (!value.is_array()) {
+        error = where + " must be a list of file names";
+        return false;
+    }
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        files.emplace_back();
+        if (!ReadText(value[i], where + "[" + std::to_string(i) + "]", files.back(), error))
+            return false;
+    }
+    std::string problem;
+    if (!SetAdditionalFileList(setup, files, problem)) {
+        error = where + ": " + problem;
+        return false;
+    }
     return true;
 }
 
@@ -93,7 +115,9 @@ std::string SetupToJson(const GameSetup& setup)
     // In the order of the setup file, so an export reads like the file.
     Json json = Json::object();
     for (const SetupField& field : SetupFields()) {
-        if (field.Text)
+        if (field.Kind == SetupFieldKind::Lines)
+            json[field.Name] = AdditionalFileList(setup);
+        else if (field.Text)
             json[field.Name] = setup.*field.Text;
         else
             json[field.Name] = setup.*field.Integer;
@@ -127,8 +151,10 @@ bool SetupFromJson(const std::string& text, GameSetup& setup, std::string& error
     GameSetup result;
     for (const auto& [key, value] : json.items()) {
         if (const SetupField* field = FindSetupField(key)) {
-            if (!(field->Text ? ReadText(value, key, result.*field->Text, error)
-                              : ReadInteger(value, key, result.*field->Integer, error)))
+            const bool ok = field->Kind == SetupFieldKind::Lines ? ReadFileList(value, key, result, error)
+                            : field->Text ? ReadText(value, key, result.*field->Text, error)
+                                          : ReadInteger(value, key, result.*field->Integer, error);
+            if (!ok)
                 return false;
         } else if (key == "ExtensionFields") {
             if (!ReadExtensionFields(value, result.ExtensionFields, error))

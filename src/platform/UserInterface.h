@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace turnpost {
 
@@ -74,6 +75,14 @@ public:
                                                       const std::string& defaultExt) = 0;
     virtual std::optional<std::string> SaveFileDialog(const std::string& filter,
                                                       const std::string& defaultExt) = 0;
+    /// An open dialog in which several existing files may be chosen at once; empty when cancelled.
+    /// Front ends that choose one file at a time give that one.
+    virtual std::vector<std::string> OpenFilesDialog(const std::string& filter)
+    {
+        if (auto one = OpenFileDialog(filter, {}))
+            return {std::move(*one)};
+        return {};
+    }
 
     /// The program's help: shown on request, closed when the main window goes.
     virtual void ShowHelp() = 0;

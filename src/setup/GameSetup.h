@@ -52,6 +52,9 @@ struct GameSetup
     std::int32_t SmtpLoginMethod = 0;
     // On: each player's turn file header is checked before any mail goes out.
     std::int32_t CheckTurnFiles = 1;
+    /// Further files that every mailed player gets while SendAdditionalFiles is on, one path per line;
+    /// "%P" in a path stands for the player's number (race%P.r1), so each may get his own.
+    std::string AdditionalFiles;
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;

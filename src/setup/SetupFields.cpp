@@ -36,6 +36,7 @@ const SetupField Fields[] = {
     {"SmtpPasswordCommand", Text, &S::SmtpPasswordCommand, nullptr, 0, 0},
     {"SmtpLoginMethod", Integer, nullptr, &S::SmtpLoginMethod, 0, 0},
     {"CheckTurnFiles", Integer, nullptr, &S::CheckTurnFiles, 0, 0},
+    {"AdditionalFiles", SetupFieldKind::Lines, &S::AdditionalFiles, nullptr, 0, 0},
 };
 
 const GameSetup& Fresh()

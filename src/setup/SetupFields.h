@@ -16,6 +16,8 @@ enum class SetupFieldKind
     Integer,
     /// An integer flag that version-1 files carry as a string: on exactly when it is "t".
     TextFlag,
+    /// Text that holds one entry per line; JSON gives it as a list of strings.
+    Lines,
 };
 
 /// One field of the game setup (the players aside): its name in the extension block and in JSON, its
@@ -24,7 +26,7 @@ struct SetupField
 {
     const char* Name;
     SetupFieldKind Kind;
-    std::string GameSetup::*Text;     ///< set for Text
+    std::string GameSetup::*Text;     ///< set for Text and Lines
     std::int32_t GameSetup::*Integer; ///< set for Integer and TextFlag
     /// In the body before the players for file versions FirstVersion to LastVersion; 0 and 0 for a
     /// field that lives in the extension block after them.

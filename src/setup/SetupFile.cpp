@@ -67,6 +67,7 @@ bool ReadBody(CSetupReader& r, std::int32_t version, GameSetup& s)
         bool ok = false;
         switch (field.Kind) {
         case SetupFieldKind::Text:
+        case SetupFieldKind::Lines:
             ok = r.ReadString(s.*field.Text);
             break;
         case SetupFieldKind::Integer:

@@ -1,8 +1,10 @@
 #include "ui/AdditionalFilesDialog.h"
 
 #include "platform/UserInterface.h"
+#include "setup/AdditionalFiles.h"
 #include "ui/DialogSupport.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -10,8 +12,8 @@
 
 namespace turnpost {
 
-CAdditionalFilesDialog::CAdditionalFilesDialog(IUserInterface& ui, QWidget* parent)
-    : QDialog(parent), m_Ui(ui)
+CAdditionalFilesDialog::CAdditionalFilesDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent)
+    : QDialog(parent), m_Setup(setup), m_Ui(ui)
 {
     setWindowTitle(tr("Additional Files to Send"));
 
@@ -19,6 +21,9 @@ CAdditionalFilesDialog::CAdditionalFilesDialog(IUserInterface& ui, QWidget* pare
     m_Files->setObjectName("fileList");
     m_Files->setSelectionMode(QAbstractItemView::SingleSelection);
     m_Files->setMinimumSize(DialogUnitsX(this, 199), DialogUnitsY(this, 81));
+    // Paths in the file system's encoding, as the file dialog gives them.
+    for (const std::string& file : AdditionalFileList(setup))
+        m_Files->addItem(QFile::decodeName(file.c_str()));
 
     auto* addButton = new QPushButton(tr("Add..."), this);
     addButton->setObjectName("addButton");
@@ -43,11 +48,25 @@ CAdditionalFilesDialog::CAdditionalFilesDialog(IUserInterface& ui, QWidget* pare
     layout->addLayout(buttons);
 }
 
+void CAdditionalFilesDialog::accept()
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < m_Files->count(); ++i)
+        files.push_back(QFile::encodeName(m_Files->item(i)->text()).toStdString());
+    // A chosen file's name cannot hold a line break on any desktop we know; should one, it is said.
+    std::string error;
+    if (!SetAdditionalFileList(m_Setup, files, error)) {
+        m_Ui.MessageBox("Could not keep the list: " + error, {}, MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+        return;
+    }
+    QDialog::accept();
+}
+
 void CAdditionalFilesDialog::OnAdd()
 {
-    const auto path = m_Ui.OpenFileDialog("All files (*.*)|*.*||", "");
-    if (path)
-        m_Files->addItem(ToQString(*path));
+    for (const std::string& path : m_Ui.OpenFilesDialog("All files (*.*)|*.*||"))
+        m_Files->addItem(QFile::decodeName(path.c_str()));
 }
 
 void CAdditionalFilesDialog::OnRemove()

@@ -7,19 +7,23 @@ class QListWidget;
 namespace turnpost {
 
 class IUserInterface;
+struct GameSetup;
 
-/// A list of further files to send. The list lives only while the dialog is open; the caller
-/// marks the setup modified on OK.
+/// The further files every mailed player gets: filled from the setup's list, written back on OK (the
+/// caller marks the setup modified); Cancel changes nothing.
 class CAdditionalFilesDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CAdditionalFilesDialog(IUserInterface& ui, QWidget* parent = nullptr);
+    CAdditionalFilesDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent = nullptr);
+
+    void accept() override;
 
 private:
     void OnAdd();
     void OnRemove();
 
+    GameSetup& m_Setup;
     IUserInterface& m_Ui;
     QListWidget* m_Files;
 };

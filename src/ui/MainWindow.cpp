@@ -92,6 +92,7 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
     setup.SendPlayerFile = 1;
     setup.SendUniverseFile = 0;
     setup.SendAdditionalFiles = 0;
+    setup.AdditionalFiles.clear();
     for (PlayerSlot& slot : setup.Players)
         slot = PlayerSlot{};
     m_Document.DisplayMode = 0;
@@ -207,9 +208,6 @@ void CMainWindow::BuildControls()
     m_UniverseFileCheck = newCheck(tr("Uni&verse file"), "universeFileCheck");
     m_AdditionalFilesCheck = newCheck(tr("A&dditional files"), "additionalFilesCheck");
     m_ListButton = newButton(tr("&list..."), "listButton");
-    // Nothing attaches additional files yet, so the choice is shown but cannot be made.
-    m_AdditionalFilesCheck->setEnabled(false);
-    m_ListButton->setEnabled(false);
     sendLayout->addWidget(m_PlayerFileCheck, 0, 0, 1, 2);
     sendLayout->addWidget(m_UniverseFileCheck, 1, 0, 1, 2);
     sendLayout->addWidget(m_AdditionalFilesCheck, 2, 0);
@@ -601,7 +599,7 @@ void CMainWindow::OnPreferences()
 
 void CMainWindow::OnAdditionalFiles()
 {
-    CAdditionalFilesDialog dialog(UserInterface(), this);
+    CAdditionalFilesDialog dialog(m_Document.Setup, UserInterface(), this);
     if (dialog.exec() == QDialog::Accepted)
         m_Document.Modified = 1;
 }
@@ -628,6 +626,11 @@ std::optional<std::string> CMainWindow::SaveFileDialog(const std::string& filter
                                                        const std::string& defaultExt)
 {
     return m_Services->SaveFileDialog(filter, defaultExt);
+}
+
+std::vector<std::string> CMainWindow::OpenFilesDialog(const std::string& filter)
+{
+    return m_Services->OpenFilesDialog(filter);
 }
 
 void CMainWindow::ShowHelp()

@@ -71,6 +71,7 @@ private:
                                               const std::string& defaultExt) override;
     std::optional<std::string> SaveFileDialog(const std::string& filter,
                                               const std::string& defaultExt) override;
+    std::vector<std::string> OpenFilesDialog(const std::string& filter) override;
     void ShowHelp() override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;

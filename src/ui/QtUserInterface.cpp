@@ -92,9 +92,10 @@ MessageAnswer CQtUserInterface::MessageBox(const std::string& text, const std::s
     }
 }
 
-std::optional<std::string> CQtUserInterface::RunFileDialog(bool save, const std::string& filter,
-                                                           const std::string& defaultExt)
+std::vector<std::string> CQtUserInterface::RunFileDialog(FileDialogKind kind, const std::string& filter,
+                                                         const std::string& defaultExt)
 {
+    const bool save = kind == FileDialogKind::Save;
     QFileDialog dialog(Owner());
     // The desktop's own dialog (or its portal's) where there is one. Qt's own stays where nobody sees
     // the screen (the tests drive it) or when TURNPOST_QT_FILE_DIALOG asks for it.
@@ -109,25 +110,35 @@ std::optional<std::string> CQtUserInterface::RunFileDialog(bool save, const std:
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet is accepted when opening, and an existing one replaced without a
     // question when saving: the command that asked decides what to do with it.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setFileMode(kind == FileDialogKind::OpenSeveral ? QFileDialog::ExistingFiles
+                                                           : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(QtFileFilter(filter));
     dialog.setDefaultSuffix(ToQString(defaultExt));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    std::vector<std::string> chosen;
+    if (dialog.exec() == QDialog::Accepted)
+        for (const QString& file : dialog.selectedFiles())
+            chosen.push_back(QFile::encodeName(file).toStdString());
+    return chosen;
 }
 
 std::optional<std::string> CQtUserInterface::OpenFileDialog(const std::string& filter,
                                                             const std::string& defaultExt)
 {
-    return RunFileDialog(false, filter, defaultExt);
+    auto chosen = RunFileDialog(FileDialogKind::Open, filter, defaultExt);
+    return chosen.empty() ? std::nullopt : std::optional<std::string>(std::move(chosen.front()));
 }
 
 std::optional<std::string> CQtUserInterface::SaveFileDialog(const std::string& filter,
                                                             const std::string& defaultExt)
 {
-    return RunFileDialog(true, filter, defaultExt);
+    auto chosen = RunFileDialog(FileDialogKind::Save, filter, defaultExt);
+    return chosen.empty() ? std::nullopt : std::optional<std::string>(std::move(chosen.front()));
+}
+
+std::vector<std::string> CQtUserInterface::OpenFilesDialog(const std::string& filter)
+{
+    return RunFileDialog(FileDialogKind::OpenSeveral, filter, {});
 }
 
 void CQtUserInterface::ShowHelp()

@@ -28,6 +28,7 @@ public:
                                               const std::string& defaultExt) override;
     std::optional<std::string> SaveFileDialog(const std::string& filter,
                                               const std::string& defaultExt) override;
+    std::vector<std::string> OpenFilesDialog(const std::string& filter) override;
     void ShowHelp() override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;
@@ -45,8 +46,14 @@ public:
     void CloseHelp();
 
 private:
-    std::optional<std::string> RunFileDialog(bool save, const std::string& filter,
-                                             const std::string& defaultExt);
+    enum class FileDialogKind
+    {
+        Open,
+        OpenSeveral,
+        Save
+    };
+    std::vector<std::string> RunFileDialog(FileDialogKind kind, const std::string& filter,
+                                           const std::string& defaultExt);
     QWidget* Owner() const;
 
     CMainWindow* m_Window;

@@ -15,6 +15,8 @@ TEST(JsonSetup, RoundTripKeepsEveryFieldAndOddFlagValues)
     setup.SmtpUser = "host@example.org";
     setup.SmtpLoginMethod = 1;
     setup.CheckTurnFiles = 0;
+    setup.SendAdditionalFiles = 1;
+    setup.AdditionalFiles = "/games/rules.pdf\n/games/race%P.r1";
     setup.ExtensionFields = {{"Zebra", "1"}, {"Apple", "x y"}}; // kept in their order
     setup.Players[15] = {1, "p16@example.org", "/games/g.m16"};
 
@@ -52,6 +54,10 @@ TEST(JsonSetup, RefusesWhatItCannotTakeAndChangesNothing)
         {"{\"ExtensionFields\": {\"Later\": 1}}", "ExtensionFields.Later must be a string"},
         {"{\"ExtensionFields\": {\"SmtpUser\": \"x\"}}",
          "ExtensionFields.SmtpUser is a known field: give it at the top level"},
+        {"{\"AdditionalFiles\": \"/games/rules.pdf\"}", "AdditionalFiles must be a list of file names"},
+        {"{\"AdditionalFiles\": [\"a\", 2]}", "AdditionalFiles[1] must be a string"},
+        {"{\"AdditionalFiles\": [\"a\\nb\"]}",
+         "AdditionalFiles: a file name with a line break cannot be kept: a"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Json);
@@ -62,6 +68,19 @@ TEST(JsonSetup, RefusesWhatItCannotTakeAndChangesNothing)
         EXPECT_EQ(error, c.Reason);
         EXPECT_EQ(setup.GameName, "kept");
     }
+}
+
+TEST(JsonSetup, AdditionalFilesAreAListOfPaths)
+{
+    GameSetup setup;
+    setup.AdditionalFiles = "/games/rules.pdf\n/games/race%P.r1";
+    EXPECT_NE(SetupToJson(setup).find(
+                  "\"AdditionalFiles\": [\n    \"/games/rules.pdf\",\n    \"/games/race%P.r1\"\n  ]"),
+              std::string::npos)
+        << SetupToJson(setup);
+    std::string error;
+    ASSERT_TRUE(SetupFromJson("{\"AdditionalFiles\": []}", setup, error)) << error;
+    EXPECT_EQ(setup.AdditionalFiles, "");
 }
 
 TEST(JsonSetup, LeftOutFieldsTakeFreshValues)

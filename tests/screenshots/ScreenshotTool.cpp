@@ -93,6 +93,9 @@ void FillSampleGame(GameDocument& document)
                 setup.UniverseFile.substr(0, setup.UniverseFile.size() - 2) + "m" + std::to_string(i + 1);
     }
     setup.SendUniverseFile = 1;
+    setup.SendAdditionalFiles = 1;
+    setup.AdditionalFiles = "/home/host/stars/andromeda/house-rules.txt\n/home/host/stars/andromeda/map.png\n"
+                            "/home/host/stars/andromeda/race%P.r1";
     setup.SmtpServer = "smtp.example.org:587";
     setup.ReturnAddress = "host@example.org";
     setup.MessageSubject = "%G: turn for %Y, player %P";
@@ -141,11 +144,7 @@ int main(int argc, char** argv)
     Save(advanced, "advanced-settings");
     CPreferencesDialog preferences(document.Setup, ui, &window);
     Save(preferences, "preferences");
-    CAdditionalFilesDialog additional(ui, &window);
-    if (auto* list = additional.findChild<QListWidget*>()) {
-        list->addItem("/home/host/stars/andromeda/rules.txt");
-        list->addItem("/home/host/stars/andromeda/map.png");
-    }
+    CAdditionalFilesDialog additional(document.Setup, ui, &window);
     Save(additional, "additional-files");
     CAboutDialog about(&window);
     Save(about, "about");

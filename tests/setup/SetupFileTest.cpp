@@ -375,6 +375,8 @@ TEST(SetupFileRead, ExtensionBlockSetsEachKnownKeyWhateverTheVersion)
         {"SmtpLoginMethod", "1", [](GameSetup& s) { s.SmtpLoginMethod = 1; }},
         {"CheckTurnFiles", "0", [](GameSetup& s) { s.CheckTurnFiles = 0; }},
         {"CheckTurnFiles", "2147483647", [](GameSetup& s) { s.CheckTurnFiles = 2147483647; }},
+        {"AdditionalFiles", "/g/rules.pdf\n/g/race%P.r1",
+         [](GameSetup& s) { s.AdditionalFiles = "/g/rules.pdf\n/g/race%P.r1"; }},
         {"FutureOption", "on",
          [](GameSetup& s) {
              s.ExtensionFields = {{"FutureOption", "on"}};
@@ -502,6 +504,7 @@ TEST(SetupFileWrite, ExtensionBlockOnlyWhenAnExtensionFieldIsSet)
         {[](GameSetup& s) { s.SmtpPasswordCommand = "pass smtp"; }, {{"SmtpPasswordCommand", "pass smtp"}}},
         {[](GameSetup& s) { s.SmtpLoginMethod = 1; }, {{"SmtpLoginMethod", "1"}}},
         {[](GameSetup& s) { s.CheckTurnFiles = 0; }, {{"CheckTurnFiles", "0"}}},
+        {[](GameSetup& s) { s.AdditionalFiles = "/g/rules.pdf"; }, {{"AdditionalFiles", "/g/rules.pdf"}}},
         {[](GameSetup& s) {
              s.ExtensionFields = {{"Later", ""}};
          },

@@ -287,12 +287,13 @@ TEST(SettingsDialogsTest, CancelAndEscapeChangeNothing)
     EXPECT_TRUE(ui.Messages.empty());
 }
 
-TEST(AdditionalFilesDialogTest, AddAppendsRemoveTakesTheSelectionAndReopenStartsEmpty)
+TEST(AdditionalFilesDialogTest, AddAppendsRemoveTakesTheSelectionAndOkKeepsTheList)
 {
     RecordingUserInterface ui;
+    GameSetup setup;
     ui.FileChoices = {"/games/a.xy", std::nullopt, "/games/b.m1", "/games/a.xy"};
     {
-        CAdditionalFilesDialog dialog(ui);
+        CAdditionalFilesDialog dialog(setup, ui);
         auto* list = Child<QListWidget>(dialog, "fileList");
         auto* add = Child<QPushButton>(dialog, "addButton");
         auto* remove = Child<QPushButton>(dialog, "removeButton");
@@ -314,8 +315,40 @@ TEST(AdditionalFilesDialogTest, AddAppendsRemoveTakesTheSelectionAndReopenStarts
         ClickOk(dialog);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
-    CAdditionalFilesDialog reopened(ui);
-    EXPECT_EQ(Child<QListWidget>(reopened, "fileList")->count(), 0);
+    EXPECT_EQ(setup.AdditionalFiles, "/games/a.xy\n/games/a.xy");
+    CAdditionalFilesDialog reopened(setup, ui);
+    auto* list = Child<QListWidget>(reopened, "fileList");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "/games/a.xy");
+}
+
+TEST(AdditionalFilesDialogTest, CancelAndEscapeChangeNothing)
+{
+    RecordingUserInterface ui;
+    GameSetup setup;
+    setup.AdditionalFiles = "/games/rules.pdf\n/games/race%P.r1";
+    const struct
+    {
+        const char* name;
+        void (*end)(CAdditionalFilesDialog&);
+    } cases[] = {
+        {"Cancel", [](CAdditionalFilesDialog& d) { Child<QPushButton>(d, "cancelButton")->click(); }},
+        {"Escape", [](CAdditionalFilesDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.FileChoices = {"/games/map.png"};
+        CAdditionalFilesDialog dialog(setup, ui);
+        dialog.show();
+        auto* list = Child<QListWidget>(dialog, "fileList");
+        ASSERT_EQ(list->count(), 2);
+        Child<QPushButton>(dialog, "addButton")->click();
+        list->item(0)->setSelected(true);
+        Child<QPushButton>(dialog, "removeButton")->click();
+        c.end(dialog);
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(setup.AdditionalFiles, "/games/rules.pdf\n/games/race%P.r1");
+    }
 }
 
 TEST(AuxiliaryDialogsTest, AboutAndSummaryShowTheirTextsAsGiven)

@@ -91,8 +91,9 @@ TEST_F(MainWindowTest, StartsFreshWithAddressesShownAndTheGameNameFocused)
     EXPECT_EQ(document.Modified, 0);
     EXPECT_TRUE(Child<QRadioButton>("emailRadio")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>("playerFileCheck")->isChecked());
-    EXPECT_FALSE(Child<QCheckBox>("additionalFilesCheck")->isEnabled());
-    EXPECT_FALSE(Child<QPushButton>("listButton")->isEnabled());
+    EXPECT_TRUE(Child<QCheckBox>("additionalFilesCheck")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>("additionalFilesCheck")->isChecked());
+    EXPECT_TRUE(Child<QPushButton>("listButton")->isEnabled());
     EXPECT_EQ(window.focusWidget(), Edit("gameNameEdit"));
 }
 
@@ -254,8 +255,9 @@ TEST_F(MainWindowTest, TabVisitsEveryControlTextsFirst)
     for (int n = 1; n <= 16; ++n)
         expected.push_back(QString("playerCheck%1").arg(n));
     // The display choice is one stop: the radio button that is on.
-    for (const char* name : {"emailRadio", "selectAllButton", "selectNoneButton", "playerFileCheck",
-                             "universeFileCheck", "helpButton", "gameNameEdit"})
+    for (const char* name :
+         {"emailRadio", "selectAllButton", "selectNoneButton", "playerFileCheck", "universeFileCheck",
+          "additionalFilesCheck", "listButton", "helpButton", "gameNameEdit"})
         expected.push_back(name);
 
     std::vector<QString> visited{QApplication::focusWidget()->objectName()};
@@ -525,7 +527,7 @@ TEST_F(MainWindowTest, BusyWindowTakesNoInputUntilTheRunEnds)
     QTest::keyClick(Row(1), Qt::Key_Return);
     EXPECT_EQ(sends, 1);
     EXPECT_TRUE(Child<QAction>("newAction")->isEnabled());
-    EXPECT_FALSE(Child<QCheckBox>("additionalFilesCheck")->isEnabled());
+    EXPECT_TRUE(Child<QCheckBox>("additionalFilesCheck")->isEnabled());
 }
 
 TEST_F(MainWindowTest, ViewOperationsShowTheSetupWithoutSettingModified)

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace turnpost {
@@ -61,6 +62,26 @@ TEST(QtUserInterfaceTest, FileDialogsAddTheDefaultExtensionAndNeitherCheckNorAsk
 
     OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_EQ(ui.SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"), std::nullopt);
+}
+
+TEST(QtUserInterfaceTest, SeveralExistingFilesCanBeChosenAtOnce)
+{
+    TempDir dir;
+    const std::string rules = dir.Write("rules.pdf", "r");
+    const std::string map = dir.Write("map.png", "m");
+    CQtUserInterface ui;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        dialog->setDirectory(QString::fromStdString(dir.Path()));
+        dialog->selectFile("\"rules.pdf\" \"map.png\"");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    std::vector<std::string> chosen = ui.OpenFilesDialog("All files (*.*)|*.*||");
+    std::sort(chosen.begin(), chosen.end());
+    EXPECT_EQ(chosen, (std::vector<std::string>{map, rules}));
+
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_TRUE(ui.OpenFilesDialog("All files (*.*)|*.*||").empty());
 }
 
 TEST(QtUserInterfaceTest, MessageBoxesCarryTheTitleAndReturnTheButtonPressed)
