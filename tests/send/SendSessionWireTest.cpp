@@ -116,6 +116,11 @@ TEST_F(WireRun, EndsAndStrayRepliesCostNoPlayerAndMailNobodyTwice)
         Transaction(peer, 1, pipelining).Expect("MAIL FROM").Reset();
         again(peer, pipelining, 2);
     };
+    // Once MAIL FROM is taken the message is no longer retried, even though its data never went.
+    const auto closedAtRcpt = [&](ScriptedSmtpPeer& peer, bool pipelining) {
+        Transaction(peer, 1, pipelining).On("MAIL FROM", "250 ok\r\n").Expect("RCPT TO").Close();
+        again(peer, pipelining, 3);
+    };
     // The 354 and an early 250 together; the real end of data would have had a 451.
     const auto earlyWithData = [&](ScriptedSmtpPeer& peer, bool pipelining) {
         Transaction(peer, 1, pipelining);
@@ -135,6 +140,8 @@ TEST_F(WireRun, EndsAndStrayRepliesCostNoPlayerAndMailNobodyTwice)
         {"closed when the next MAIL came", false, closedAtMail, "Sent OK", 2},
         {"reset when the next MAIL came, PIPELINING", true, resetAtMail, "Sent OK", 2},
         {"reset when the next MAIL came", false, resetAtMail, "Sent OK", 2},
+        {"closed after MAIL FROM was taken", false, closedAtRcpt,
+         "the server closed the connection (waiting for the reply to RCPT TO)", 2},
         {"an early 250 with the 354, PIPELINING", true, earlyWithData, early.c_str(), 2},
         {"an extra reply after DATA", false, earlyWithData, early.c_str(), 2},
         {"an extra reply after the end of data, PIPELINING", true, extraAfterEnd, "Sent OK", 2},
