@@ -50,6 +50,7 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_ServerClosing = false;
     m_InStep = false;
     m_Pipelining = false;
+    m_OutOfStep = false;
     m_SmtpUtf8Offered = false;
     m_Error = {};
     m_Step = SmtpStep::Connect;
@@ -221,14 +222,59 @@ bool CSMTPConnection::Fail(std::uint32_t error, std::string text)
 bool CSMTPConnection::SendCommand(SmtpStep step, const std::string& command)
 {
     m_Step = step;
+    // The transaction's replies decide what counts as delivered. Out of step while connecting, the
+    // extra reply is still waiting when MAIL FROM is due, and is found there.
+    if (IsDeliveryStep(step) && !NothingEarly())
+        return false;
     if (m_Socket.Send(command))
         return true;
     return FailSend();
 }
 
+bool CSMTPConnection::NothingEarly()
+{
+    // TLS records without data (tickets, key updates) make the socket readable too; a bounded number
+    // of them is taken, so that a server that sends nothing else cannot hold the client here.
+    for (int turn = 0; turn < 16 && !m_Reader.HasBufferedBytes() && !m_PeerClosed; ++turn) {
+        if (m_Socket.WaitReadable(0) != CMailSocket::WaitResult::Readable)
+            break;
+        const long received = m_Socket.Receive(m_Reader.FreeSpace(), m_Reader.FreeSize());
+        if (received > 0) {
+            m_Reader.Commit(static_cast<std::size_t>(received));
+        } else if (received == 0) {
+            m_PeerClosed = true;
+        } else if (received != CMailSocket::WouldBlock) {
+            NoteEnd(GetLastError());
+            return FailSend();
+        }
+    }
+    if (m_Reader.HasBufferedBytes()) {
+        // Bytes before their command belong to no command; every reply after them would be taken
+        // for the wrong one (a 250 meant for the end of data, given early, hides a later refusal).
+        m_OutOfStep = true;
+        m_EarlyReply = true;
+        const std::string early = m_Reader.Partial();
+        Fail(ErrorNumber(ErrorCode::UnexpectedReply),
+             "the server answered before the command was sent (protocol error)");
+        m_Error.Reply = early;
+        return false;
+    }
+    if (m_PeerClosed)
+        return Fail(ErrorNumber(ErrorCode::ConnectionClosed),
+                    m_Socket.HasTlsFailed() ? m_Socket.GetTlsErrorText() : std::string());
+    return true;
+}
+
+void CSMTPConnection::NoteEnd(std::uint32_t error)
+{
+    if (error == ErrorNumber(ErrorCode::ConnectionClosed))
+        m_PeerClosed = true;
+}
+
 bool CSMTPConnection::FailSend()
 {
     const std::uint32_t error = GetLastError();
+    NoteEnd(error);
     // A broken TLS stream is told by its own reason.
     return Fail(error, m_Socket.HasTlsFailed() ? m_Socket.GetTlsErrorText() : std::string());
 }
@@ -245,8 +291,12 @@ bool CSMTPConnection::SendMessage(const CMailMessage& message)
 {
     m_Error = {};
     m_CleanRefusal = false;
+    m_EarlyReply = false;
     const bool wasInStep = m_InStep;
     const bool delivered = Deliver(message);
+    // Until its MAIL FROM is answered, the server has nothing of a message it could deliver.
+    m_Untaken = !delivered && m_Error.Step == SmtpStep::Mail &&
+                (m_Error.Code() == ErrorCode::ConnectionClosed || m_ServerClosing || m_EarlyReply);
     // A refusal read whole, or one before anything was sent, leaves the stream in step; any other
     // failure (a time-out, a broken stream, a 421) leaves it where nobody can tell.
     m_InStep = wasInStep && (delivered || m_CleanRefusal);
@@ -313,6 +363,10 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
             return FailDialogue();
     }
 
+    // The 354 must be the last reply: whatever came with it or after it answers nothing sent.
+    m_Step = SmtpStep::Data;
+    if (!NothingEarly())
+        return false;
     // Each piece goes out as it is, without gathering the message into one buffer; MSG_MORE lets
     // the kernel pack the short pieces into full segments.
     m_Step = SmtpStep::EndOfData;
@@ -333,10 +387,17 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     if (multipart && !m_Socket.Send(CMailMessage::ClosingBoundary,
                                     std::char_traits<char>::length(CMailMessage::ClosingBoundary), true))
         return FailSend();
+    // A reply that came while the message went out is early too; the end of data decides.
+    if (!NothingEarly())
+        return false;
     if (!m_Socket.Send(CMailMessage::EndOfData, std::char_traits<char>::length(CMailMessage::EndOfData)))
         return FailSend();
     if (!AwaitReply(250))
         return FailDialogue();
+    // The 250 came after the end of data and is its reply; bytes behind it answer nothing, so the
+    // connection carries no further message.
+    if (m_Reader.HasBufferedBytes())
+        m_OutOfStep = true;
     return true;
 }
 
@@ -370,6 +431,9 @@ bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire
     const bool dataAccepted = inStep && take(SmtpStep::Data, 354);
     if (!first.IsSet())
         return true;
+    // The reply to DATA is the group's last: bytes behind it answer nothing.
+    if (inStep && m_Reader.HasBufferedBytes())
+        m_OutOfStep = true;
 
     m_Error = first;
     SetLastError(first.Number);
@@ -396,8 +460,8 @@ bool CSMTPConnection::Reset()
 
 bool CSMTPConnection::IsReusable() const
 {
-    return m_Connected && m_InStep && !m_PeerClosed && !m_ServerClosing && m_Socket.IsOpen() &&
-           !m_Socket.HasTlsFailed();
+    return m_Connected && m_InStep && !m_PeerClosed && !m_ServerClosing && !m_OutOfStep &&
+           m_Socket.IsOpen() && !m_Socket.HasTlsFailed();
 }
 
 bool CSMTPConnection::Disconnect()
@@ -406,7 +470,9 @@ bool CSMTPConnection::Disconnect()
     const SmtpError cause = m_Error;
     bool ok = false;
     if (m_Connected) {
-        if (!m_PeerClosed && !m_Socket.HasTlsFailed()) {
+        // Out of step, QUIT would be answered by a reply meant for something else, or in the middle
+        // of a message be taken as its text.
+        if (!m_PeerClosed && !m_OutOfStep && !m_Socket.HasTlsFailed()) {
             m_Step = SmtpStep::Quit;
             m_Socket.Send(std::string("QUIT\r\n")); // a failed send shows in the reply wait
             ok = AwaitReply(221);
@@ -480,7 +546,9 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
         } else if (received == 0) {
             m_PeerClosed = true; // fails at once with the next turn, after the bytes already here
         } else if (received != CMailSocket::WouldBlock) {
-            return fail(GetLastError(), m_Reader.Partial());
+            const std::uint32_t error = GetLastError();
+            NoteEnd(error);
+            return fail(error, m_Reader.Partial());
         }
     }
 }

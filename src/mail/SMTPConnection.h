@@ -84,6 +84,10 @@ public:
     bool OffersPipelining() const { return m_Pipelining; }
     /// The server closed the connection, or said it would with 421 (RFC 5321 3.8).
     bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
+    /// The last SendMessage failed where the server cannot have taken the message: the connection
+    /// ended (a close, a reset, a 421) before any reply to its MAIL FROM, or a reply came before
+    /// MAIL FROM was sent. Such a message may go once more over a new connection.
+    bool MessageUntaken() const { return m_Untaken; }
     void SetLoginMethod(SmtpLoginMethod method) { m_LoginMethod = method; }
     /// Set before Connect for a message whose addresses need SMTPUTF8: the connection then greets with
     /// EHLO, to learn whether the server offers it.
@@ -111,6 +115,11 @@ private:
     bool FailSend();
     /// A reply wait failed in SendMessage: refused or late replies set the last-error number 22.
     bool FailDialogue();
+    /// Before a command goes out: false when bytes are already waiting (a reply can only answer a
+    /// command that was sent) or the connection has ended. Takes no more than what is there.
+    bool NothingEarly();
+    /// The connection ended: a reset, a broken pipe or the server's close (error 10054).
+    void NoteEnd(std::uint32_t error);
 
     CMailSocket m_Socket;
     bool m_Connected = false;
@@ -120,6 +129,9 @@ private:
     bool m_InStep = false;        // no reply is outstanding and the stream is intact
     bool m_CleanRefusal = false;  // the last failure was a refusal read whole, or came before sending
     bool m_Pipelining = false;
+    bool m_OutOfStep = false;  // a reply came that answers no command: nothing read can be trusted
+    bool m_EarlyReply = false; // the last failure was a reply before its command
+    bool m_Untaken = false;    // see MessageUntaken
     CSmtpReplyReader m_Reader;
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;

@@ -10,7 +10,9 @@ namespace turnpost {
 constexpr std::size_t MaxPrintedReply = 300;
 
 /// Text from outside (a server's reply, OpenSSL's reason) made safe to print on one line: NUL, ESC,
-/// every other C0 control but tab, CR, LF and DEL become '?', and text longer than limit bytes is cut
+/// every other C0 control but tab, CR, LF and DEL become '?', and so do the C1 controls (as raw bytes
+/// or in UTF-8), every byte that is not well-formed UTF-8, U+2028 and U+2029, and the bidi embeddings,
+/// overrides and isolates (U+202A to U+202E, U+2066 to U+2069). Text longer than limit bytes is cut
 /// (never inside a UTF-8 sequence) and ends with "...".
 std::string PrintableText(std::string_view text, std::size_t limit = MaxPrintedReply);
 

@@ -340,12 +340,17 @@ std::size_t CTlsSession::Pending() const
 
 void CTlsSession::Shutdown()
 {
-    // After a fatal error OpenSSL forbids the goodbye (the peer has had an alert instead).
     if (m_Established && !m_Failed) {
         // One attempt on the non-blocking socket is enough: the connection is about to be closed
         // and SMTP has already ended with QUIT (RFC 8446 6.1 lets the closer not wait for a reply).
         SSL_shutdown(m_Ssl);
         ERR_clear_error();
+    } else if (m_Established) {
+        // No goodbye can go out any more. OpenSSL would then count the session as unresumable,
+        // although a server that closes after a 421 (or without its close_notify) resets our QUIT
+        // as a matter of course; since TLS 1.1 an unclean close need not cost the session (RFC 5246
+        // 7.2.1). TLS's own failures (an alert sent or received) have already removed it.
+        SSL_set_shutdown(m_Ssl, SSL_get_shutdown(m_Ssl) | SSL_SENT_SHUTDOWN);
     }
     m_Established = false;
 }

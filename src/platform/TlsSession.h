@@ -55,7 +55,9 @@ public:
     /// Decrypted bytes that can be read without touching the socket.
     std::size_t Pending() const;
 
-    /// Says goodbye with close_notify without waiting for the peer's; the socket stays open.
+    /// Says goodbye with close_notify without waiting for the peer's; the socket stays open. After
+    /// the stream broke (a reset, a close without close_notify) the session stays resumable; after
+    /// a failure of TLS itself it does not.
     void Shutdown();
 
     bool IsEstablished() const { return m_Established; }

@@ -97,7 +97,7 @@ bool CSendSession::Deliver(const CMailMessage& message, std::string& error, cons
         }
         // A server that limits the messages per connection, or dropped an idle one, ends it before
         // this message began: nothing of it was taken, so it may go over a new connection.
-        const bool untouched = m_Smtp->ServerEnded() && m_Smtp->GetError().Step == SmtpStep::Mail;
+        const bool untouched = m_Smtp->MessageUntaken();
         Close();
         if (!untouched || retried)
             return false;

@@ -43,8 +43,9 @@ public:
     bool Connect(std::string& error, const std::string& who, bool smtpUtf8 = false);
     /// Delivers one message, connecting first when needed. False with the error text. On a shared
     /// connection a refused message is followed by RSET; when the server ends the connection (it
-    /// closes or answers 421) before it took the message's MAIL FROM, the message goes once more
-    /// over a new connection; cut later, it fails, and the next message gets a new connection.
+    /// closes, resets it or answers 421) before it answered the message's MAIL FROM, or answers
+    /// before MAIL FROM was sent, the message goes once more over a new connection; cut later, or
+    /// out of step later, it fails, and the next message gets a new connection.
     /// reply (when given) gets what the server said to the end of the data.
     bool Deliver(const CMailMessage& message, std::string& error, const std::string& who,
                  std::string* reply = nullptr);

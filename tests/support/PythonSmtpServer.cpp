@@ -50,6 +50,11 @@ PythonSmtpServer::PythonSmtpServer(const SmtpServerOptions& options)
     value(options.Login, "--login");
     value(options.Mechanisms, "--mechanisms");
     value(options.RefuseOnce, "--refuse-once");
+    if (options.CloseAfter > 0)
+        value(std::to_string(options.CloseAfter), "--close-after");
+    flag(options.Abrupt, "--abrupt");
+    if (options.End421After > 0)
+        value(std::to_string(options.End421After), "--421-after");
 
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -130,6 +135,8 @@ SmtpServerRecord PythonSmtpServer::Record() const
             if (entry["user"].is_string())
                 message.User = entry["user"].get<std::string>();
             record.Messages.push_back(std::move(message));
+        } else if (entry.contains("handshake")) {
+            record.Handshakes.push_back(entry["resumed"].get<bool>());
         }
     }
     return record;

@@ -24,6 +24,9 @@ struct SmtpServerOptions
     bool AuthInClear = false;               ///< offer and accept AUTH without TLS
     bool SmtpUtf8 = false;                  ///< offer SMTPUTF8 (RFC 6531)
     std::string RefuseOnce;                 ///< refuse RCPT TO this address the first time only
+    int CloseAfter = 0;                     ///< close each connection without a word after so many messages
+    bool Abrupt = false;                    ///< end those connections without TLS's goodbye (close_notify)
+    int End421After = 0; ///< answer MAIL with 421 and close once a connection has carried so many
 };
 
 /// What the server saw, in order.
@@ -50,6 +53,8 @@ struct SmtpServerRecord
     std::vector<Line> Lines;
     std::vector<Login> Logins;
     std::vector<Message> Messages;
+    /// Every completed TLS handshake: true where it resumed an earlier session.
+    std::vector<bool> Handshakes;
 
     /// True when some line that came in clear begins with the prefix (case-insensitive).
     bool SawInClear(const std::string& prefix) const;

@@ -98,6 +98,12 @@ ScriptedSmtpPeer& ScriptedSmtpPeer::Close()
     return *this;
 }
 
+ScriptedSmtpPeer& ScriptedSmtpPeer::Reset()
+{
+    m_Script.push_back({Step::ResetNow, {}, 0});
+    return *this;
+}
+
 ScriptedSmtpPeer& ScriptedSmtpPeer::AcceptNext()
 {
     m_Script.push_back({Step::AcceptConnection, {}, 0});
@@ -241,6 +247,15 @@ void ScriptedSmtpPeer::Run()
         case Step::PauseFor:
             std::this_thread::sleep_for(std::chrono::milliseconds(step.Milliseconds));
             break;
+        case Step::ResetNow: {
+            // A linger time of zero makes close send RST.
+            const linger abort{1, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            ::close(client);
+            client = -1;
+            open = false;
+            break;
+        }
         case Step::CloseNow:
             ::close(client);
             client = -1;

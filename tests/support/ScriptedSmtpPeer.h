@@ -41,6 +41,8 @@ public:
     ScriptedSmtpPeer& Pause(int milliseconds);
     /// Closes the connection; the rest of the script is not played.
     ScriptedSmtpPeer& Close();
+    /// Like Close, but with a reset (RST) instead of an orderly end.
+    ScriptedSmtpPeer& Reset();
     /// Ends the connection (if the client has not) and waits for the client's next one; the script
     /// goes on there. After Close, too, only an AcceptNext lets the script go on.
     ScriptedSmtpPeer& AcceptNext();
@@ -84,6 +86,7 @@ private:
             ExpectDataBlock,
             PauseFor,
             CloseNow,
+            ResetNow,
             AcceptConnection
         } Kind;
         std::string Text;

@@ -5,6 +5,7 @@ sees goes to the record file as JSON lines, written before the reply to it is se
   {"line": "EHLO host", "tls": false}           every command line the client sent (not DATA lines)
   {"auth": "user", "success": true}              every login attempt
   {"message": "...", "from": "...", "to": [..], "tls": true, "user": "user"}   every accepted message
+  {"handshake": true, "resumed": false}          every completed TLS handshake, and whether it resumed
 """
 
 import argparse
@@ -33,6 +34,12 @@ def parse_arguments():
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
     parser.add_argument("--smtputf8", action="store_true", help="offer SMTPUTF8")
     parser.add_argument("--refuse-once", help="refuse RCPT TO this address the first time only")
+    parser.add_argument("--close-after", type=int, default=0,
+                        help="close each connection without a word after this many messages")
+    parser.add_argument("--421-after", dest="end_421_after", type=int, default=0,
+                        help="answer MAIL with 421 and close once a connection has carried this many messages")
+    parser.add_argument("--abrupt", action="store_true",
+                        help="end those connections by closing the socket under TLS, without its goodbye")
     return parser.parse_args()
 
 
@@ -132,14 +139,46 @@ class RecordingSMTP(SMTP):
             else:
                 await original_starttls(arg)
 
+        original_mail = self._smtp_methods["MAIL"]
+        self.messages_here = 0
+
         async def data(arg):
+            queued = getattr(handler, "queued", 0)
             self.in_data = True
             try:
                 await original_data(arg)
             finally:
                 self.in_data = False
+            if getattr(handler, "queued", 0) > queued:
+                self.messages_here += 1
+            # A server that limits the messages per connection, or drops idle ones, without a word.
+            if options.close_after and self.messages_here >= options.close_after:
+                self.end_connection()
 
-        self._smtp_methods.update(EHLO=ehlo, STARTTLS=starttls, DATA=data)
+        async def mail(arg):
+            if options.end_421_after and self.messages_here >= options.end_421_after:
+                await self.push("421 4.7.0 too many messages on this connection")
+                self.end_connection()
+                return
+            await original_mail(arg)
+
+        self._smtp_methods.update(EHLO=ehlo, STARTTLS=starttls, DATA=data, MAIL=mail)
+
+    def end_connection(self):
+        ssl_protocol = getattr(self.transport, "_ssl_protocol", None)
+        if self.options.abrupt and ssl_protocol is not None and ssl_protocol._transport is not None:
+            # The socket closed under TLS without its goodbye (close_notify), as a server that is
+            # killed or that drops the connection does.
+            ssl_protocol._transport.abort()
+        else:
+            self.transport.close()
+
+    def connection_made(self, transport):
+        super().connection_made(transport)
+        # Called again with the protected transport once STARTTLS's handshake is done.
+        ssl_object = transport.get_extra_info("ssl_object")
+        if ssl_object is not None:
+            self.recorder.write({"handshake": True, "resumed": ssl_object.session_reused})
 
     def is_tls(self):
         return self.options.implicit_tls or self._tls_protocol is not None
