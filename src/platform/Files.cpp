@@ -214,6 +214,17 @@ bool ResolveLinks(std::string& path, int& error)
     return false;
 }
 
+} // namespace
+
+std::string FollowLinks(const std::string& path)
+{
+    std::string followed = path;
+    int error = 0;
+    return ResolveLinks(followed, error) ? followed : path;
+}
+
+namespace {
+
 // Writes into the existing file itself. Nothing is atomic here: a failure part way leaves the target
 // partly written, which is why this serves only targets that cannot be replaced by a rename.
 WriteResult WriteInPlace(const std::string& path, std::string_view data, int flags)

@@ -45,6 +45,11 @@ std::string FolderOf(const std::string& path);
 /// The last part of path, without its folder.
 std::string FileNameOf(const std::string& path);
 
+/// The name the symbolic links at path lead to, which need not exist: the file a save of path
+/// replaces, and so the one whose companions (ledger, lock) belong to it. path itself when the links
+/// cannot be followed (a loop); a path without links comes back unchanged.
+std::string FollowLinks(const std::string& path);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);
