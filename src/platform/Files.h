@@ -25,9 +25,15 @@ struct ReadableFile
     explicit operator bool() const { return Fd >= 0; }
 };
 
+enum class Links
+{
+    Follow,
+    Refuse ///< a symbolic link at path is refused with ELOOP, even one that leads to a regular file
+};
+
 /// Opens path for reading only when it is a regular file. The open itself never waits: a FIFO without
 /// a writer or a slow device would otherwise hold the caller for ever.
-ReadableFile OpenRegularFile(const std::string& path);
+ReadableFile OpenRegularFile(const std::string& path, Links links = Links::Follow);
 
 /// An error number of the file functions in words: "not a regular file", or the system's text.
 std::string FileErrorText(int error);
@@ -56,7 +62,8 @@ bool FileExists(const std::string& path);
 
 /// Reads the whole regular file. False when it cannot be opened or read whole; error then holds errno
 /// or NotRegularFileError.
-bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr);
+bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr,
+                   Links links = Links::Follow);
 
 /// Reads at most count bytes from the start of the regular file; nullopt when it cannot be opened.
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count);

@@ -128,6 +128,13 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
                       MessageIcon::Exclamation);
         return outcome;
     }
+    // Under the lock, so that no other run adds to the ledger between its reading and this run's end.
+    CSendRecord record(document, resendFailed);
+    if (resendFailed && !record.LedgerReadError().empty()) {
+        ui.MessageBox("Nobody resent: the delivery ledger " + record.LedgerReadError(), {},
+                      MessageButtons::Ok, MessageIcon::Exclamation);
+        return outcome;
+    }
     outcome.Started = true;
     BusyGuard busy(ui);
 
@@ -144,7 +151,6 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
 
     // Read before anybody is mailed: a wrong file stops its player, a running generation everybody.
     const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
-    CSendRecord record(document, resendFailed);
 
     std::string summary = turns.Note.empty() ? std::string() : turns.Note + "\n";
     std::string detailed = summary;
