@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace turnpost {
@@ -13,13 +14,29 @@ CFileLock::~CFileLock()
         ::close(m_Descriptor);
 }
 
-CFileLock::Result CFileLock::TryLock(const std::string& path, int* error)
+CFileLock::Result CFileLock::TryLock(const std::string& path, int* error, Open mode)
 {
     if (m_Descriptor >= 0)
         return Result::Locked;
-    // Read-only is enough for flock, so a setup the user may only read can still be guarded; no
+    // Read-only is enough for flock, so a file the user may only read can still be locked; no
     // blocking open, so a FIFO put in the file's place cannot hang the run.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    int descriptor = -1;
+    if (mode == Open::CreateIfMissing) {
+        // A link in the lock file's place could point anywhere: it is refused, never followed.
+        descriptor = ::open(path.c_str(), flags | O_CREAT | O_NOFOLLOW, 0644);
+        struct stat st
+        {
+        };
+        if (descriptor >= 0 && (::fstat(descriptor, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(descriptor);
+            if (error)
+                *error = EINVAL;
+            return Result::Failed;
+        }
+    } else {
+        descriptor = ::open(path.c_str(), flags);
+    }
     if (descriptor < 0) {
         if (error)
             *error = errno;

@@ -22,8 +22,14 @@ public:
     CFileLock(const CFileLock&) = delete;
     CFileLock& operator=(const CFileLock&) = delete;
 
+    enum class Open
+    {
+        Existing,       ///< the file must be there
+        CreateIfMissing ///< a lock file of its own, made empty when it is missing; never a link
+    };
+
     /// Takes the lock without waiting. error gets errno when the result is Failed.
-    Result TryLock(const std::string& path, int* error = nullptr);
+    Result TryLock(const std::string& path, int* error = nullptr, Open mode = Open::Existing);
 
 private:
     int m_Descriptor = -1;

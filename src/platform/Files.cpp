@@ -69,12 +69,13 @@ ReadableFile::~ReadableFile()
         ::close(Fd);
 }
 
-ReadableFile OpenRegularFile(const std::string& path)
+ReadableFile OpenRegularFile(const std::string& path, Links links)
 {
     ReadableFile file;
     // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is dropped again once the file
     // is known to be regular, where it means nothing anyway.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
+                                            (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
         file.Error = errno;
         return file;
@@ -135,10 +136,10 @@ bool FileExists(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents, int* error)
+bool ReadWholeFile(const std::string& path, std::string& contents, int* error, Links links)
 {
     contents.clear();
-    const ReadableFile file = OpenRegularFile(path);
+    const ReadableFile file = OpenRegularFile(path, links);
     if (!file) {
         if (error)
             *error = file.Error;
@@ -213,6 +214,17 @@ bool ResolveLinks(std::string& path, int& error)
     error = ELOOP;
     return false;
 }
+
+} // namespace
+
+std::string FollowLinks(const std::string& path)
+{
+    std::string followed = path;
+    int error = 0;
+    return ResolveLinks(followed, error) ? followed : path;
+}
+
+namespace {
 
 // Writes into the existing file itself. Nothing is atomic here: a failure part way leaves the target
 // partly written, which is why this serves only targets that cannot be replaced by a rename.

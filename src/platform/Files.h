@@ -25,9 +25,15 @@ struct ReadableFile
     explicit operator bool() const { return Fd >= 0; }
 };
 
+enum class Links
+{
+    Follow,
+    Refuse ///< a symbolic link at path is refused with ELOOP, even one that leads to a regular file
+};
+
 /// Opens path for reading only when it is a regular file. The open itself never waits: a FIFO without
 /// a writer or a slow device would otherwise hold the caller for ever.
-ReadableFile OpenRegularFile(const std::string& path);
+ReadableFile OpenRegularFile(const std::string& path, Links links = Links::Follow);
 
 /// An error number of the file functions in words: "not a regular file", or the system's text.
 std::string FileErrorText(int error);
@@ -45,13 +51,19 @@ std::string FolderOf(const std::string& path);
 /// The last part of path, without its folder.
 std::string FileNameOf(const std::string& path);
 
+/// The name the symbolic links at path lead to, which need not exist: the file a save of path
+/// replaces, and so the one whose companions (ledger, lock) belong to it. path itself when the links
+/// cannot be followed (a loop); a path without links comes back unchanged.
+std::string FollowLinks(const std::string& path);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);
 
 /// Reads the whole regular file. False when it cannot be opened or read whole; error then holds errno
 /// or NotRegularFileError.
-bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr);
+bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr,
+                   Links links = Links::Follow);
 
 /// Reads at most count bytes from the start of the regular file; nullopt when it cannot be opened.
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count);

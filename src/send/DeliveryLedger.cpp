@@ -5,6 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstdint>
+
 namespace turnpost {
 
 namespace {
@@ -32,7 +35,7 @@ std::string LedgerPath(const GameDocument& document)
 {
     if (document.FilePath.empty() || document.FilePath == UntitledPath)
         return {};
-    return document.FilePath + ".ledger";
+    return FollowLinks(document.FilePath) + ".ledger";
 }
 
 std::string AttemptToJson(const PlayerAttempt& attempt, bool withKind)
@@ -42,6 +45,10 @@ std::string AttemptToJson(const PlayerAttempt& attempt, bool withKind)
         object["kind"] = "player";
     object["time"] = attempt.Time;
     object["year"] = attempt.Year;
+    if (attempt.GameId)
+        object["game"] = *attempt.GameId;
+    if (attempt.Turn)
+        object["turn"] = *attempt.Turn;
     object["player"] = attempt.Player;
     object["address"] = attempt.Address;
     object["files"] = FilesToJson(attempt.Files);
@@ -63,49 +70,109 @@ std::string RunToJson(const RunRecord& run)
                      {"note", run.Note}});
 }
 
+namespace {
+
+/// Why a line of the ledger is skipped: it is not a record, or one of its numbers is out of range.
+struct SkippedLine
+{
+    std::string Problem;
+};
+
+/// The whole number at key, checked against [low, high] before it is narrowed: a float such as
+/// 1e300 or a year of 67978 must not wrap into a plausible value.
+template <typename T> T Whole(const json& object, const char* key, std::uint64_t low, std::uint64_t high)
+{
+    const json& value = object.at(key);
+    if (!value.is_number())
+        throw SkippedLine{"not a ledger record"};
+    const std::string outOfRange = std::string(key) + " out of range";
+    // A negative number or one that is not whole is never a count, a year or a size.
+    if (!value.is_number_integer() || (!value.is_number_unsigned() && value.get<std::int64_t>() < 0))
+        throw SkippedLine{outOfRange};
+    const auto number = value.is_number_unsigned() ? value.get<std::uint64_t>()
+                                                   : static_cast<std::uint64_t>(value.get<std::int64_t>());
+    if (number < low || number > high)
+        throw SkippedLine{outOfRange};
+    return static_cast<T>(number);
+}
+
+template <typename T>
+T WholeOr(const json& object, const char* key, T fallback, std::uint64_t low, std::uint64_t high)
+{
+    return object.contains(key) ? Whole<T>(object, key, low, high) : fallback;
+}
+
+constexpr std::uint64_t MaxYear = 0xFFFF;
+
+/// What one line of a ledger is: an attempt, a run, or why it is neither.
+struct ParsedLine
+{
+    std::optional<PlayerAttempt> Attempt;
+    std::optional<RunRecord> Run;
+    std::string Problem;
+};
+
+std::string Kind(const json& object)
+{
+    const auto kind = object.find("kind");
+    return kind != object.end() && kind->is_string() ? kind->get<std::string>() : std::string();
+}
+
+ParsedLine ParseLine(const std::string& line)
+{
+    ParsedLine parsed;
+    const json object = json::parse(line, nullptr, false);
+    const std::string kind = object.is_object() ? Kind(object) : std::string();
+    try {
+        if (kind == "player") {
+            PlayerAttempt attempt;
+            attempt.Time = object.at("time").get<std::string>();
+            attempt.Year = Whole<std::uint16_t>(object, "year", 0, MaxYear);
+            if (object.contains("game"))
+                attempt.GameId = Whole<std::uint32_t>(object, "game", 0, 0xFFFFFFFF);
+            if (object.contains("turn"))
+                attempt.Turn = Whole<std::uint16_t>(object, "turn", 0, 0xFFFF);
+            attempt.Player = Whole<int>(object, "player", 1, PlayerCount);
+            attempt.Address = object.at("address").get<std::string>();
+            attempt.Result = object.at("result").get<std::string>();
+            attempt.Sent = object.at("sent").get<bool>();
+            attempt.Reply = object.value("reply", "");
+            for (const json& file : object.value("files", json::array()))
+                attempt.Files.push_back({file.at("path").get<std::string>(),
+                                         Whole<std::uint64_t>(file, "size", 0, UINT64_MAX),
+                                         file.at("sha256").get<std::string>()});
+            parsed.Attempt = std::move(attempt);
+        } else if (kind == "run") {
+            RunRecord run;
+            run.Time = object.at("time").get<std::string>();
+            run.Year = Whole<std::uint16_t>(object, "year", 0, MaxYear);
+            run.Mode = object.value("mode", "");
+            run.Attempted = WholeOr<int>(object, "attempted", 0, 0, PlayerCount);
+            run.Sent = WholeOr<int>(object, "sent", 0, 0, PlayerCount);
+            run.Cancelled = object.value("cancelled", false);
+            run.Note = object.value("note", "");
+            parsed.Run = std::move(run);
+        } else {
+            parsed.Problem = "not a ledger record";
+        }
+    } catch (const SkippedLine& skipped) {
+        parsed.Problem = skipped.Problem;
+    } catch (const json::exception&) {
+        parsed.Problem = "not a ledger record";
+    }
+    return parsed;
+}
+
+} // namespace
+
 std::optional<PlayerAttempt> AttemptFromJson(const std::string& line)
 {
-    const json object = json::parse(line, nullptr, false);
-    if (!object.is_object() || object.value("kind", "") != "player")
-        return std::nullopt;
-    try {
-        PlayerAttempt attempt;
-        attempt.Time = object.at("time").get<std::string>();
-        attempt.Year = object.at("year").get<std::uint16_t>();
-        attempt.Player = object.at("player").get<int>();
-        attempt.Address = object.at("address").get<std::string>();
-        attempt.Result = object.at("result").get<std::string>();
-        attempt.Sent = object.at("sent").get<bool>();
-        attempt.Reply = object.value("reply", "");
-        for (const json& file : object.value("files", json::array()))
-            attempt.Files.push_back({file.at("path").get<std::string>(), file.at("size").get<std::uint64_t>(),
-                                     file.at("sha256").get<std::string>()});
-        if (attempt.Player < 1 || attempt.Player > PlayerCount)
-            return std::nullopt;
-        return attempt;
-    } catch (const json::exception&) {
-        return std::nullopt;
-    }
+    return ParseLine(line).Attempt;
 }
 
 std::optional<RunRecord> RunFromJson(const std::string& line)
 {
-    const json object = json::parse(line, nullptr, false);
-    if (!object.is_object() || object.value("kind", "") != "run")
-        return std::nullopt;
-    try {
-        RunRecord run;
-        run.Time = object.at("time").get<std::string>();
-        run.Year = object.at("year").get<std::uint16_t>();
-        run.Mode = object.value("mode", "");
-        run.Attempted = object.value("attempted", 0);
-        run.Sent = object.value("sent", 0);
-        run.Cancelled = object.value("cancelled", false);
-        run.Note = object.value("note", "");
-        return run;
-    } catch (const json::exception&) {
-        return std::nullopt;
-    }
+    return ParseLine(line).Run;
 }
 
 CDeliveryLedger::CDeliveryLedger(const GameDocument& document) : m_Path(LedgerPath(document))
@@ -136,9 +203,25 @@ void CDeliveryLedger::Finish(const RunRecord& run)
 LedgerContents ReadLedger(const std::string& path)
 {
     LedgerContents contents;
-    std::string text;
-    if (path.empty() || !ReadWholeFile(path, text))
+    if (path.empty())
         return contents;
+    std::string text;
+    int error = 0;
+    // The writer refuses a link in the ledger's place; the reader does too, so that a resend never
+    // trusts a ledger its own records could not go into.
+    if (!ReadWholeFile(path, text, &error, Links::Refuse)) {
+        if (error != ENOENT)
+            contents.Error = path + " cannot be read (" +
+                             (error == ELOOP ? std::string("a symbolic link") : FileErrorText(error)) + ")";
+        return contents;
+    }
+    contents = ParseLedger(text, path);
+    return contents;
+}
+
+LedgerContents ParseLedger(std::string_view text, const std::string& path)
+{
+    LedgerContents contents;
     contents.Found = true;
     std::size_t start = 0;
     int number = 0;
@@ -146,41 +229,21 @@ LedgerContents ReadLedger(const std::string& path)
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        const std::string line = text.substr(start, end - start);
+        const std::string line(text.substr(start, end - start));
         start = end + 1;
         ++number;
         if (line.empty())
             continue;
-        if (auto attempt = AttemptFromJson(line)) {
-            contents.Attempts.push_back(std::move(*attempt));
-            continue;
-        }
-        if (auto run = RunFromJson(line)) {
-            contents.Runs.push_back(std::move(*run));
-            continue;
-        }
-        contents.Warnings.push_back(path + ":" + std::to_string(number) + ": not a ledger record, skipped");
+        ParsedLine parsed = ParseLine(line);
+        if (parsed.Attempt)
+            contents.Attempts.push_back(std::move(*parsed.Attempt));
+        else if (parsed.Run)
+            contents.Runs.push_back(std::move(*parsed.Run));
+        else
+            contents.Warnings.push_back(path + ":" + std::to_string(number) + ": " + parsed.Problem +
+                                        ", skipped");
     }
     return contents;
-}
-
-std::array<std::optional<PlayerAttempt>, PlayerCount> LastAttempts(const LedgerContents& ledger,
-                                                                   std::uint16_t year)
-{
-    std::array<std::optional<PlayerAttempt>, PlayerCount> last;
-    for (const PlayerAttempt& attempt : ledger.Attempts)
-        if (attempt.Year == year)
-            last[static_cast<std::size_t>(attempt.Player - 1)] = attempt;
-    return last;
-}
-
-std::array<bool, PlayerCount> DeliveredPlayers(const LedgerContents& ledger, std::uint16_t year)
-{
-    std::array<bool, PlayerCount> delivered{};
-    for (const PlayerAttempt& attempt : ledger.Attempts)
-        if (attempt.Year == year && attempt.Sent)
-            delivered[static_cast<std::size_t>(attempt.Player - 1)] = true;
-    return delivered;
 }
 
 } // namespace turnpost

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace turnpost {
@@ -24,7 +25,8 @@ struct RunRecord
     std::string Note; ///< why the turn files were not checked, or why nobody was mailed
 };
 
-/// The ledger beside a saved setup: FILE.tpf.ledger; empty for an untitled setup, which has none.
+/// The ledger beside a saved setup: FILE.tpf.ledger, beside the file its symbolic links lead to, so
+/// that every name of one setup shares one ledger; empty for an untitled setup, which has none.
 std::string LedgerPath(const GameDocument& document);
 
 /// The record of every mail a setup's send runs have made: JSON Lines, one object per player
@@ -55,19 +57,21 @@ private:
 struct LedgerContents
 {
     bool Found = false; ///< the file exists and could be read
+    /// The ledger is there but cannot be read (a folder, a FIFO, a link, no permission): "PATH cannot
+    /// be read (REASON)". Nothing else is filled; such a ledger is not an empty one.
+    std::string Error;
     std::vector<PlayerAttempt> Attempts;
     std::vector<RunRecord> Runs;
-    /// One per line that is not a ledger record (a line cut short by a crash, an edit): skipped.
+    /// One per line that is not a ledger record (a line cut short by a crash, an edit) or holds a
+    /// number out of range: skipped.
     std::vector<std::string> Warnings;
 };
 
+/// Reads the ledger at path. A ledger that does not exist is empty; one that exists must be a regular
+/// file, not a symbolic link (which the writer refuses as well).
 LedgerContents ReadLedger(const std::string& path);
-
-/// The last attempt for each player in the given year, nullopt for players without one.
-std::array<std::optional<PlayerAttempt>, PlayerCount> LastAttempts(const LedgerContents& ledger,
-                                                                   std::uint16_t year);
-/// The players who have a successful delivery in the given year.
-std::array<bool, PlayerCount> DeliveredPlayers(const LedgerContents& ledger, std::uint16_t year);
+/// The records in text, a ledger's content; path names it in the warnings.
+LedgerContents ParseLedger(std::string_view text, const std::string& path);
 
 /// One ledger line (without LF) for an attempt, and back; also the per-player entries of --json.
 std::string AttemptToJson(const PlayerAttempt& attempt, bool withKind = true);

@@ -1,9 +1,18 @@
 #include "send/DeliveryStatus.h"
 
+#include "mail/ServerText.h"
+#include "send/DeliveryKey.h"
 #include "send/DeliveryLedger.h"
 #include "send/Placeholders.h"
 
 namespace turnpost {
+
+namespace {
+
+/// A result line holds a path and the server's reply, each cut already when it was written.
+constexpr std::size_t MaxPrintedLedgerText = 4 * MaxPrintedReply;
+
+} // namespace
 
 DeliveryStatus GetDeliveryStatus(const GameDocument& document)
 {
@@ -13,25 +22,31 @@ DeliveryStatus GetDeliveryStatus(const GameDocument& document)
     const std::string path = LedgerPath(document);
     const LedgerContents ledger = ReadLedger(path);
     status.Warnings = ledger.Warnings;
-    const auto last = LastAttempts(ledger, year);
+    if (!ledger.Error.empty())
+        status.Warnings.push_back("The delivery ledger " + ledger.Error);
+    CAttachmentDigests digests;
+    const auto verdicts = JudgeDeliveries(ledger, CurrentDeliveryKeys(setup, digests));
 
     status.Text = setup.GameName + ", year " + std::to_string(year) + " (" +
-                  (path.empty() ? "an untitled setup keeps no ledger)"
-                                : path + (ledger.Found ? ")" : ", no ledger yet)")) +
+                  (path.empty()           ? "an untitled setup keeps no ledger)"
+                   : ledger.Found         ? path + ")"
+                   : ledger.Error.empty() ? path + ", no ledger yet)"
+                                          : path + ", which cannot be read)") +
                   "\n";
-    status.Everybody = true;
+    status.Everybody = ledger.Error.empty();
     for (int index = 0; index < PlayerCount; ++index) {
         if (!setup.Players[static_cast<std::size_t>(index)].Selected)
             continue;
-        const auto& attempt = last[static_cast<std::size_t>(index)];
-        if (!attempt) {
-            status.Everybody = false;
+        const LedgerVerdict& verdict = verdicts[static_cast<std::size_t>(index)];
+        status.Everybody = status.Everybody && verdict.Delivered;
+        if (!verdict.Last) {
             status.Text +=
                 "[Player " + std::to_string(index + 1) + "] not mailed for " + std::to_string(year) + "\n";
             continue;
         }
-        status.Everybody = status.Everybody && attempt->Sent;
-        status.Text += attempt->Result + " (" + attempt->Time + ")\n";
+        // The ledger is a file anyone may edit: what it says goes to a terminal only once made safe.
+        status.Text += PrintableText(verdict.Last->Result, MaxPrintedLedgerText) + " (" +
+                       PrintableText(verdict.Last->Time, MaxPrintedLedgerText) + ")\n";
     }
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ struct PlayerAttempt
 {
     std::string Time; ///< UTC, as 2024-05-01T18:30:00Z
     std::uint16_t Year = 0;
+    /// The game and turn of what the player got, from the header of his turn file (or, without one,
+    /// the host file's): nullopt where no header could be read, and in lines of older versions.
+    std::optional<std::uint32_t> GameId;
+    std::optional<std::uint16_t> Turn;
     int Player = 0; ///< 1 to 16
     std::string Address;
     std::vector<AttachedFile> Files;
@@ -37,9 +42,9 @@ class CAttachmentDigests
 {
 public:
     std::vector<AttachedFile> ForPlayer(const GameSetup& setup, int index);
+    AttachedFile Describe(const std::string& path);
 
 private:
-    AttachedFile Describe(const std::string& path);
     std::map<std::string, AttachedFile> m_Known;
 };
 

@@ -7,12 +7,16 @@ namespace turnpost {
 
 CSendRecord::CSendRecord(const GameDocument& document, bool resendFailed)
     : m_Year(ReadGameYear(HostFilePath(document.Setup.UniverseFile))),
-      m_Mode(resendFailed ? "resend-failed" : "send"), m_Ledger(document)
+      m_Mode(resendFailed ? "resend-failed" : "send"), m_Keys(CurrentDeliveryKeys(document.Setup, m_Digests)),
+      m_Ledger(document)
 {
     if (resendFailed) {
         const LedgerContents ledger = ReadLedger(LedgerPath(document));
+        m_ReadError = ledger.Error;
         m_Warnings = ledger.Warnings;
-        m_Delivered = DeliveredPlayers(ledger, m_Year);
+        const auto verdicts = JudgeDeliveries(ledger, m_Keys);
+        for (std::size_t slot = 0; slot < verdicts.size(); ++slot)
+            m_Delivered[slot] = verdicts[slot].Delivered;
     }
 }
 
@@ -27,6 +31,8 @@ void CSendRecord::Add(const GameSetup& setup, int index, const std::string& resu
     PlayerAttempt attempt;
     attempt.Time = AttemptTime();
     attempt.Year = m_Year;
+    attempt.GameId = m_Keys[static_cast<std::size_t>(index)].GameId;
+    attempt.Turn = m_Keys[static_cast<std::size_t>(index)].Turn;
     attempt.Player = index + 1;
     attempt.Address = setup.Players[static_cast<std::size_t>(index)].EmailAddress;
     attempt.Files = m_Digests.ForPlayer(setup, index);

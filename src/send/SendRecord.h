@@ -1,5 +1,6 @@
 #pragma once
 
+#include "send/DeliveryKey.h"
 #include "send/DeliveryLedger.h"
 #include "send/PlayerAttempt.h"
 #include "setup/GameSetup.h"
@@ -18,8 +19,12 @@ struct SendOutcome;
 class CSendRecord
 {
 public:
-    /// resendFailed: players with a successful delivery this year are left out.
+    /// resendFailed: players whose ledger holds a delivery of this turn's mail are left out.
     CSendRecord(const GameDocument& document, bool resendFailed);
+
+    /// For a resend: the ledger exists but cannot be read, so who had this turn is unknown and
+    /// nobody may be mailed; empty otherwise.
+    const std::string& LedgerReadError() const { return m_ReadError; }
 
     /// The selected player of slot index has had this year's turn already and is not mailed again.
     bool DeliveredEarlier(int index) const { return m_Delivered[static_cast<std::size_t>(index)]; }
@@ -37,9 +42,11 @@ private:
     std::uint16_t m_Year = 0;
     std::string m_Mode;
     std::array<bool, PlayerCount> m_Delivered{};
+    std::string m_ReadError;
     std::vector<std::string> m_Warnings;
     std::vector<PlayerAttempt> m_Attempts;
     CAttachmentDigests m_Digests;
+    std::array<DeliveryKey, PlayerCount> m_Keys;
     CDeliveryLedger m_Ledger;
 };
 

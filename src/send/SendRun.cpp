@@ -3,11 +3,11 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
-#include "platform/FileLock.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
+#include "send/RunLock.h"
 #include "send/SendRecord.h"
 #include "send/SendReport.h"
 #include "send/SendSession.h"
@@ -122,13 +122,17 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
                           MessageIcon::Exclamation);
         return outcome;
     }
-    // Two runs of one setup at once would mail every player twice. A setup never saved has no file
-    // another run could send; a file that cannot be locked (gone since it was read) is sent unguarded.
-    CFileLock runLock;
-    if (document.FilePath != UntitledPath &&
-        runLock.TryLock(document.FilePath) == CFileLock::Result::HeldElsewhere) {
+    CRunLock runLock;
+    if (runLock.Take(document) == CRunLock::Result::HeldElsewhere) {
         ui.MessageBox(document.FilePath + " is being sent by another run", {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);
+        return outcome;
+    }
+    // Under the lock, so that no other run adds to the ledger between its reading and this run's end.
+    CSendRecord record(document, resendFailed);
+    if (resendFailed && !record.LedgerReadError().empty()) {
+        ui.MessageBox("Nobody resent: the delivery ledger " + record.LedgerReadError(), {},
+                      MessageButtons::Ok, MessageIcon::Exclamation);
         return outcome;
     }
     outcome.Started = true;
@@ -147,7 +151,6 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
 
     // Read before anybody is mailed: a wrong file stops its player, a running generation everybody.
     const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
-    CSendRecord record(document, resendFailed);
 
     std::string summary = turns.Note.empty() ? std::string() : turns.Note + "\n";
     std::string detailed = summary;

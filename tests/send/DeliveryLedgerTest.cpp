@@ -55,11 +55,6 @@ TEST(DeliveryLedger, KeepsEveryAttemptAndTheRunAndReadsThemBack)
     ASSERT_EQ(contents.Runs.size(), 1u);
     EXPECT_EQ(contents.Runs[0].Sent, 1);
     EXPECT_TRUE(contents.Warnings.empty());
-
-    const auto delivered = DeliveredPlayers(contents, 2442);
-    EXPECT_TRUE(delivered[0]);
-    EXPECT_FALSE(delivered[1]);
-    EXPECT_FALSE(DeliveredPlayers(contents, 2443)[0]);
 }
 
 TEST(DeliveryLedger, ATornLastLineIsSkippedAndTheNextRunStartsAFreshLine)
@@ -110,18 +105,6 @@ TEST(DeliveryLedger, AFolderThatCannotBeWrittenIsReported)
     CDeliveryLedger ledger(document);
     ledger.Record(Attempt(1, true));
     EXPECT_NE(ledger.Error().find("/nonexistent-folder/game.tpf.ledger: "), std::string::npos);
-}
-
-TEST(DeliveryLedger, LastAttemptOfTheYearWins)
-{
-    LedgerContents contents;
-    contents.Attempts = {Attempt(1, false), Attempt(1, true), Attempt(2, true, 2441), Attempt(2, false)};
-    const auto last = LastAttempts(contents, 2442);
-    ASSERT_TRUE(last[0]);
-    EXPECT_TRUE(last[0]->Sent);
-    ASSERT_TRUE(last[1]);
-    EXPECT_FALSE(last[1]->Sent);
-    EXPECT_FALSE(last[2]);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "send/SendRun.h"
 
-#include "platform/FileLock.h"
+#include "send/RunLock.h"
 #include "support/RecordingUserInterface.h"
 #include "support/ScriptedSmtpPeer.h"
 #include "support/TempDir.h"
@@ -309,8 +309,8 @@ TEST_F(Delivery, SetupBeingSentByAnotherRunMailsNobody)
     document.Setup.SmtpServer = listener.Address();
     document.Setup.Players[0] = {1, "p1@example.org", ""};
     document.FilePath = dir.Write("game.tpf", "the setup");
-    CFileLock other;
-    ASSERT_EQ(other.TryLock(document.FilePath), CFileLock::Result::Locked);
+    CRunLock other;
+    ASSERT_EQ(other.Take(document), CRunLock::Result::Locked);
 
     const SendOutcome outcome = Run();
     EXPECT_FALSE(outcome.Succeeded());
