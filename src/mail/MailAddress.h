@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace turnpost {
@@ -20,6 +21,9 @@ struct CMailAddress
 
     /// The e-mail address without blanks around it, as it goes into the envelope and the headers.
     std::string TrimmedAddress() const;
+
+    /// The longest address mail allows: a path of 256 bytes with its brackets (RFC 5321 4.5.3.1.3).
+    static constexpr std::size_t MaxLength = 254;
 
     /// False for an address that would break the command it goes into: one holding a control
     /// character, a blank, "<" or ">".

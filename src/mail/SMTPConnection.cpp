@@ -322,6 +322,14 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     m_CleanRefusal = true; // a refusal here comes before anything is sent
     for (const std::string* address : addresses) {
         m_Step = address == &from ? SmtpStep::Mail : SmtpStep::Rcpt;
+        // The empty path is the sender of bounces only (RFC 5321 4.5.5), never a recipient.
+        if (address != &from && address->empty())
+            return Fail(ErrorNumber(ErrorCode::BadCommand), "no e-mail address");
+        if (address->size() > CMailAddress::MaxLength)
+            return Fail(ErrorNumber(ErrorCode::BadCommand),
+                        "Invalid e-mail address: " + std::to_string(address->size()) +
+                            " bytes, more than the " + std::to_string(CMailAddress::MaxLength) +
+                            " mail allows");
         if (!CMailAddress::IsUsable(*address))
             return Fail(ErrorNumber(ErrorCode::BadCommand),
                         "Invalid e-mail address: " + CMailAddress::Escaped(*address));

@@ -82,6 +82,8 @@ public:
     /// The server's last EHLO reply offered PIPELINING (RFC 2920): SendMessage then sends MAIL,
     /// RCPT and DATA in one write and reads their replies in order.
     bool OffersPipelining() const { return m_Pipelining; }
+    /// The server's last EHLO reply offered SMTPUTF8 (RFC 6531).
+    bool OffersSmtpUtf8() const { return m_SmtpUtf8Offered; }
     /// The server closed the connection, or said it would with 421 (RFC 5321 3.8).
     bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
     /// The last SendMessage failed where the server cannot have taken the message: the connection

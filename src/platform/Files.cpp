@@ -171,18 +171,27 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error, L
     return true;
 }
 
-std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count)
+std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count, int* error)
 {
     const ReadableFile file = OpenRegularFile(path);
-    if (!file)
+    if (!file) {
+        if (error)
+            *error = file.Error;
         return std::nullopt;
+    }
     std::string data(count, '\0');
     std::size_t done = 0;
     while (done < count) {
         const ssize_t n = ::read(file.Fd, data.data() + done, count - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n < 0) {
+            // A file that cannot be read is no shorter file: the caller must not take it for one.
+            if (error)
+                *error = errno;
+            return std::nullopt;
+        }
+        if (n == 0)
             break;
         done += static_cast<std::size_t>(n);
     }

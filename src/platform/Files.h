@@ -65,8 +65,9 @@ bool FileExists(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& contents, int* error = nullptr,
                    Links links = Links::Follow);
 
-/// Reads at most count bytes from the start of the regular file; nullopt when it cannot be opened.
-std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count);
+/// Reads at most count bytes from the start of the regular file; nullopt when it cannot be opened or
+/// read, with the error number (as OpenRegularFile's) in error when given.
+std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count, int* error = nullptr);
 
 struct WriteResult
 {

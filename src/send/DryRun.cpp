@@ -8,6 +8,7 @@
 #include "send/ConnectionSettings.h"
 #include "send/FailureText.h"
 #include "send/Placeholders.h"
+#include "send/PlayerVerdict.h"
 #include "send/TurnCheck.h"
 
 #include <map>
@@ -15,17 +16,6 @@
 namespace turnpost {
 
 namespace {
-
-/// Why the address would be refused, or empty.
-std::string AddressProblem(const std::string& address)
-{
-    const std::string trimmed = CMailAddress(address).TrimmedAddress();
-    if (trimmed.empty())
-        return "no e-mail address";
-    if (!CMailAddress::IsUsable(trimmed))
-        return "Invalid e-mail address: " + CMailAddress::Escaped(trimmed);
-    return {};
-}
 
 std::string SecurityName(SmtpSecurity security)
 {
@@ -40,9 +30,13 @@ std::string SecurityName(SmtpSecurity security)
     return "no encryption";
 }
 
-std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, bool& ready)
+/// smtpUtf8: some address needs SMTPUTF8, so the server is greeted with EHLO to learn whether it
+/// offers it; smtpUtf8Offered then tells.
+std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, bool smtpUtf8,
+                        bool& ready, bool& smtpUtf8Offered)
 {
     ready = false;
+    smtpUtf8Offered = false;
     const std::string prefix = "[Server] ";
     if (setup.SmtpServer.empty())
         return prefix + "** ERROR: No SMTP server specified: check your mail settings!";
@@ -52,8 +46,10 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
         return prefix + "** ERROR: " + connection.Error;
     CSMTPConnection smtp;
     connection.Apply(smtp);
+    smtp.SetSmtpUtf8Wanted(smtpUtf8);
     if (!connection.Connect(smtp, "the check"))
         return prefix + "** ERROR: " + FailureText(smtp.GetError());
+    smtpUtf8Offered = smtp.OffersSmtpUtf8();
     smtp.Disconnect();
     ready = true;
     std::string line = prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(connection.Security);
@@ -99,16 +95,19 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
     const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
     outcome.Note = turns.Note;
     CAttachmentDigests digests;
-    // Each file is read as a real run reads it, once however many players get it.
-    std::map<std::string, bool> readable;
-    const auto canRead = [&](const std::string& path) {
-        auto known = readable.find(path);
-        if (known == readable.end()) {
+    // Each file is read as a real run reads it, once however many players get it; what keeps it from
+    // being mailed is said in the run's words.
+    std::map<std::string, std::string> fileProblems;
+    const auto fileProblem = [&](const std::string& path) -> const std::string& {
+        auto known = fileProblems.find(path);
+        if (known == fileProblems.end()) {
             CMailAttachment attachment;
-            known = readable.emplace(path, attachment.Load(path)).first;
+            known = fileProblems.emplace(path, attachment.Load(path) ? std::string() : attachment.GetError())
+                        .first;
         }
         return known->second;
     };
+    std::vector<std::string> addresses; // of the players who would be mailed, for SMTPUTF8
 
     for (int index = 0; index < PlayerCount; ++index) {
         const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(index)];
@@ -126,12 +125,10 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         (void)ExpandPlaceholders(setup.MessageText, document);
 
         const std::string prefix = "[Player " + std::to_string(index + 1) + "] ";
-        std::string problem = turns.Refusals[static_cast<std::size_t>(index)];
-        if (problem.empty())
-            problem = AddressProblem(slot.EmailAddress);
+        std::string problem = PlayerRefusal(setup, index, turns);
         for (const AttachedFile& file : attempt.Files)
-            if (problem.empty() && !canRead(file.Path))
-                problem = "Could not open file: " + file.Path;
+            if (problem.empty())
+                problem = fileProblem(file.Path);
         if (!problem.empty()) {
             attempt.Result = prefix + "** ERROR: " + problem;
         } else {
@@ -143,12 +140,27 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
                 names += (names.empty() ? "" : " + ") + FileNameOf(file.Path);
             attempt.Result += names.empty() ? ", no files" : ", " + names;
         }
+        addresses.push_back(attempt.Sent ? CMailAddress(slot.EmailAddress).TrimmedAddress() : std::string());
         outcome.Players.push_back(std::move(player));
     }
     document.CurrentPlayerNumber = playerNumber;
+    bool smtpUtf8 = false;
+    for (const std::string& address : addresses)
+        smtpUtf8 = smtpUtf8 || CMailAddress::NeedsSmtpUtf8(address);
 
     const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, !setup.SmtpServer.empty());
-    outcome.ServerLine = CheckServer(setup, connection, outcome.ServerReady);
+    bool smtpUtf8Offered = false;
+    outcome.ServerLine = CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
+    // Only the server can tell whether an address that needs SMTPUTF8 can go; the run's connection
+    // refuses such a player in these words.
+    for (std::size_t i = 0; i < outcome.Players.size(); ++i) {
+        PlayerAttempt& attempt = outcome.Players[i].Attempt;
+        if (outcome.ServerReady && !smtpUtf8Offered && CMailAddress::NeedsSmtpUtf8(addresses[i])) {
+            attempt.Sent = false;
+            attempt.Result =
+                "[Player " + std::to_string(attempt.Player) + "] ** ERROR: " + SmtpUtf8Refusal(addresses[i]);
+        }
+    }
     connection.ForgetRefusedPassword(ui);
     return outcome;
 }

@@ -32,7 +32,7 @@ std::optional<GameFileHeader> ParseGameFileHeader(std::string_view bytes)
 GameFileHeaderRead ReadGameFileHeader(const std::string& path)
 {
     GameFileHeaderRead result;
-    const auto bytes = ReadFilePrefix(path, GameFileHeader::Length);
+    const auto bytes = ReadFilePrefix(path, GameFileHeader::Length, &result.Error);
     if (!bytes)
         return result;
     if (const auto header = ParseGameFileHeader(*bytes)) {

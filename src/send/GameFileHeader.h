@@ -58,6 +58,8 @@ struct GameFileHeaderRead
     };
     Status status = Unreadable;
     GameFileHeader Header;
+    /// Why an unreadable file could not be read (an error number of the file functions).
+    int Error = 0;
 };
 
 GameFileHeaderRead ReadGameFileHeader(const std::string& path);

@@ -7,6 +7,7 @@
 #include "platform/UserInterface.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
+#include "send/PlayerVerdict.h"
 #include "send/RunLock.h"
 #include "send/SendRecord.h"
 #include "send/SendReport.h"
@@ -180,7 +181,10 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
             std::string reply;
-            std::string result = turns.RefusalLine(index);
+            // Refused for what is known before connecting, in the words the check uses.
+            const std::string refusal = PlayerRefusal(setup, index, turns);
+            std::string result =
+                refusal.empty() ? std::string() : PlayerPrefix(number) + "** ERROR: " + refusal + "\n";
             if (result.empty())
                 progress->RunWork(
                     [&] { result = MailPlayer(document, slot.EmailAddress, index, session, &sent, &reply); });

@@ -1,5 +1,6 @@
 #include "send/TurnCheck.h"
 
+#include "platform/Files.h"
 #include "send/GameFileHeader.h"
 #include "send/Placeholders.h"
 
@@ -12,7 +13,7 @@ std::string TurnFileProblem(const std::string& path, int index, const GameFileHe
 {
     const GameFileHeaderRead read = ReadGameFileHeader(path);
     if (read.status == GameFileHeaderRead::Unreadable)
-        return "Could not open file: " + path;
+        return CouldNotOpenMessage(path, read.Error);
     const GameFileHeader& file = read.Header;
     if (read.status == GameFileHeaderRead::NoHeader || !file.IsType(GameFileType::Turn))
         return "not a turn file: " + path;
@@ -30,7 +31,7 @@ std::string UniverseFileProblem(const std::string& path, const GameFileHeader& h
 {
     const GameFileHeaderRead read = ReadGameFileHeader(path);
     if (read.status == GameFileHeaderRead::Unreadable)
-        return "Could not open file: " + path;
+        return CouldNotOpenMessage(path, read.Error);
     if (read.status == GameFileHeaderRead::NoHeader || !read.Header.IsType(GameFileType::Universe))
         return "not a universe file: " + path;
     if (read.Header.GameId != host.GameId)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "send/TurnCheck.h"
+#include "setup/GameSetup.h"
+
+#include <string>
+
+namespace turnpost {
+
+/// Why an address cannot be mailed to, before any server is asked; empty when it can. The check and
+/// the send run both ask this, so they cannot disagree.
+std::string AddressProblem(const std::string& address);
+
+/// Why the selected player of slot index is not to be mailed, as far as can be told before anybody
+/// is connected: the turn checks' refusal, else his address's problem; empty when he may be mailed.
+/// What only reading his files or the server can tell comes from there, in the same words.
+std::string PlayerRefusal(const GameSetup& setup, int index, const TurnCheck& turns);
+
+/// The refusal of an address that needs SMTPUTF8 by a server that does not offer it.
+std::string SmtpUtf8Refusal(const std::string& address);
+
+} // namespace turnpost
