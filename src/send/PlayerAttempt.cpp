@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/Kernel.h"
+#include "setup/AdditionalFiles.h"
 
 #include <openssl/evp.h>
 
@@ -56,6 +57,8 @@ std::vector<AttachedFile> CAttachmentDigests::ForPlayer(const GameSetup& setup, 
     const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
     if (setup.SendPlayerFile && !playerFile.empty())
         files.push_back(Describe(playerFile));
+    for (const std::string& path : AdditionalFilesForPlayer(setup, index + 1))
+        files.push_back(Describe(path));
     return files;
 }
 

@@ -13,7 +13,9 @@
 #include "send/SendReport.h"
 #include "send/SendSession.h"
 #include "send/TurnCheck.h"
+#include "setup/AdditionalFiles.h"
 
+#include <memory>
 #include <new>
 
 namespace turnpost {
@@ -74,6 +76,14 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
         if (!player.Load(playerFile))
             return failure(player.GetError());
         message.AddAttachment(player);
+    }
+    // Each further file is read as the turn file is: one that cannot be read fails this player only.
+    std::vector<std::unique_ptr<CMailAttachment>> further;
+    for (const std::string& path : AdditionalFilesForPlayer(setup, index + 1)) {
+        further.push_back(std::make_unique<CMailAttachment>());
+        if (!further.back()->Load(path))
+            return failure(further.back()->GetError());
+        message.AddAttachment(*further.back());
     }
 
     std::string error;

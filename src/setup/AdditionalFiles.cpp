@@ -48,4 +48,14 @@ std::string AdditionalFileForPlayer(const std::string& path, int playerNumber)
     return expanded;
 }
 
+std::vector<std::string> AdditionalFilesForPlayer(const GameSetup& setup, int playerNumber)
+{
+    std::vector<std::string> files;
+    if (!setup.SendAdditionalFiles)
+        return files;
+    for (const std::string& path : AdditionalFileList(setup))
+        files.push_back(AdditionalFileForPlayer(path, playerNumber));
+    return files;
+}
+
 } // namespace turnpost

@@ -17,4 +17,8 @@ bool SetAdditionalFileList(GameSetup& setup, const std::vector<std::string>& fil
 /// The path of an additional file for the player with that number: "%P" becomes the number.
 std::string AdditionalFileForPlayer(const std::string& path, int playerNumber);
 
+/// What the player with that number gets after his turn and universe files: the additional files,
+/// each expanded for him, when SendAdditionalFiles is on; none otherwise.
+std::vector<std::string> AdditionalFilesForPlayer(const GameSetup& setup, int playerNumber);
+
 } // namespace turnpost
