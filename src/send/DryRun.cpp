@@ -140,6 +140,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
                 names += (names.empty() ? "" : " + ") + FileNameOf(file.Path);
             attempt.Result += names.empty() ? ", no files" : ", " + names;
         }
+        attempt.Result = PrintableLine(attempt.Result);
         addresses.push_back(attempt.Sent ? CMailAddress(slot.EmailAddress).TrimmedAddress() : std::string());
         outcome.Players.push_back(std::move(player));
     }

@@ -28,6 +28,14 @@ std::string PlayerRefusal(const GameSetup& setup, int index, const TurnCheck& tu
     return AddressProblem(setup.Players[static_cast<std::size_t>(index)].EmailAddress);
 }
 
+std::string PrintableLine(const std::string& line)
+{
+    constexpr std::size_t Longest = 4096;
+    if (!line.empty() && line.back() == '\n')
+        return PrintableText(std::string_view(line).substr(0, line.size() - 1), Longest) + "\n";
+    return PrintableText(line, Longest);
+}
+
 std::string SmtpUtf8Refusal(const std::string& address)
 {
     return "not sent: the address " + PrintableText(address) +

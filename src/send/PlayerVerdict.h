@@ -16,6 +16,11 @@ std::string AddressProblem(const std::string& address);
 /// What only reading his files or the server can tell comes from there, in the same words.
 std::string PlayerRefusal(const GameSetup& setup, int index, const TurnCheck& turns);
 
+/// A player's line as it may reach a terminal, a report and the ledger: whatever of it came from
+/// outside (a file name, an address, a command's or a server's words) with its control characters
+/// shown as '?'; a line end it had stays.
+std::string PrintableLine(const std::string& line);
+
 /// The refusal of an address that needs SMTPUTF8 by a server that does not offer it.
 std::string SmtpUtf8Refusal(const std::string& address);
 

@@ -198,13 +198,14 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             if (result.empty())
                 progress->RunWork(
                     [&] { result = MailPlayer(document, slot.EmailAddress, index, session, &sent, &reply); });
+            result = PrintableLine(result);
             record.Add(setup, index, result, sent, reply);
             if (!sent)
                 ++outcome.Failed;
             summary += result;
             progress->ShowResult(result);
-            detailed += result + "\t" + FormatLocalTime("%I:%M:%S %p") + " (" + slot.PlayerFile + " to " +
-                        slot.EmailAddress + ")\n";
+            detailed += result + "\t" + FormatLocalTime("%I:%M:%S %p") + " (" +
+                        PrintableLine(slot.PlayerFile + " to " + slot.EmailAddress) + ")\n";
         }
         // Some servers throttle a burst of connections; the window stays live meanwhile.
         if (setup.PauseAfterConnection > 0) {

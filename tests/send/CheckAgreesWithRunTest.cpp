@@ -147,5 +147,41 @@ TEST(CheckAgreesWithRun, EmptyAddressIsNeverARecipient)
         EXPECT_NE(line.Text.rfind("RCPT", 0), 0u) << line.Text;
 }
 
+// A file name is text from outside: its control characters never reach a terminal, the report or the
+// ledger through a player's line.
+TEST(CheckAgreesWithRun, ControlCharactersOfAFileNameShowAsQuestionMarks)
+{
+    PythonSmtpServer server(SmtpServerOptions{});
+    ASSERT_TRUE(server.IsRunning()) << server.Error();
+    TempDir dir;
+    GameDocument document;
+    GameSetup& setup = document.Setup;
+    setup.SmtpServer = server.Address();
+    setup.ReturnAddress = "host@example.org";
+    setup.CheckTurnFiles = 0;
+    setup.DetailedReport = 1;
+    for (const char* name : {"turn\x1b[2K\r\a.m1", "turn\xc2\x9b"
+                                                   "31m.m1"}) {
+        SCOPED_TRACE(name);
+        setup.Players[0] = {1, "one@example.org", dir.File(name)};
+        RecordingUserInterface ui{&document};
+        ui.FillRows();
+        const DryRunOutcome check = CheckSendRun(document, ui);
+        const SendOutcome run = OnSend(document, ui);
+        ASSERT_EQ(run.Attempts.size(), 1u);
+        for (const std::string& text :
+             {check.Players[0].Attempt.Result, run.Attempts[0].Result, run.Summary}) {
+            EXPECT_NE(text.find("Could not open file: "), std::string::npos) << text;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                EXPECT_FALSE(
+                    (c < 0x20 && c != '\n') || c == 0x7F ||
+                    (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0))
+                    << text;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace turnpost
