@@ -147,7 +147,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
     }
     document.CurrentPlayerNumber = playerNumber;
 
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, !setup.SmtpServer.empty());
+    const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, !setup.SmtpServer.empty());
     outcome.ServerLine = CheckServer(setup, connection, outcome.ServerReady);
     connection.ForgetRefusedPassword(ui);
     return outcome;
