@@ -248,13 +248,21 @@ int AllowPasswordCommand(const std::string& setupPath)
         ui.MessageBox(setupPath + " has no password command.");
         return 1;
     }
-    std::cout << command << '\n';
+    // Shown as the desktop shows it: a carriage return or an escape sequence could otherwise make the
+    // terminal show a harmless command in place of the one approved.
+    const std::string file = CanonicalSetupPath(setupPath);
+    const SecretDestination to = SmtpDestination(document.Setup);
+    const std::size_t lines = CommandLineCount(command);
+    std::cout << "Setup file: " << VisibleCommand(file) << "\n"
+              << "The password goes to: " << VisibleCommand(DestinationText(to)) << "\n"
+              << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
+              << VisibleCommand(command) << '\n';
     std::string error;
-    if (!ApproveCommand(setupPath, command, error)) {
+    if (!ApproveCommand(setupPath, command, to, error)) {
         ui.MessageBox(error);
         return 1;
     }
-    ui.MessageBox("Password command allowed for " + CanonicalSetupPath(setupPath) + ".");
+    ui.MessageBox("Password command allowed for " + VisibleCommand(file) + ".");
     return std::cout.flush() ? 0 : 1;
 }
 

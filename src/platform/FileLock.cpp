@@ -55,4 +55,28 @@ CFileLock::Result CFileLock::TryLock(const std::string& path, int* error, Open m
     return Result::Locked;
 }
 
+CFileLock::Result CFileLock::Lock(const std::string& path, int* error)
+{
+    if (m_Descriptor >= 0)
+        return Result::Locked;
+    const int descriptor =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (descriptor < 0) {
+        if (error)
+            *error = errno;
+        return Result::Failed;
+    }
+    int locked = 0;
+    while ((locked = ::flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+        if (error)
+            *error = errno;
+        ::close(descriptor);
+        return Result::Failed;
+    }
+    m_Descriptor = descriptor;
+    return Result::Locked;
+}
+
 } // namespace turnpost

@@ -31,6 +31,11 @@ public:
     /// Takes the lock without waiting. error gets errno when the result is Failed.
     Result TryLock(const std::string& path, int* error = nullptr, Open mode = Open::Existing);
 
+    /// Takes the lock on a lock file of this user's, made (mode 0600) when missing and never followed
+    /// through a symbolic link, waiting while another holder has it: for a short read and rewrite.
+    /// Locked or Failed (error gets errno).
+    Result Lock(const std::string& path, int* error = nullptr);
+
 private:
     int m_Descriptor = -1;
 };

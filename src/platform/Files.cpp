@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -364,6 +365,66 @@ std::string WriteErrorMessage(int error, const std::string& path)
     if (error == ENOSPC || error == EDQUOT)
         return "Disk full while accessing " + path + ".";
     return FileErrorText(error) + " while accessing " + path + ".";
+}
+
+std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missing)
+{
+    if (missing)
+        *missing = false;
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            if (missing)
+                *missing = true;
+            return {};
+        }
+        return "cannot be examined (" + FileErrorText(errno) + ")";
+    }
+    // A link could be turned to somewhere else by whoever may write the folder it points into.
+    if (S_ISLNK(st.st_mode))
+        return "is a symbolic link";
+    if (kind == PrivateKind::Folder && !S_ISDIR(st.st_mode))
+        return "is not a folder";
+    if (kind == PrivateKind::File && !S_ISREG(st.st_mode))
+        return "is not a regular file";
+    if (st.st_uid != ::geteuid())
+        return "is owned by user " + std::to_string(st.st_uid);
+    if (st.st_mode & S_IWGRP)
+        return "is writable by its group";
+    if (st.st_mode & S_IWOTH)
+        return "is writable by others";
+    return {};
+}
+
+bool MakePrivateFolder(const std::string& path, int& error)
+{
+    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
+        return true;
+    error = errno;
+    return false;
+}
+
+std::string HomeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    const passwd* user = ::getpwuid(::geteuid());
+    return user && user->pw_dir ? std::string(user->pw_dir) : std::string();
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        std::string absolute = resolved;
+        std::free(resolved);
+        return absolute;
+    }
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
 }
 
 } // namespace turnpost

@@ -56,6 +56,30 @@ std::string FileNameOf(const std::string& path);
 /// cannot be followed (a loop); a path without links comes back unchanged.
 std::string FollowLinks(const std::string& path);
 
+/// What a private path is expected to be.
+enum class PrivateKind
+{
+    File,
+    Folder,
+};
+
+/// Why the file or folder at path cannot be trusted to hold what only this user decides, as ssh judges
+/// its keys: "is a symbolic link", "is not a folder", "is owned by user 1001", "is writable by its group",
+/// "is writable by others". Empty when it is the user's own, and when nothing is there (missing is then
+/// set, when given).
+std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missing = nullptr);
+
+/// Makes the folder for this user alone (mode 0700); an existing one is left as it is. False with errno
+/// in error when it cannot be made.
+bool MakePrivateFolder(const std::string& path, int& error);
+
+/// The user's home folder: $HOME, else the password database's entry; empty when there is none.
+std::string HomeFolder();
+
+/// The path made absolute, with links and "." or ".." resolved where it exists; otherwise joined to the
+/// working folder as it stands.
+std::string AbsolutePath(const std::string& path);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);

@@ -57,6 +57,17 @@ public:
     virtual void RunWork(const std::function<void()>& work) { work(); }
 };
 
+/// Where a secret is sent: the server, its security as the host names it ("STARTTLS"), and the user it
+/// logs in as. An approved password command gives its secret to this place and no other.
+struct SecretDestination
+{
+    std::string Server;
+    std::string Security;
+    std::string User;
+
+    bool operator==(const SecretDestination&) const = default;
+};
+
 /// Everything the logic asks of the person at the screen, and of the main window that shows the
 /// setup. Qt answers in the desktop program, the console in a headless run, a script in tests.
 class IUserInterface
@@ -98,13 +109,15 @@ public:
     /// The server refused the password AskPassword gave for the account: whatever kept it (a keyring)
     /// must not hand it out again, or every later run would fail the same way without asking.
     virtual void ForgetPassword(const std::string& account) { (void)account; }
-    /// May the password command read from the setup file at setupPath run? Asked before a send run
-    /// mails anyone, once per command and file: a yes is remembered. Without a person to ask the
-    /// answer is no.
-    virtual bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+    /// May the password command read from the setup file at setupPath run, to give the secret that goes
+    /// to `to`? Asked before a send run mails anyone, once per command, file and destination: a yes is
+    /// remembered. Without a person to ask the answer is no.
+    virtual bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                        const SecretDestination& to)
     {
         (void)command;
         (void)setupPath;
+        (void)to;
         return false;
     }
 

@@ -6,8 +6,14 @@
 
 namespace turnpost {
 
-ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword,
-                                              const std::string& commandFile)
+ConnectionSettings ConnectionSettings::ForRun(const GameDocument& document, IUserInterface& ui,
+                                              bool askPassword)
+{
+    return ForRun(document.Setup, CommandSource::Of(document), ui, askPassword);
+}
+
+ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, const CommandSource& source,
+                                              IUserInterface& ui, bool askPassword)
 {
     ConnectionSettings settings;
     settings.Server = setup.SmtpServer;
@@ -20,7 +26,7 @@ ConnectionSettings ConnectionSettings::ForRun(const GameSetup& setup, IUserInter
     if (!settings.User.empty() && askPassword) {
         std::string error;
         settings.PasswordAccount = turnpost::PasswordAccount(setup);
-        if (auto password = ObtainSmtpPassword(setup, ui, error, &settings.PasswordAskedOfUser, commandFile))
+        if (auto password = ObtainSmtpPassword(setup, source, ui, error, &settings.PasswordAskedOfUser))
             settings.Password = std::move(*password);
         else
             settings.Error = error.empty() ? "No password for " + settings.User : error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/SMTPConnection.h"
+#include "send/SmtpPassword.h"
 #include "setup/GameSetup.h"
 
 #include <cstdint>
@@ -31,12 +32,14 @@ struct ConnectionSettings
     /// reconnection resumes the TLS session. Null when the run speaks no TLS.
     std::shared_ptr<CTlsContext> Tls;
 
-    /// The setup's settings; asks for the password only when a user is set and askPassword is true
-    /// (a run that will open no connection should not ask).
-    /// commandFile: the setup file the password command was read from, whose approval it needs (see
-    /// ObtainSmtpPassword); empty for a command the user typed.
-    static ConnectionSettings ForRun(const GameSetup& setup, IUserInterface& ui, bool askPassword = true,
-                                     const std::string& commandFile = {});
+    /// The settings of the document's setup; asks for the password only when a user is set and
+    /// askPassword is true (a run that will open no connection should not ask). A password command the
+    /// document read from its file runs only once approved (see RunApprovedCommand).
+    static ConnectionSettings ForRun(const GameDocument& document, IUserInterface& ui, bool askPassword);
+    /// The same for a setup not (yet) in the document, such as Mail Settings being edited: source says
+    /// where its password command came from.
+    static ConnectionSettings ForRun(const GameSetup& setup, const CommandSource& source, IUserInterface& ui,
+                                     bool askPassword);
 
     /// Gives a fresh connection the time-out, security and login.
     void Apply(CSMTPConnection& connection) const;

@@ -149,7 +149,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
     for (const std::string& address : addresses)
         smtpUtf8 = smtpUtf8 || CMailAddress::NeedsSmtpUtf8(address);
 
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, !setup.SmtpServer.empty());
+    const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, !setup.SmtpServer.empty());
     bool smtpUtf8Offered = false;
     outcome.ServerLine = CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
     // Only the server can tell whether an address that needs SMTPUTF8 can go; the run's connection

@@ -94,16 +94,6 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
     return prefix + "Sent OK\n";
 }
 
-/// The setup file whose approval the password command needs: the one it was read from, unless the user
-/// has typed another command since.
-std::string PasswordCommandFile(const GameDocument& document)
-{
-    if (document.FilePath == UntitledPath ||
-        document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
-        return {};
-    return document.FilePath;
-}
-
 } // namespace
 
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
@@ -151,8 +141,7 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
 
     // Asked once, and only when some connection will be made.
     const bool connects = AnyPlayerSelected(setup) || setup.EmailReport;
-    const ConnectionSettings connection =
-        ConnectionSettings::ForRun(setup, ui, connects, PasswordCommandFile(document));
+    const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, connects);
     CSendSession session(connection);
 
     const auto progress = ui.CreateProgressWindow("Status");

@@ -1,5 +1,6 @@
 #include "send/SmtpPassword.h"
 
+#include "mail/ServerText.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "setup/CommandApproval.h"
@@ -26,7 +27,10 @@ const char* const PasswordVariable = "TURNPOST_SMTP_PASSWORD";
 /// does not end within the time-out is stopped with everything it started.
 std::optional<std::string> RunPasswordCommand(const std::string& command, int timeout, std::string& error)
 {
-    const std::string failed = "Password command failed: " + command;
+    // The command may come from anyone's setup file: what it holds must not steer the terminal or the
+    // report that quotes it.
+    const std::string shown = PrintableText(command);
+    const std::string failed = "Password command failed: " + shown;
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
         error = failed + " (" + SystemErrorText(errno) + ")";
@@ -112,7 +116,7 @@ std::optional<std::string> RunPasswordCommand(const std::string& command, int ti
     if (timedOut) {
         ::kill(-child, SIGKILL); // whatever it left running
         error = "Password command did not finish within " + std::to_string(timeout) +
-                " ms and was stopped: " + command;
+                " ms and was stopped: " + shown;
         return std::nullopt;
     }
     if (WIFSIGNALED(status)) {
@@ -125,32 +129,39 @@ std::optional<std::string> RunPasswordCommand(const std::string& command, int ti
     }
     if (lineTooLong) {
         error = "Password command gave a line longer than " + std::to_string(MaxPasswordLine) +
-                " bytes: " + command;
+                " bytes: " + shown;
         return std::nullopt;
     }
     if (!output.empty() && output.back() == '\r')
         output.pop_back();
     if (output.empty()) {
-        error = "Password command gave no password: " + command;
+        error = "Password command gave no password: " + shown;
         return std::nullopt;
     }
     return output;
 }
 
-/// Whether a command read from commandFile may run: approved before, or approved now by the user.
-bool CommandMayRun(const std::string& command, const std::string& commandFile, IUserInterface& ui,
-                   std::string& error)
+/// Whether the command may run: typed by the host, approved before, or approved now by the user.
+bool CommandMayRun(const std::string& command, const CommandSource& source, const SecretDestination& to,
+                   IUserInterface& ui, std::string& error)
 {
-    if (commandFile.empty() || IsCommandApproved(commandFile, command))
+    if (source.SetupFile.empty())
         return true;
-    const std::string file = CanonicalSetupPath(commandFile);
-    if (!ui.ApprovePasswordCommand(command, file)) {
-        error = "Password command not approved: run turnpost --allow-command " + file;
+    const ApprovalLookup lookup = LookUpApproval(source.SetupFile, command, to);
+    if (!lookup.Error.empty()) {
+        error = "Password command not run: " + PrintableText(lookup.Error);
+        return false;
+    }
+    if (lookup.Approved)
+        return true;
+    const std::string file = CanonicalSetupPath(source.SetupFile);
+    if (!ui.ApprovePasswordCommand(command, file, to)) {
+        error = "Password command not approved: run turnpost --allow-command " + PrintableText(file);
         return false;
     }
     // A yes that cannot be recorded still holds for this run; the next one asks again.
     std::string ignored;
-    ApproveCommand(file, command, ignored);
+    ApproveCommand(file, command, to, ignored);
     return true;
 }
 
@@ -161,8 +172,25 @@ std::string PasswordAccount(const GameSetup& setup)
     return setup.SmtpUser + "@" + setup.SmtpServer;
 }
 
-std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, IUserInterface& ui, std::string& error,
-                                              bool* askedOfUser, const std::string& commandFile)
+CommandSource CommandSource::Of(const GameDocument& document)
+{
+    if (document.FilePath == UntitledPath ||
+        document.Setup.SmtpPasswordCommand != document.PasswordCommandFromFile)
+        return Typed();
+    return {document.FilePath};
+}
+
+std::optional<std::string> RunApprovedCommand(const std::string& command, const CommandSource& source,
+                                              const SecretDestination& to, int timeout, IUserInterface& ui,
+                                              std::string& error)
+{
+    if (!CommandMayRun(command, source, to, ui, error))
+        return std::nullopt;
+    return RunPasswordCommand(command, timeout, error);
+}
+
+std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, const CommandSource& source,
+                                              IUserInterface& ui, std::string& error, bool* askedOfUser)
 {
     error.clear();
     if (askedOfUser)
@@ -171,10 +199,9 @@ std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, IUserInter
     if (const char* fromEnvironment = std::getenv(PasswordVariable); fromEnvironment && *fromEnvironment)
         return std::string(fromEnvironment);
     if (!setup.SmtpPasswordCommand.empty()) {
-        if (!CommandMayRun(setup.SmtpPasswordCommand, commandFile, ui, error))
-            return std::nullopt;
         const int timeout = setup.SmtpTimeout > 0 ? setup.SmtpTimeout : GameSetup{}.SmtpTimeout;
-        return RunPasswordCommand(setup.SmtpPasswordCommand, timeout, error);
+        return RunApprovedCommand(setup.SmtpPasswordCommand, source, SmtpDestination(setup), timeout, ui,
+                                  error);
     }
     if (auto answer = ui.AskPassword(PasswordAccount(setup))) {
         if (askedOfUser)

@@ -9,7 +9,7 @@
 
 namespace turnpost {
 
-std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const std::string& commandFile)
+std::string SendTestMessage(const GameSetup& setup, const CommandSource& source, IUserInterface& ui)
 {
     const auto failure = [](const std::string& error) { return "** ERROR: " + error; };
     if (setup.SmtpServer.empty())
@@ -17,7 +17,7 @@ std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const st
     if (setup.ReturnAddress.empty())
         return failure("No return address to send the test message to");
 
-    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, ui, true, commandFile);
+    const ConnectionSettings connection = ConnectionSettings::ForRun(setup, source, ui, true);
     if (!connection.Error.empty())
         return failure(connection.Error);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "send/SmtpPassword.h"
 #include "setup/GameSetup.h"
 
 #include <string>
@@ -11,8 +12,8 @@ class IUserInterface;
 /// Mails a short message to the setup's return address with its mail settings (server, security,
 /// login; the password is obtained as a send run obtains it), so the host can check them before a
 /// turn is due. Returns the outcome line: "Test message sent to ADDRESS." or "** ERROR: " and why.
-/// commandFile: the setup file the password command was read from, which must be approved before the
-/// command runs, as for a send; empty for a command the user typed.
-std::string SendTestMessage(const GameSetup& setup, IUserInterface& ui, const std::string& commandFile = {});
+/// source: where the password command came from; one read from a setup file must be approved before it
+/// runs, as for a send.
+std::string SendTestMessage(const GameSetup& setup, const CommandSource& source, IUserInterface& ui);
 
 } // namespace turnpost

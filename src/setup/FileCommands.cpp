@@ -23,7 +23,7 @@ void ApproveTypedCommand(GameDocument& document, const std::string& path, IUserI
     const std::string& command = document.Setup.SmtpPasswordCommand;
     if (!command.empty() && command != document.PasswordCommandFromFile) {
         std::string error;
-        if (!ApproveCommand(path, command, error))
+        if (!ApproveCommand(path, command, SmtpDestination(document.Setup), error))
             ui.MessageBox("The password command was saved but its approval could not be kept: " + error, {},
                           MessageButtons::Ok, MessageIcon::Exclamation);
     }

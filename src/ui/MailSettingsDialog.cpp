@@ -193,7 +193,8 @@ void CMailSettingsDialog::OnSendTestMessage()
     m_Setup = kept;
     m_TestResult->setText(tr("Sending a test message..."));
     const bool fromFile = !m_CommandFile.empty() && trial.SmtpPasswordCommand == m_CommandFromFile;
-    const std::string outcome = SendTestMessage(trial, m_Ui, fromFile ? m_CommandFile : std::string());
+    const std::string outcome =
+        SendTestMessage(trial, fromFile ? CommandSource{m_CommandFile} : CommandSource::Typed(), m_Ui);
     m_TestResult->setText(ToQString(outcome));
 }
 

@@ -658,9 +658,10 @@ void CMainWindow::ForgetPassword(const std::string& account)
     m_Services->ForgetPassword(account);
 }
 
-bool CMainWindow::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+bool CMainWindow::ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                         const SecretDestination& to)
 {
-    return m_Services->ApprovePasswordCommand(command, setupPath);
+    return m_Services->ApprovePasswordCommand(command, setupPath, to);
 }
 
 } // namespace turnpost

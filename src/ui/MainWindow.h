@@ -77,7 +77,8 @@ private:
     void ShowSummary(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& account) override;
     void ForgetPassword(const std::string& account) override;
-    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath) override;
+    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                const SecretDestination& to) override;
 
     /// Shows in the title whether the setup has unsaved edits.
     void ShowModified();

@@ -1,5 +1,6 @@
 #include "ui/QtUserInterface.h"
 
+#include "ui/CommandApprovalDialog.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainWindow.h"
@@ -166,27 +167,11 @@ std::optional<std::string> CQtUserInterface::AskPassword(const std::string& acco
     return CPasswordDialog::Ask(account, Owner());
 }
 
-bool CQtUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+bool CQtUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                              const SecretDestination& to)
 {
-    QMessageBox box(Owner());
-    box.setObjectName("approveCommandBox");
-    box.setWindowTitle(QCoreApplication::applicationName());
-    box.setIcon(QMessageBox::Warning);
-    box.setText(QCoreApplication::translate("CQtUserInterface",
-                                            "The game setup %1 asks to run this command to get the mail "
-                                            "password:")
-                    .arg(ToQString(setupPath)));
-    box.setInformativeText(ToQString(command));
-    QPushButton* run =
-        box.addButton(QCoreApplication::translate("CQtUserInterface", "&Run"), QMessageBox::AcceptRole);
-    run->setObjectName("runCommandButton");
-    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-    cancel->setObjectName("cancelCommandButton");
-    // Run only when the host chose it: Enter and Escape both keep the command from running.
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.exec();
-    return box.clickedButton() == run;
+    CCommandApprovalDialog dialog(command, setupPath, to, Owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void CQtUserInterface::ForgetPassword(const std::string& account)

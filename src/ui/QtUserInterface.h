@@ -33,7 +33,8 @@ public:
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& account) override;
-    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath) override;
+    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                const SecretDestination& to) override;
     void ForgetPassword(const std::string& account) override;
 
     void GatherRows() override;

@@ -34,7 +34,8 @@ TEST(ObtainSmtpPassword, EnvironmentComesFirst)
     RecordingUserInterface ui;
     ui.Passwords.push_back("from dialog");
     std::string error;
-    EXPECT_EQ(ObtainSmtpPassword(SetupWith("echo from command"), ui, error), "from environment");
+    EXPECT_EQ(ObtainSmtpPassword(SetupWith("echo from command"), CommandSource::Typed(), ui, error),
+              "from environment");
     EXPECT_TRUE(ui.PasswordAccounts.empty());
 }
 
@@ -67,7 +68,7 @@ TEST(ObtainSmtpPassword, CommandGivesItsFirstLineOrANamedFailure)
         RecordingUserInterface ui;
         ui.Passwords.push_back("from dialog");
         std::string error;
-        EXPECT_EQ(ObtainSmtpPassword(SetupWith(c.command), ui, error), c.password);
+        EXPECT_EQ(ObtainSmtpPassword(SetupWith(c.command), CommandSource::Typed(), ui, error), c.password);
         EXPECT_EQ(error, c.error);
         EXPECT_TRUE(ui.PasswordAccounts.empty()) << "a failing command must not fall back to asking";
     }
@@ -80,8 +81,8 @@ TEST(ObtainSmtpPassword, AsksTheUserLastAndNamesTheAccount)
     ui.Passwords.push_back("typed");
     ui.Passwords.push_back(std::nullopt);
     std::string error;
-    EXPECT_EQ(ObtainSmtpPassword(SetupWith(""), ui, error), "typed");
-    EXPECT_EQ(ObtainSmtpPassword(SetupWith(""), ui, error), std::nullopt);
+    EXPECT_EQ(ObtainSmtpPassword(SetupWith(""), CommandSource::Typed(), ui, error), "typed");
+    EXPECT_EQ(ObtainSmtpPassword(SetupWith(""), CommandSource::Typed(), ui, error), std::nullopt);
     EXPECT_EQ(error, "No password given for alice");
     EXPECT_EQ(ui.PasswordAccounts,
               (std::vector<std::string>{"alice@smtp.example.org:587", "alice@smtp.example.org:587"}));
@@ -101,7 +102,7 @@ struct CommandFromFile : ::testing::Test
 
     std::optional<std::string> Obtain(RecordingUserInterface& ui, std::string& error)
     {
-        return ObtainSmtpPassword(Setup, ui, error, nullptr, SetupPath);
+        return ObtainSmtpPassword(Setup, CommandSource{SetupPath}, ui, error);
     }
 };
 
@@ -161,7 +162,7 @@ TEST_F(CommandFromFile, ACommandThatDoesNotEndIsStoppedWithEverythingItStarted)
     Setup.SmtpTimeout = 300;
     RecordingUserInterface ui;
     std::string error;
-    EXPECT_EQ(ObtainSmtpPassword(Setup, ui, error), std::nullopt);
+    EXPECT_EQ(ObtainSmtpPassword(Setup, CommandSource::Typed(), ui, error), std::nullopt);
     EXPECT_EQ(error,
               "Password command did not finish within 300 ms and was stopped: " + Setup.SmtpPasswordCommand);
     const pid_t helperPid = std::stoi(ReadFileBytes(helper));
@@ -180,6 +181,6 @@ TEST_F(CommandFromFile, ACommandThatDoesNotEndIsStoppedWithEverythingItStarted)
 
     // Only the first line counts, and not one beyond 4 KiB.
     Setup = SetupWith("head -c 5000 /dev/zero | tr '\\0' x");
-    EXPECT_EQ(ObtainSmtpPassword(Setup, ui, error), std::nullopt);
+    EXPECT_EQ(ObtainSmtpPassword(Setup, CommandSource::Typed(), ui, error), std::nullopt);
     EXPECT_EQ(error, "Password command gave a line longer than 4096 bytes: " + Setup.SmtpPasswordCommand);
 }

@@ -26,7 +26,7 @@ TEST(TestMessage, GoesToTheReturnAddressWithTheSettingsGiven)
     setup.ReturnAddress = "host@example.org";
     RecordingUserInterface ui;
 
-    EXPECT_EQ(SendTestMessage(setup, ui), "Test message sent to host@example.org.");
+    EXPECT_EQ(SendTestMessage(setup, CommandSource::Typed(), ui), "Test message sent to host@example.org.");
     const auto dumped = sink.WaitForMessages(1);
     ASSERT_EQ(dumped.size(), 1u);
     const auto mails = ParseMails(dumped);
@@ -73,7 +73,7 @@ TEST(TestMessage, FailuresAreTheOutcomeLine)
         setup.ReturnAddress = c.returnAddress;
         setup.SmtpUser = c.user;
         RecordingUserInterface ui;
-        const std::string outcome = SendTestMessage(setup, ui);
+        const std::string outcome = SendTestMessage(setup, CommandSource::Typed(), ui);
         EXPECT_EQ(outcome.substr(0, c.expected.size()), c.expected) << outcome;
         EXPECT_EQ(ui.PasswordAccounts.size(), c.user.empty() ? 0u : 1u);
     }
@@ -92,14 +92,14 @@ TEST(TestMessage, PasswordCommandFromASetupFileRunsOnlyOnceApproved)
     const std::string setupFile = dir.File("game.tpf");
 
     RecordingUserInterface declining;
-    EXPECT_EQ(SendTestMessage(setup, declining, setupFile).rfind("** ERROR: ", 0), 0u);
+    EXPECT_EQ(SendTestMessage(setup, CommandSource{setupFile}, declining).rfind("** ERROR: ", 0), 0u);
     EXPECT_EQ(declining.CommandQuestions,
               std::vector<std::string>{setup.SmtpPasswordCommand + "|" + setupFile});
     EXPECT_FALSE(FileExists(marker)) << "the command ran without approval";
 
     RecordingUserInterface approving;
     approving.CommandApprovals = {true};
-    SendTestMessage(setup, approving, setupFile);
+    SendTestMessage(setup, CommandSource{setupFile}, approving);
     EXPECT_TRUE(FileExists(marker));
 }
 

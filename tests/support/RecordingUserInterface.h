@@ -36,6 +36,7 @@ public:
     /// question is kept as "COMMAND|FILE".
     std::deque<bool> CommandApprovals;
     std::vector<std::string> CommandQuestions;
+    std::vector<SecretDestination> CommandDestinations; ///< where each asked-for secret would go
 
     std::vector<Message> Messages;
     std::vector<std::string> Captions;
@@ -61,7 +62,8 @@ public:
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override { Summaries.push_back(text); }
     std::optional<std::string> AskPassword(const std::string& account) override;
-    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath) override;
+    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
+                                const SecretDestination& to) override;
     void ForgetPassword(const std::string& account) override { ForgottenPasswords.push_back(account); }
     std::vector<std::string> ForgottenPasswords;
     void GatherRows() override;

@@ -389,7 +389,8 @@ TEST_F(MainWindowTest, QuestionsGoToTheServicesGiven)
 {
     // Each one the window left to the interface's default would be answered "no" without asking.
     ui.CommandApprovals = {true};
-    EXPECT_TRUE(window.UserInterface().ApprovePasswordCommand("pass show smtp", "/g/war.tpf"));
+    EXPECT_TRUE(window.UserInterface().ApprovePasswordCommand("pass show smtp", "/g/war.tpf",
+                                                              {"smtp.example.org", "STARTTLS", "host"}));
     EXPECT_EQ(ui.CommandQuestions, std::vector<std::string>{"pass show smtp|/g/war.tpf"});
     window.UserInterface().ForgetPassword("host@mail");
     EXPECT_EQ(ui.ForgottenPasswords, std::vector<std::string>{"host@mail"});

