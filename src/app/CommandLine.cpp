@@ -4,6 +4,7 @@
 #include "app/JsonSetup.h"
 #include "app/TurnCommands.h"
 #include "platform/Files.h"
+#include "platform/Version.h"
 #include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
 
@@ -129,6 +130,12 @@ std::string UsageText()
            "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
            "or a player, the report file or the report mail failed, or the run was cancelled,\n"
            "2 wrong usage.\n";
+}
+
+int PrintHelpOrVersion(const CommandLineOptions& options)
+{
+    std::cout << (options.Help ? UsageText() : std::string(ProgramName) + "\n");
+    return 0;
 }
 
 std::string HeadlessOnlySwitch(const CommandLineOptions& options)

@@ -42,6 +42,9 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
 /// The text of --help.
 std::string UsageText();
 
+/// --help or --version: prints the usage or the version on standard output; the exit status.
+int PrintHelpOrVersion(const CommandLineOptions& options);
+
 /// The first switch of options that only the headless program carries out ("--check", "--no-gui",
 /// ...), or empty. The desktop program refuses such a command line and names turnpost instead.
 std::string HeadlessOnlySwitch(const CommandLineOptions& options);

@@ -15,14 +15,8 @@ int main(int argc, char** argv)
         return 2;
     const CommandLineOptions& options = *parsed;
     // Answered before Qt is started, so that they work without a display, as turnpost's do.
-    if (options.Help) {
-        std::cout << UsageText();
-        return 0;
-    }
-    if (options.Version) {
-        std::cout << ProgramName << '\n';
-        return 0;
-    }
+    if (options.Help || options.Version)
+        return PrintHelpOrVersion(options);
     if (const std::string headless = HeadlessOnlySwitch(options); !headless.empty()) {
         std::cerr << "turnpost-desktop: " << headless << " runs without a window: use turnpost " << headless
                   << " instead\n";

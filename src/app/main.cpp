@@ -16,14 +16,8 @@ int main(int argc, char** argv)
     if (!parsed)
         return 2;
     const CommandLineOptions& options = *parsed;
-    if (options.Help) {
-        std::cout << UsageText();
-        return 0;
-    }
-    if (options.Version) {
-        std::cout << ProgramName << '\n';
-        return 0;
-    }
+    if (options.Help || options.Version)
+        return PrintHelpOrVersion(options);
     if (options.ExportFile)
         return ExportSetup(*options.ExportFile);
     if (options.AllowCommand)
