@@ -1,6 +1,7 @@
 #include "send/TestMessage.h"
 #include "platform/Files.h"
 #include "support/RecordingUserInterface.h"
+#include "support/ScopedEnvironment.h"
 #include "support/ScriptedSmtpPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
@@ -83,6 +84,8 @@ TEST(TestMessage, FailuresAreTheOutcomeLine)
 TEST(TestMessage, PasswordCommandFromASetupFileRunsOnlyOnceApproved)
 {
     TempDir dir;
+    // The approval goes to a store of the test's own, never the user's.
+    test::ScopedEnvironment config("XDG_CONFIG_HOME", dir.File("config"));
     const std::string marker = dir.File("ran");
     GameSetup setup;
     setup.SmtpServer = "127.0.0.1:1";
