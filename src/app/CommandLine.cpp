@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CommandOptions.h"
 #include "app/ConsoleUserInterface.h"
 #include "app/JsonSetup.h"
 #include "app/TurnCommands.h"
@@ -17,12 +18,48 @@ namespace turnpost {
 namespace {
 
 /// A switch word is "-O", "-S" or "-X" in either case, possibly with its argument attached.
-char SwitchLetter(const std::string& word)
+const CommandOption* SwitchOption(const std::string& word)
 {
     if (word.size() < 2 || word[0] != '-')
-        return 0;
+        return nullptr;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word[1])));
-    return letter == 'O' || letter == 'S' || letter == 'X' ? letter : 0;
+    for (const CommandOption& option : CommandOptionTable())
+        if (option.Kind == OptionKind::Switch && option.Name[1] == letter)
+            return &option;
+    return nullptr;
+}
+
+/// The option spelled exactly as word, other than a switch.
+const CommandOption* NamedOption(const std::string& word)
+{
+    for (const CommandOption& option : CommandOptionTable())
+        if (option.Kind != OptionKind::Switch && (word == option.Name || word == option.Alias))
+            return &option;
+    return nullptr;
+}
+
+/// Words wrapped to the usage text's second column.
+void AppendWrapped(std::string& out, const std::string& text, std::size_t column, std::size_t width)
+{
+    std::size_t lineLength = column;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (lineLength > column && lineLength + 1 + word.size() > width) {
+            out += '\n' + std::string(column, ' ');
+            lineLength = column;
+        } else if (lineLength > column) {
+            out += ' ';
+            ++lineLength;
+        }
+        out += word;
+        lineLength += word.size();
+        start = end + 1;
+    }
+    out += '\n';
 }
 
 } // namespace
@@ -43,46 +80,40 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
                 return args[++i];
             return std::nullopt;
         };
-        if (!onlyFiles && word == "--") {
-            onlyFiles = true;
-        } else if (!onlyFiles && (word == "--help" || word == "-h")) {
-            options.Help = true;
-        } else if (!onlyFiles && word == "--version") {
-            options.Version = true;
-        } else if (!onlyFiles && word == "--no-gui") {
-            options.NoGui = true;
-        } else if (!onlyFiles && word == "--export") {
-            options.ExportFile = next();
-            if (!options.ExportFile)
-                return fail("--export needs a setup file");
-        } else if (!onlyFiles && word == "--allow-command") {
-            options.AllowCommand = next();
-            if (!options.AllowCommand)
-                return fail("--allow-command needs a setup file");
-        } else if (!onlyFiles && word == "--import") {
-            options.ImportJson = next();
-            options.ImportTarget = next();
-            if (!options.ImportTarget)
-                return fail("--import needs a JSON file and a setup file");
-        } else if (!onlyFiles && (word == "--check" || word == "--status" || word == "--resend-failed")) {
-            auto& slot = word == "--check"    ? options.Check
-                         : word == "--status" ? options.Status
-                                              : options.ResendFailed;
-            // "--check --json FILE" reads as it is meant.
-            for (; i + 1 < args.size() && (args[i + 1] == "--json" || args[i + 1] == "--no-gui"); ++i)
-                options.Json = options.Json || args[i + 1] == "--json";
-            slot = next();
-            if (!slot)
-                return fail(word + " needs a setup file");
-        } else if (!onlyFiles && word == "--json") {
-            options.Json = true;
-        } else if (const char letter = onlyFiles ? 0 : SwitchLetter(word)) {
+        if (const CommandOption* option = onlyFiles ? nullptr : NamedOption(word)) {
+            switch (option->Kind) {
+            case OptionKind::EndOfOptions:
+                onlyFiles = true;
+                break;
+            case OptionKind::Flag:
+                options.*option->Flag = true;
+                break;
+            case OptionKind::TurnFile:
+                // "--check --json FILE" reads as it is meant.
+                for (; i + 1 < args.size() && (args[i + 1] == "--json" || args[i + 1] == "--no-gui"); ++i)
+                    options.Json = options.Json || args[i + 1] == "--json";
+                [[fallthrough]];
+            case OptionKind::File:
+                options.*option->File = next();
+                if (!(options.*option->File))
+                    return fail(word + " needs a setup file");
+                break;
+            case OptionKind::TwoFiles:
+                options.*option->File = next();
+                options.*option->SecondFile = next();
+                if (!(options.*option->SecondFile))
+                    return fail(word + " needs a JSON file and a setup file");
+                break;
+            case OptionKind::Switch:
+                break;
+            }
+        } else if (const CommandOption* option = onlyFiles ? nullptr : SwitchOption(word)) {
             // The argument is the rest of the word or, when that is empty, the next word; a switch at
             // the very end has an empty argument, which then fails to open like any missing file.
             std::string argument = word.substr(2);
             if (argument.empty())
                 argument = next().value_or("");
-            auto& slot = letter == 'O' ? options.Open : letter == 'S' ? options.Send : options.Exit;
+            auto& slot = options.*option->File;
             if (!slot)
                 slot = argument;
         } else if (!onlyFiles && word.size() > 1 && word[0] == '-') {
@@ -92,8 +123,9 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
             options.Open = word;
         }
     }
-    const int alone =
-        (options.ExportFile ? 1 : 0) + (options.ImportJson ? 1 : 0) + (options.AllowCommand ? 1 : 0);
+    int alone = 0;
+    for (const CommandOption& option : CommandOptionTable())
+        alone += option.StandsAlone && OptionGiven(option, options) ? 1 : 0;
     if ((alone > 0 && options.HasSwitches()) || alone > 1)
         return fail("--export, --import and --allow-command stand alone");
     if (const std::string problem = TurnCommandConflict(options); !problem.empty())
@@ -103,33 +135,24 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText()
 {
-    return "Usage: turnpost [options] [FILE.tpf]\n"
-           "Mails the turn files of a Stars! game to its players.\n"
-           "\n"
-           "  FILE.tpf, -O FILE.tpf   open the game setup\n"
-           "  -S FILE.tpf             open the game setup and send the turn\n"
-           "  -X FILE.tpf             open, send, and end the program\n"
-           "  --no-gui                run without a window (also when there is no display):\n"
-           "                          messages and progress on standard error, -S acts as -X\n"
-           "  --export FILE.tpf       print the game setup as JSON on standard output\n"
-           "  --import FILE.json FILE.tpf\n"
-           "                          write a game setup from JSON\n"
-           "  --check FILE.tpf        do everything up to sending and mail nobody\n"
-           "  --resend-failed FILE.tpf\n"
-           "                          mail only the players with no delivery this year\n"
-           "  --status FILE.tpf       each player's last result this year, from the ledger\n"
-           "  --json                  with -X, --check or --resend-failed: the outcome as\n"
-           "                          one JSON object on standard output\n"
-           "  --allow-command FILE.tpf\n"
-           "                          show the setup's password command and allow it to run\n"
-           "                          for this setup file\n"
-           "  --help                  show this text\n"
-           "  --version               show the program's version\n"
-           "\n"
-           "Switches may be written in either case and take their file as the next word or\n"
-           "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
-           "or a player, the report file or the report mail failed, or the run was cancelled,\n"
-           "2 wrong usage.\n";
+    constexpr std::size_t column = 26, width = 80;
+    std::string text = "Usage: turnpost [options] [FILE.tpf]\n"
+                       "Mails the turn files of a Stars! game to its players.\n"
+                       "\n";
+    for (const CommandOption& option : CommandOptionTable()) {
+        const std::string label = "  " + OptionLabel(option);
+        text += label;
+        if (label.size() + 2 > column)
+            text += '\n' + std::string(column, ' ');
+        else
+            text += std::string(column - label.size(), ' ');
+        AppendWrapped(text, option.Usage, column, width);
+    }
+    return text + "\n"
+                  "Switches may be written in either case and take their file as the next word or\n"
+                  "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
+                  "or a player, the report file or the report mail failed, or the run was cancelled,\n"
+                  "2 wrong usage.\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)
@@ -140,19 +163,9 @@ int PrintHelpOrVersion(const CommandLineOptions& options)
 
 std::string HeadlessOnlySwitch(const CommandLineOptions& options)
 {
-    const std::pair<bool, const char*> switches[] = {
-        {options.NoGui, "--no-gui"},
-        {options.ExportFile.has_value(), "--export"},
-        {options.ImportJson.has_value(), "--import"},
-        {options.AllowCommand.has_value(), "--allow-command"},
-        {options.Check.has_value(), "--check"},
-        {options.Status.has_value(), "--status"},
-        {options.ResendFailed.has_value(), "--resend-failed"},
-        {options.Json, "--json"},
-    };
-    for (const auto& [given, name] : switches)
-        if (given)
-            return name;
+    for (const CommandOption& option : CommandOptionTable())
+        if (option.HeadlessOnly && OptionGiven(option, options))
+            return option.Name;
     return {};
 }
 

@@ -1,4 +1,8 @@
 #include "app/CommandLine.h"
+#include "app/CommandOptions.h"
+
+#include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -64,4 +68,18 @@ TEST(ParseCommandLine, LongOptions)
     EXPECT_EQ(options.ImportJson, "in.json");
     EXPECT_EQ(options.ImportTarget, "out.tpf");
     EXPECT_EQ(ParseCommandLine({"--export", "g.tpf"}).ExportFile, "g.tpf");
+}
+
+// The help page is written by hand; every option the parser takes must be in its table of options.
+TEST(CommandOptions, EveryOptionIsInTheHelpPage)
+{
+    std::ifstream in(std::string(TURNPOST_SOURCE_PATH) + "/src/ui/help/index.html.in");
+    const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(page.empty());
+    for (const CommandOption& option : CommandOptionTable()) {
+        SCOPED_TRACE(option.Name);
+        EXPECT_NE(page.find("<tt>" + OptionLabel(option) + "</tt>"), std::string::npos);
+        EXPECT_NE(UsageText().find("  " + OptionLabel(option)), std::string::npos);
+    }
+    EXPECT_TRUE(ParseCommandLine({"-h"}).Help);
 }

@@ -1,0 +1,131 @@
+#include "app/CommandOptions.h"
+
+#include "app/CommandLine.h"
+
+namespace turnpost {
+
+namespace {
+
+using O = CommandLineOptions;
+
+const CommandOption Options[] = {
+    {"-O", "", "FILE.tpf", OptionKind::Switch, nullptr, &O::Open, nullptr, false, false,
+     "open the game setup (FILE.tpf alone does the same)",
+     "Open the game setup. A *FILE.tpf* given without a switch is opened the same way."},
+    {"-S", "", "FILE.tpf", OptionKind::Switch, nullptr, &O::Send, nullptr, false, false,
+     "open the game setup and send the turn",
+     "Open the game setup and send the turn; the window stays open. Without a window it acts as `-X`."},
+    {"-X", "", "FILE.tpf", OptionKind::Switch, nullptr, &O::Exit, nullptr, false, false,
+     "open, send, and end the program", "Open the game setup, send the turn and end the program."},
+    {"--no-gui", "", "", OptionKind::Flag, &O::NoGui, nullptr, nullptr, false, true,
+     "run without a window (also when there is no display): messages and progress on standard error, -S "
+     "acts as -X",
+     "Run without any window, also where a display is available."},
+    {"--export", "", "FILE.tpf", OptionKind::File, nullptr, &O::ExportFile, nullptr, true, true,
+     "print the game setup as JSON on standard output", "Print the game setup as JSON on standard output."},
+    {"--import", "", "FILE.json FILE.tpf", OptionKind::TwoFiles, nullptr, &O::ImportJson, &O::ImportTarget, true,
+     true, "write a game setup from JSON",
+     "Write a game setup from JSON; unknown fields and wrong types are refused and nothing is written."},
+    {"--check", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Check, nullptr, false, true,
+     "do everything up to sending and mail nobody",
+     "Do everything a send does up to the mail itself: expand the subjects, read and check every ticked "
+     "player's files and address, connect, greet, start TLS and log in, then end without mailing anybody. "
+     "One line per ticked player and one for the server; status 0 only when a real run would mail "
+     "everybody."},
+    {"--resend-failed", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::ResendFailed, nullptr, false, true,
+     "mail only the players with no delivery this year",
+     "Mail only the ticked players whose ledger holds no delivery of the same turn file (size and SHA-256) "
+     "to the same address for the same game and turn (without a turn file: the same address, game and "
+     "year). A ledger that exists but cannot be read stops the resend with status 1."},
+    {"--status", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Status, nullptr, false, true,
+     "each player's last result this year, from the ledger",
+     "Print each ticked player's last result and time for the mail he would get now, from the ledger; "
+     "status 0 only when every one of them has had it, 1 also when the ledger cannot be read."},
+    {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
+     "with -X, --check or --resend-failed: the outcome as one JSON object on standard output",
+     "With `-X`, `--check` or `--resend-failed`: print the outcome as one JSON object on standard output "
+     "instead of the summary."},
+    {"--allow-command", "", "FILE.tpf", OptionKind::File, nullptr, &O::AllowCommand, nullptr, true, true,
+     "show the setup's password command and allow it to run for this setup file",
+     "Show the password command kept in the game setup (control characters and line breaks made visible, "
+     "with the server, security and user its password goes to) and allow it to run for that setup file and "
+     "that destination; a changed command, server, security or user needs a new allowance. A command read "
+     "from a setup file runs only once it has been allowed, here or by answering the desktop's question."},
+    {"--help", "-h", "", OptionKind::Flag, &O::Help, nullptr, nullptr, false, false, "show this text",
+     "Show a short usage text."},
+    {"--version", "", "", OptionKind::Flag, &O::Version, nullptr, nullptr, false, false,
+     "show the program's version", "Show the program's version."},
+    {"--", "", "", OptionKind::EndOfOptions, nullptr, nullptr, nullptr, false, false,
+     "take every later word as a setup file",
+     "Take every later word as a setup file to open, even one that begins with a dash."},
+};
+
+/// roff takes a plain hyphen as a hyphen that may break; options want the minus sign.
+std::string RoffText(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '-' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+/// The manual's markup: `option` in bold, *placeholder* in italics.
+std::string RoffParagraph(std::string_view text)
+{
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char mark = text[i];
+        const std::size_t end = mark == '`' || mark == '*' ? text.find(mark, i + 1) : std::string_view::npos;
+        if (end != std::string_view::npos) {
+            out += mark == '`' ? "\\fB" : "\\fI";
+            out += RoffText(text.substr(i + 1, end - i - 1));
+            out += "\\fR";
+            i = end + 1;
+        } else {
+            out += RoffText(text.substr(i, 1));
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::span<const CommandOption> CommandOptionTable() { return Options; }
+
+bool OptionGiven(const CommandOption& option, const CommandLineOptions& given)
+{
+    if (option.Flag)
+        return given.*option.Flag;
+    return option.File && (given.*option.File).has_value();
+}
+
+std::string OptionLabel(const CommandOption& option)
+{
+    std::string label = option.Name;
+    if (*option.Alias)
+        label += std::string(", ") + option.Alias;
+    if (*option.Arguments)
+        label += std::string(" ") + option.Arguments;
+    return label;
+}
+
+std::string ManualOptionsSection()
+{
+    std::string out;
+    for (const CommandOption& option : Options) {
+        out += ".TP\n.B " + RoffText(option.Name);
+        if (*option.Alias)
+            out += ", " + RoffText(option.Alias);
+        if (*option.Arguments)
+            out += " \\fI" + RoffText(option.Arguments) + "\\fR";
+        out += "\n" + RoffParagraph(option.Manual) + "\n";
+    }
+    return out;
+}
+
+} // namespace turnpost
