@@ -23,8 +23,8 @@ const CommandOption Options[] = {
      "Run without any window, also where a display is available."},
     {"--export", "", "FILE.tpf", OptionKind::File, nullptr, &O::ExportFile, nullptr, true, true,
      "print the game setup as JSON on standard output", "Print the game setup as JSON on standard output."},
-    {"--import", "", "FILE.json FILE.tpf", OptionKind::TwoFiles, nullptr, &O::ImportJson, &O::ImportTarget, true,
-     true, "write a game setup from JSON",
+    {"--import", "", "FILE.json FILE.tpf", OptionKind::TwoFiles, nullptr, &O::ImportJson, &O::ImportTarget,
+     true, true, "write a game setup from JSON",
      "Write a game setup from JSON; unknown fields and wrong types are refused and nothing is written."},
     {"--check", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Check, nullptr, false, true,
      "do everything up to sending and mail nobody",
@@ -95,7 +95,10 @@ std::string RoffParagraph(std::string_view text)
 
 } // namespace
 
-std::span<const CommandOption> CommandOptionTable() { return Options; }
+std::span<const CommandOption> CommandOptionTable()
+{
+    return Options;
+}
 
 bool OptionGiven(const CommandOption& option, const CommandLineOptions& given)
 {

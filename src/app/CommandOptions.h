@@ -9,7 +9,8 @@ namespace turnpost {
 struct CommandLineOptions;
 
 /// How an option takes the words after it.
-enum class OptionKind {
+enum class OptionKind
+{
     Switch,       ///< -O, -S, -X: either case, the file attached or the next word
     Flag,         ///< no argument
     File,         ///< one file
@@ -22,9 +23,9 @@ enum class OptionKind {
 /// of these, so that none of them can name an option the others do not know.
 struct CommandOption
 {
-    const char* Name;       ///< "--check"
-    const char* Alias;      ///< a second spelling ("-h"), or empty
-    const char* Arguments;  ///< "FILE.tpf", "FILE.json FILE.tpf", or empty
+    const char* Name;      ///< "--check"
+    const char* Alias;     ///< a second spelling ("-h"), or empty
+    const char* Arguments; ///< "FILE.tpf", "FILE.json FILE.tpf", or empty
     OptionKind Kind;
     bool CommandLineOptions::*Flag;
     std::optional<std::string> CommandLineOptions::*File;

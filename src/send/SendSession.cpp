@@ -110,15 +110,21 @@ void CSendSession::BeforePause(int milliseconds)
         Close();
 }
 
+std::int32_t CSendSession::QuitTimeout(std::int32_t timeout, bool keepsConnection)
+{
+    if (timeout < 0)
+        timeout = static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout);
+    // A plain dialogue waits for QUIT's reply like for any other; only the shared connection, which
+    // has already delivered everything, is not worth a long wait at its end.
+    return keepsConnection ? std::min(timeout, QuitGrace) : timeout;
+}
+
 void CSendSession::Close()
 {
     if (!m_Smtp)
         return;
     if (m_Smtp->IsConnected()) {
-        const auto timeout = m_Settings.Timeout < 0
-                                 ? static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout)
-                                 : m_Settings.Timeout;
-        m_Smtp->SetTimeout(std::min(timeout, QuitGrace));
+        m_Smtp->SetTimeout(QuitTimeout(m_Settings.Timeout, m_Keep));
         m_Smtp->Disconnect();
     }
     m_Smtp.reset();

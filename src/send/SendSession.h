@@ -20,8 +20,10 @@ class CSendSession
 public:
     /// A connection is not kept idle for longer than this; a longer pause closes it.
     static constexpr int LongestIdle = 30000;
-    /// How long the QUIT that ends a connection waits for its reply, at most.
+    /// How long the QUIT that ends a shared connection waits for its reply, at most.
     static constexpr std::int32_t QuitGrace = 2000;
+    /// How long QUIT waits for its reply under the run's time-out (negative: the default).
+    static std::int32_t QuitTimeout(std::int32_t timeout, bool keepsConnection);
 
     explicit CSendSession(const ConnectionSettings& settings);
     ~CSendSession();
@@ -51,7 +53,7 @@ public:
                  std::string* reply = nullptr);
     /// Before a pause of that many milliseconds: a connection is not kept idle that long.
     void BeforePause(int milliseconds);
-    /// Ends the connection that is open, if any, waiting at most QuitGrace for the QUIT reply.
+    /// Ends the connection that is open, if any, waiting QuitTimeout for the QUIT reply.
     void Close();
 
 private:

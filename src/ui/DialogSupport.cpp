@@ -3,8 +3,10 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
+
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace turnpost {
 
@@ -18,6 +20,13 @@ std::string EditedText(const QLineEdit* edit, const std::string& original)
     if (edit->text() == ToQString(original))
         return original;
     return edit->text().toStdString();
+}
+
+QLineEdit* NewSetupEdit(const QString& text, QWidget* parent)
+{
+    auto* edit = new QLineEdit(text, parent);
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
 }
 
 int DialogUnitsX(const QWidget* widget, int units)

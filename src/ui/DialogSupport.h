@@ -21,6 +21,10 @@ QString ToQString(const std::string& text);
 /// would replace them, so an unchanged field keeps exactly what it was given.
 std::string EditedText(const QLineEdit* edit, const std::string& original);
 
+/// A line edit for a setup text. The setup sets no length limit, so neither does the box: Qt's default
+/// of 32,767 characters would cut a longer text, and the next save would write the cut text.
+QLineEdit* NewSetupEdit(const QString& text, QWidget* parent);
+
 /// Pixels of the given number of horizontal or vertical dialog units in the widget's font: a
 /// horizontal unit is a quarter of the average character width, a vertical one an eighth of the
 /// character height.

@@ -36,7 +36,7 @@ std::string ToStoredText(const QPlainTextEdit* edit)
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const std::string& text)
 {
-    auto* edit = new QLineEdit(ToQString(text), parent);
+    auto* edit = NewSetupEdit(ToQString(text), parent);
     edit->setObjectName(name);
     edit->setCursorPosition(0); // a long value shows its start
     return edit;

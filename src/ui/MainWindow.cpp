@@ -122,7 +122,7 @@ void CMainWindow::BuildControls()
 
     auto* layout = new QVBoxLayout(m_Content);
     const auto newEdit = [this, &unitsX](const char* name, int widthUnits) {
-        auto* edit = new QLineEdit(m_Content);
+        auto* edit = NewSetupEdit({}, m_Content);
         edit->setObjectName(name);
         edit->setMinimumWidth(unitsX(widthUnits));
         connect(edit, &QLineEdit::textEdited, this, &CMainWindow::OnTextEdited);
@@ -315,8 +315,8 @@ void CMainWindow::SetTabOrder()
     order.push_back(m_SendButton);
     order.insert(order.end(), m_PlayerChecks.begin(), m_PlayerChecks.end());
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             m_EmailRadio, m_PlayerFilesRadio, m_SelectAllButton, m_SelectNoneButton, m_PlayerFileCheck,
-             m_UniverseFileCheck, m_AdditionalFilesCheck, m_ListButton, m_HelpButton})
+             m_EmailRadio, m_PlayerFilesRadio, m_SelectAllButton, m_SelectNoneButton, m_UniverseFileCheck,
+             m_PlayerFileCheck, m_AdditionalFilesCheck, m_ListButton, m_HelpButton})
         order.push_back(widget);
     for (QWidget* widget : order)
         widget->setFocusPolicy(Qt::StrongFocus);

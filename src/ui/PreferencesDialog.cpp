@@ -42,10 +42,10 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
     m_DisplaySummary =
         MakeCheck(group, tr("&Display summary upon completion"), "displaySummaryCheck", setup.DisplaySummary);
     m_SaveToFile = MakeCheck(group, tr("&Save to file:"), "saveToFileCheck", setup.SaveReportToFile);
-    m_ReportFile = new QLineEdit(ToQString(setup.ReportFile), group);
+    m_ReportFile = NewSetupEdit(ToQString(setup.ReportFile), group);
     m_ReportFile->setObjectName("reportFileEdit");
     m_EmailReport = MakeCheck(group, tr("&Email to:"), "emailReportCheck", setup.EmailReport);
-    m_ReportAddress = new QLineEdit(ToQString(setup.ReportAddress), group);
+    m_ReportAddress = NewSetupEdit(ToQString(setup.ReportAddress), group);
     m_ReportAddress->setObjectName("reportAddressEdit");
     for (QLineEdit* edit : {m_ReportFile, m_ReportAddress}) {
         edit->setMinimumWidth(DialogUnitsX(this, 114));

@@ -246,3 +246,28 @@ TEST_F(SharedConnection, APlainSetupKeepsOneConnectionPerPlayer)
 
 } // namespace
 } // namespace turnpost
+
+namespace turnpost {
+namespace {
+
+// A plain dialogue waits its whole time-out for QUIT's reply; only a shared connection cuts it short.
+TEST(QuitTimeout, OnlyASharedConnectionIsCutShort)
+{
+    const struct
+    {
+        std::int32_t Timeout;
+        bool Keeps;
+        std::int32_t Expected;
+    } cases[] = {
+        {15000, false, 15000},
+        {15000, true, CSendSession::QuitGrace},
+        {500, true, 500},
+        {-1, false, static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout)},
+        {-1, true, CSendSession::QuitGrace},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CSendSession::QuitTimeout(c.Timeout, c.Keeps), c.Expected) << c.Timeout << " " << c.Keeps;
+}
+
+} // namespace
+} // namespace turnpost

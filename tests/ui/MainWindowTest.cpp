@@ -97,6 +97,28 @@ TEST_F(MainWindowTest, StartsFreshWithAddressesShownAndTheGameNameFocused)
     EXPECT_EQ(window.focusWidget(), Edit("gameNameEdit"));
 }
 
+// The setup has no length limit of its own; a box must not cut a long text, or the next save writes the
+// cut text without a word.
+TEST_F(MainWindowTest, LongTextsAreShownAndEditedWhole)
+{
+    const std::string longText(40000, 'g');
+    document.Setup.GameName = longText;
+    document.Setup.UniverseFile = longText;
+    document.Setup.Players[0].EmailAddress = longText;
+    window.FillRows();
+    window.ShowState();
+    for (const char* name : {"gameNameEdit", "universeFileEdit", "rowEdit1"}) {
+        QLineEdit* edit = Edit(name);
+        EXPECT_EQ(edit->text().size(), 40000) << name;
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_X);
+    }
+    EXPECT_EQ(document.Setup.GameName, longText + "x");
+    EXPECT_EQ(document.Setup.UniverseFile, longText + "x");
+    window.GatherRows();
+    EXPECT_EQ(document.Setup.Players[0].EmailAddress, longText + "x");
+}
+
 TEST_F(MainWindowTest, DisplaySwitchKeepsWhatWasTypedInBothDirectionsAndNeverSetsModified)
 {
     Type(Row(1), "ann@example.org");
@@ -256,7 +278,7 @@ TEST_F(MainWindowTest, TabVisitsEveryControlTextsFirst)
         expected.push_back(QString("playerCheck%1").arg(n));
     // The display choice is one stop: the radio button that is on.
     for (const char* name :
-         {"emailRadio", "selectAllButton", "selectNoneButton", "playerFileCheck", "universeFileCheck",
+         {"emailRadio", "selectAllButton", "selectNoneButton", "universeFileCheck", "playerFileCheck",
           "additionalFilesCheck", "listButton", "helpButton", "gameNameEdit"})
         expected.push_back(name);
 
