@@ -1,6 +1,7 @@
 #include "app/WindowedRun.h"
 
 #include "platform/Network.h"
+#include "platform/Version.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -11,10 +12,10 @@ namespace turnpost {
 int RunWindowed(int& argc, char** argv, const CommandLineOptions& options)
 {
     QApplication app(argc, argv);
-    // Message boxes without a caption of their own carry the program's name.
+    // The name Qt files the program's own settings under; windows show the program's name instead.
     QApplication::setApplicationName("turnpost");
     if (!StartNetwork()) {
-        QMessageBox::warning(nullptr, QApplication::applicationName(),
+        QMessageBox::warning(nullptr, QString::fromUtf8(ProductName),
                              "Windows sockets initialization failed.");
         return 1;
     }

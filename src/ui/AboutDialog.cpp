@@ -22,7 +22,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     icon->setPixmap(ProgramIcon().pixmap(iconSize, iconSize, QIcon::Normal));
     icon->setFixedSize(iconSize, iconSize);
 
-    auto* version = new QLabel(QString::fromUtf8(ReleaseName), this);
+    auto* version = new QLabel(QString::fromUtf8(ProgramName), this);
     version->setObjectName("versionLabel");
     version->setTextFormat(Qt::PlainText);
     auto* line = new QLabel(tr("Mails Stars! turn files to the players of a game."), this);

@@ -1,5 +1,6 @@
 #include "ui/CommandApprovalDialog.h"
 
+#include "platform/Version.h"
 #include "setup/CommandApproval.h"
 #include "ui/DialogSupport.h"
 
@@ -43,7 +44,7 @@ CCommandApprovalDialog::CCommandApprovalDialog(const std::string& command, const
     : QDialog(parent)
 {
     setObjectName("approveCommandDialog");
-    setWindowTitle(QCoreApplication::applicationName());
+    setWindowTitle(QString::fromUtf8(ProductName));
     const auto tr = [](const char* text) {
         return QCoreApplication::translate("CCommandApprovalDialog", text);
     };

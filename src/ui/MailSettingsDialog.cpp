@@ -76,6 +76,8 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     // What the password command (or the dialog) gives: a password, or an OAuth2 access token.
     m_LoginMethod = new QComboBox(this);
     m_LoginMethod->setObjectName("loginMethodCombo");
+    // It stands beside the user box without a label of its own.
+    m_LoginMethod->setAccessibleName(tr("Login method"));
     m_LoginMethod->addItem(tr("Password"), 0);
     m_LoginMethod->addItem(tr("OAuth2 token"), 1);
     m_LoginMethod->setToolTip(tr("OAuth2 token: the password command prints an access token, as "

@@ -38,6 +38,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace turnpost {
@@ -79,7 +80,9 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
     m_SendCommand = [this] { turnpost::OnSend(m_Document, UserInterface()); };
 
     setObjectName("mainWindow");
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // Minimise and maximise too: a long send should not have to stay on the screen.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(ProgramIcon());
     BuildControls();
     BuildMenu();
@@ -168,6 +171,9 @@ void CMainWindow::BuildControls()
                               : i == 9 ? tr("Player 1&0")
                                        : tr("Player %1").arg(i + 1);
         m_PlayerChecks[i] = newCheck(label, QString("playerCheck%1").arg(i + 1));
+        // Alt and the digit go to the player's box, as a label's letter would; Space then ticks it.
+        // Toggling at once would untick a player merely reached by the keyboard.
+        m_PlayerChecks[i]->installEventFilter(this);
         m_RowEdits[i] = newEdit(QString("rowEdit%1").arg(i + 1).toUtf8().constData(), 97);
         const int column = i < 8 ? 0 : 3;
         rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
@@ -340,6 +346,9 @@ void CMainWindow::FillRows()
         const QSignalBlocker checkBlocker(m_PlayerChecks[i]);
         m_RowEdits[i]->setText(ToQString(RowField(i, m_Document.DisplayMode)));
         m_PlayerChecks[i]->setChecked(m_Document.Setup.Players[i].Selected != 0);
+        m_RowEdits[i]->setAccessibleName(m_Document.DisplayMode == 1
+                                             ? tr("Player %1 turn file").arg(i + 1)
+                                             : tr("Player %1 e-mail address").arg(i + 1));
         // A path too long for the box, even after FitTexts, shows whole in the tip.
         m_RowEdits[i]->setToolTip(m_Document.DisplayMode == 1 ? m_RowEdits[i]->text() : QString());
     }
@@ -373,6 +382,8 @@ void CMainWindow::ShowState()
 
 void CMainWindow::SetCaption(const std::string& caption)
 {
+    // A new caption is a setup opened, created or saved under a new name: its paths may be wider.
+    m_FitPending = true;
     // "[*]" is where Qt shows the desktop's unsaved-changes mark; a path holding those three characters
     // itself has them doubled, which Qt shows as written.
     QString title = ToQString(caption);
@@ -388,8 +399,9 @@ void CMainWindow::ShowModified()
 
 void CMainWindow::FitTexts()
 {
-    // Before the first show nothing is laid out yet; showEvent comes back here.
-    if (!isVisible())
+    // Before the first show nothing is laid out yet; showEvent comes back here. The window widens once
+    // for each setup opened, when its texts first need it: a size the host gives it later stays.
+    if (!isVisible() || !m_FitPending)
         return;
     int missing = 0;
     std::vector<QLineEdit*> edits(m_RowEdits.begin(), m_RowEdits.end());
@@ -403,6 +415,7 @@ void CMainWindow::FitTexts()
     }
     if (missing <= 0)
         return;
+    m_FitPending = false;
     // The two columns of rows share what the window gains.
     int wanted = width() + 2 * missing;
     if (const QScreen* shown = screen())
@@ -411,10 +424,12 @@ void CMainWindow::FitTexts()
         resize(wanted, height());
 }
 
-QString CMainWindow::GameFolder() const
+QString CMainWindow::GameFolder(bool gameFilesFirst) const
 {
-    for (const std::string& path : {m_Document.FilePath == UntitledPath ? std::string() : m_Document.FilePath,
-                                    m_Document.Setup.UniverseFile}) {
+    const std::string setupFile = m_Document.FilePath == UntitledPath ? std::string() : m_Document.FilePath;
+    const std::string& universeFile = m_Document.Setup.UniverseFile;
+    for (const std::string& path :
+         gameFilesFirst ? std::array{universeFile, setupFile} : std::array{setupFile, universeFile}) {
         if (path.empty())
             continue;
         const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
@@ -422,6 +437,17 @@ QString CMainWindow::GameFolder() const
             return file.absolutePath();
     }
     return {};
+}
+
+QString CMainWindow::ProposedSetupName() const
+{
+    if (m_Document.FilePath != UntitledPath)
+        return QFileInfo(QFile::decodeName(QByteArray::fromStdString(m_Document.FilePath))).fileName();
+    const QString game = ToQString(m_Document.Setup.GameName).trimmed();
+    // A name, not a path: a slash in the game name must not lead the dialog into another folder.
+    return game.isEmpty()
+               ? QString()
+               : QString(game).replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral(".tpf");
 }
 
 void CMainWindow::SetBusy(bool busy)
@@ -470,6 +496,17 @@ void CMainWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Shortcut) {
+        if (auto* check = qobject_cast<QCheckBox*>(watched)) {
+            check->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CMainWindow::showEvent(QShowEvent* event)

@@ -50,9 +50,11 @@ public:
     void SetCaption(const std::string& caption) override;
     void SetBusy(bool busy) override;
 
-    /// The folder of the game: that of its setup file, else that of its universe file; empty for a
-    /// fresh setup. File dialogs open there.
-    QString GameFolder() const;
+    /// The folder of the game: that of its setup file, else that of its universe file (the other way
+    /// round for the game's own files); empty for a fresh setup. File dialogs open there.
+    QString GameFolder(bool gameFilesFirst = false) const;
+    /// The name Save As proposes: the setup file's, else the game's name with ".tpf".
+    QString ProposedSetupName() const;
 
     /// Ends the window as its OK would: the rows are taken into the setup first.
     void accept() override;
@@ -61,6 +63,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -114,6 +117,7 @@ private:
     IUserInterface* m_Services;
     std::function<void()> m_SendCommand;
     bool m_Busy = false;
+    bool m_FitPending = true;
 
     QMenuBar* m_MenuBar = nullptr;
     QWidget* m_Content = nullptr;

@@ -47,6 +47,9 @@ CPreferencesDialog::CPreferencesDialog(GameSetup& setup, IUserInterface& /*ui*/,
     m_EmailReport = MakeCheck(group, tr("&Email to:"), "emailReportCheck", setup.EmailReport);
     m_ReportAddress = NewSetupEdit(ToQString(setup.ReportAddress), group);
     m_ReportAddress->setObjectName("reportAddressEdit");
+    // Each box follows its check box on screen; a screen reader would otherwise name both after the group.
+    m_ReportFile->setAccessibleName(tr("Report file"));
+    m_ReportAddress->setAccessibleName(tr("Report e-mail address"));
     for (QLineEdit* edit : {m_ReportFile, m_ReportAddress}) {
         edit->setMinimumWidth(DialogUnitsX(this, 114));
         edit->setCursorPosition(0); // a long path shows its start

@@ -44,7 +44,6 @@ CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
         }
     }
     setWindowTitle(m_Title);
-    setAttribute(Qt::WA_ShowWithoutActivating);
     setCursor(Qt::BusyCursor);
 
     m_Status = new QLabel(this);
@@ -78,6 +77,10 @@ CProgressWindow::CProgressWindow(QWidget* owner, const std::string& title)
     show();
     // The frame's size is known only once the window is shown.
     CentreOverOwner(owner);
+    // The keyboard comes here, so that Escape stops the run as Cancel does; the owner is shut off
+    // meanwhile anyway.
+    activateWindow();
+    m_CancelButton->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void CProgressWindow::LayOut(int statusLines, int statusWidth)

@@ -1,5 +1,6 @@
 #include "ui/QtUserInterface.h"
 
+#include "platform/Version.h"
 #include "ui/CommandApprovalDialog.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpWindow.h"
@@ -57,7 +58,7 @@ MessageAnswer CQtUserInterface::MessageBox(const std::string& text, const std::s
                                            MessageButtons buttons, MessageIcon icon)
 {
     QMessageBox box(Owner());
-    box.setWindowTitle(caption.empty() ? QCoreApplication::applicationName() : ToQString(caption));
+    box.setWindowTitle(caption.empty() ? QString::fromUtf8(ProductName) : ToQString(caption));
     box.setText(ToQString(text));
     switch (icon) {
     case MessageIcon::None:
@@ -103,10 +104,19 @@ std::vector<std::string> CQtUserInterface::RunFileDialog(FileDialogKind kind, co
     if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
         qEnvironmentVariableIsSet("TURNPOST_QT_FILE_DIALOG"))
         dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The setup's own dialogs and those for the game's files (the universe file, additional files)
+    // differ in title and in the folder they start in.
+    const bool setupFile = defaultExt == "tpf";
+    dialog.setWindowTitle(setupFile
+                              ? (save ? QObject::tr("Save Game Setup As") : QObject::tr("Open Game Setup"))
+                          : kind == FileDialogKind::OpenSeveral ? QObject::tr("Choose Additional Files")
+                                                                : QObject::tr("Choose the Universe File"));
     if (m_Window) {
-        const QString folder = m_Window->GameFolder();
+        const QString folder = m_Window->GameFolder(!setupFile);
         if (!folder.isEmpty())
             dialog.setDirectory(folder);
+        if (save && setupFile)
+            dialog.selectFile(m_Window->ProposedSetupName());
     }
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet is accepted when opening, and an existing one replaced without a

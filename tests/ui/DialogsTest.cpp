@@ -287,6 +287,18 @@ TEST(SettingsDialogsTest, CancelAndEscapeChangeNothing)
     EXPECT_TRUE(ui.Messages.empty());
 }
 
+// What a screen reader announces for the boxes that have no label of their own.
+TEST(SettingsDialogsTest, UnlabelledBoxesHaveAccessibleNames)
+{
+    GameSetup setup;
+    RecordingUserInterface ui;
+    CMailSettingsDialog mail(setup, ui);
+    CPreferencesDialog preferences(setup, ui);
+    EXPECT_EQ(Child<QComboBox>(mail, "loginMethodCombo")->accessibleName(), "Login method");
+    EXPECT_EQ(Child<QLineEdit>(preferences, "reportFileEdit")->accessibleName(), "Report file");
+    EXPECT_EQ(Child<QLineEdit>(preferences, "reportAddressEdit")->accessibleName(), "Report e-mail address");
+}
+
 TEST(AdditionalFilesDialogTest, AddAppendsRemoveTakesTheSelectionAndOkKeepsTheList)
 {
     RecordingUserInterface ui;
@@ -355,7 +367,7 @@ TEST(AuxiliaryDialogsTest, AboutAndSummaryShowTheirTextsAsGiven)
 {
     CAboutDialog about;
     EXPECT_EQ(about.windowTitle(), "About Turnpost");
-    EXPECT_EQ(Child<QLabel>(about, "versionLabel")->text(), ReleaseName);
+    EXPECT_EQ(Child<QLabel>(about, "versionLabel")->text(), ProgramName);
     EXPECT_FALSE(about.windowFlags() & Qt::WindowCloseButtonHint);
 
     const std::string text = "[Player 1] Sent OK\n[Player 2] ** ERROR: 550 <a&b@x> refused\n";

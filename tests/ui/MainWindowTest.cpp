@@ -119,6 +119,53 @@ TEST_F(MainWindowTest, LongTextsAreShownAndEditedWhole)
     EXPECT_EQ(document.Setup.Players[0].EmailAddress, longText + "x");
 }
 
+// The window widens once for a setup with long paths, and keeps the width the host gives it afterwards.
+TEST_F(MainWindowTest, KeepsTheWidthTheHostGivesIt)
+{
+    document.Setup.UniverseFile = "/games/" + std::string(300, 'u') + "/war.xy";
+    document.DisplayMode = 1;
+    document.Setup.Players[0].PlayerFile = "/games/" + std::string(300, 'p') + "/war.m1";
+    const int before = window.width();
+    window.SetCaption("war.tpf");
+    window.FillRows();
+    window.ShowState();
+    EXPECT_GT(window.width(), before);
+
+    window.resize(before, window.height());
+    QApplication::processEvents();
+    const int chosen = window.width();
+    Click("playerCheck2");
+    Click("selectAllButton");
+    Click("emailRadio");
+    Click("playerFilesRadio");
+    QApplication::processEvents();
+    EXPECT_EQ(window.width(), chosen);
+}
+
+// What a screen reader says of the rows, and the window's boxes in its caption bar.
+TEST_F(MainWindowTest, RowsAreNamedForScreenReadersAndTheWindowCanBeMinimised)
+{
+    EXPECT_EQ(Row(3)->accessibleName(), "Player 3 e-mail address");
+    Click("playerFilesRadio");
+    EXPECT_EQ(Row(3)->accessibleName(), "Player 3 turn file");
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+// Alt and a player's digit go to his box; only Space then changes his tick.
+TEST_F(MainWindowTest, AltAndADigitReachAPlayerWithoutTogglingHim)
+{
+    Activate();
+    Click("selectAllButton");
+    QTest::keyClick(&window, Qt::Key_3, Qt::AltModifier);
+    QCheckBox* three = Child<QCheckBox>("playerCheck3");
+    EXPECT_EQ(QApplication::focusWidget(), three);
+    EXPECT_TRUE(three->isChecked());
+    EXPECT_EQ(document.Setup.Players[2].Selected, 1);
+    QTest::keyClick(three, Qt::Key_Space);
+    EXPECT_FALSE(three->isChecked());
+}
+
 TEST_F(MainWindowTest, DisplaySwitchKeepsWhatWasTypedInBothDirectionsAndNeverSetsModified)
 {
     Type(Row(1), "ann@example.org");
@@ -364,8 +411,7 @@ TEST_F(MainWindowTest, AltLettersReachTheirControls)
         QTest::keyClick(&window, c.key, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), c.focused);
     }
-    // A button's letter presses it, after the short animation of the press.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Child<QCheckBox>("playerCheck3")->isChecked(); }));
+    // A button's letter presses it, after the short animation of the press; a player's only reaches him.
     EXPECT_TRUE(QTest::qWaitFor([&] { return document.DisplayMode == 1; }));
 }
 

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
@@ -137,16 +138,15 @@ TEST(ProgressWindowTest, StatusTextIsShownLiterallyAndCutAtACharacterBoundary)
     EXPECT_EQ(status->text().toStdString(), std::string(511, 'y'));
 }
 
-TEST(ProgressWindowTest, FloatsCentredOverItsOwnerWithoutCloseBoxOrFocus)
+TEST(ProgressWindowTest, FloatsCentredOverItsOwnerWithoutCloseBox)
 {
     QWidget owner;
     owner.setGeometry(100, 80, 700, 500);
     owner.show();
-    CProgressWindow window(&owner, "Status");
+    turnpost::CProgressWindow window(&owner, "Status");
     EXPECT_TRUE(window.isWindow());
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_LE((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2);
     EXPECT_EQ(window.windowHandle()->transientParent(), owner.windowHandle());
     // A run disables its owner window; Cancel must stay live.
@@ -160,3 +160,22 @@ TEST(ProgressWindowTest, FloatsCentredOverItsOwnerWithoutCloseBoxOrFocus)
 
 } // namespace
 } // namespace turnpost
+
+// The host's Escape reaches the status window even while the main window was active when it opened.
+TEST(ProgressWindowTest, OpensWithTheKeyboardSoEscapeCancels)
+{
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
+    turnpost::CProgressWindow window(&owner, "Status");
+    // The offscreen platform activates every window shown; a window manager honours this attribute.
+    EXPECT_FALSE(window.testAttribute(Qt::WA_ShowWithoutActivating));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // Activation reaches the widgets through the event loop, as under a window manager.
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }));
+    EXPECT_EQ(QApplication::focusWidget()->window(), &window);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    window.PumpMessages();
+    EXPECT_TRUE(window.IsCancelled());
+}

@@ -6,6 +6,7 @@
 #include "ui/NextModal.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -66,6 +67,46 @@ TEST(QtUserInterfaceTest, FileDialogsAddTheDefaultExtensionAndNeitherCheckNorAsk
     EXPECT_EQ(ui.SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"), std::nullopt);
 }
 
+// Each dialog says what it is for; the setup's start in its folder, the game's files in the universe
+// file's, and Save As proposes a name.
+TEST(QtUserInterfaceTest, FileDialogsAreTitledAndStartWhereTheirFilesAre)
+{
+    TempDir setups, games;
+    GameDocument document;
+    CMainWindow window(document);
+    document.FilePath = setups.Write("war.tpf", "");
+    document.Setup.UniverseFile = games.Write("war.xy", "");
+    IUserInterface& ui = window.UserInterface();
+    const struct
+    {
+        std::function<void()> Open;
+        const char* Title;
+        std::string Folder;
+        const char* Proposed;
+    } cases[] = {
+        {[&] { ui.OpenFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"); }, "Open Game Setup",
+         setups.Path(), ""},
+        {[&] { ui.SaveFileDialog("Turnpost files (*.tpf)|*.tpf||", "tpf"); }, "Save Game Setup As",
+         setups.Path(), "war.tpf"},
+        {[&] { ui.OpenFileDialog("Stars! universe files (*.xy)|*.xy||", "xy"); }, "Choose the Universe File",
+         games.Path(), ""},
+        {[&] { ui.OpenFilesDialog("All files (*.*)|*.*||"); }, "Choose Additional Files", games.Path(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+            EXPECT_EQ(dialog->windowTitle(), c.Title);
+            EXPECT_EQ(dialog->directory().canonicalPath(),
+                      QDir(QString::fromStdString(c.Folder)).canonicalPath());
+            if (*c.Proposed) {
+                EXPECT_TRUE(dialog->selectedFiles().value(0).endsWith(c.Proposed));
+            }
+            dialog->reject();
+        });
+        c.Open();
+    }
+}
+
 TEST(QtUserInterfaceTest, SeveralExistingFilesCanBeChosenAtOnce)
 {
     TempDir dir;
@@ -98,7 +139,7 @@ TEST(QtUserInterfaceTest, MessageBoxesCarryTheTitleAndReturnTheButtonPressed)
               MessageAnswer::No);
 
     OnNextModal<QMessageBox>([](QMessageBox* box) {
-        EXPECT_EQ(box->windowTitle(), QCoreApplication::applicationName());
+        EXPECT_EQ(box->windowTitle(), "Turnpost");
         QTest::keyClick(box, Qt::Key_Escape);
     });
     EXPECT_EQ(ui.MessageBox("Saved.", "", MessageButtons::Ok, MessageIcon::Exclamation), MessageAnswer::Ok);
