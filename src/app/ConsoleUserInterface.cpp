@@ -86,19 +86,8 @@ void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const Se
     }
     if (document.Setup.DisplaySummary && printSummary)
         ShowSummary(outcome.Summary);
-    for (const std::string& warning : outcome.LedgerWarnings)
-        MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
-    if (!outcome.LedgerError.empty())
-        MessageBox("The delivery ledger could not be written: " + outcome.LedgerError, {}, MessageButtons::Ok,
-                   MessageIcon::Exclamation);
-    if (outcome.ReportFileFailed)
-        MessageBox("The report could not be saved to " + document.Setup.ReportFile + ": " +
-                       outcome.ReportFileError,
-                   {}, MessageButtons::Ok, MessageIcon::Exclamation);
-    if (outcome.ReportMailFailed)
-        MessageBox("The report could not be mailed to " + document.Setup.ReportAddress + ": " +
-                       outcome.ReportMailError,
-                   {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    for (const std::string& notice : RunNotices(document.Setup, outcome))
+        MessageBox(notice, {}, MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
 void CConsoleUserInterface::InstallInterruptHandler()

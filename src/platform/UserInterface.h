@@ -47,6 +47,9 @@ public:
     /// Waits up to the given time while staying responsive; returns early when cancelled.
     virtual void PumpFor(int milliseconds) = 0;
     virtual bool IsCancelled() const = 0;
+    /// The run is past what Cancel could stop (its report is being written and mailed): shows text as
+    /// the status line and no longer offers Cancel.
+    virtual void Finish(const std::string& text) { SetText(text); }
     /// The outcome line of one finished step (a player's result); shown where a front end lists them.
     virtual void ShowResult(const std::string& line) { (void)line; }
     /// Runs one step of blocking work (the mailing of one player) and returns when it has ended. A

@@ -110,6 +110,20 @@ std::string MailPlayer(const GameDocument& document, const std::string& address,
     }
 }
 
+std::vector<std::string> RunNotices(const GameSetup& setup, const SendOutcome& outcome)
+{
+    std::vector<std::string> notices = outcome.LedgerWarnings;
+    if (!outcome.LedgerError.empty())
+        notices.push_back("The delivery ledger could not be written: " + outcome.LedgerError);
+    if (outcome.ReportFileFailed)
+        notices.push_back("The report could not be saved to " + setup.ReportFile + ": " +
+                          outcome.ReportFileError);
+    if (outcome.ReportMailFailed)
+        notices.push_back("The report could not be mailed to " + setup.ReportAddress + ": " +
+                          outcome.ReportMailError);
+    return notices;
+}
+
 namespace {
 
 SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
@@ -205,8 +219,11 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
 
     record.Finish(outcome, turns.Note);
 
-    if (!document.CommandLineRun && setup.DisplaySummary)
-        ui.ShowSummary(summary);
+    // Past the last player Cancel has nothing left to stop; the window says what still happens.
+    progress->Finish(setup.EmailReport        ? "Sending the report..."
+                     : setup.SaveReportToFile ? "Saving the report..."
+                                              : "Done.");
+    progress->PumpMessages();
     const std::string& body = setup.DetailedReport ? detailed : summary;
     if (setup.SaveReportToFile && !SaveReport(document, body, &outcome.ReportFileError))
         outcome.ReportFileFailed = true;
@@ -221,6 +238,13 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
     connection.ForgetRefusedPassword(ui);
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
+    // The summary comes last, so that it can tell the host what became of the report and the ledger.
+    if (!document.CommandLineRun && setup.DisplaySummary) {
+        std::string shown = outcome.Summary;
+        for (const std::string& notice : RunNotices(setup, outcome))
+            shown += "\n" + notice + "\n";
+        ui.ShowSummary(shown);
+    }
     return outcome;
 }
 

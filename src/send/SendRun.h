@@ -41,6 +41,11 @@ struct SendOutcome
     std::vector<std::string> LedgerWarnings;
 };
 
+/// What went wrong besides the players, in the host's words: the ledger's warnings, a ledger that could
+/// not be written, a report that could not be saved or mailed. Each front end shows them with the
+/// summary.
+std::vector<std::string> RunNotices(const GameSetup& setup, const SendOutcome& outcome);
+
 /// The Send command: mails every selected player, then shows, saves and mails the report as the
 /// preferences say.
 SendOutcome OnSend(GameDocument& document, IUserInterface& ui);

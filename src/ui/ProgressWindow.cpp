@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -131,11 +132,31 @@ void CProgressWindow::SetText(const std::string& text)
     ShowStatus();
 }
 
+void CProgressWindow::Finish(const std::string& text)
+{
+    m_Finishing = true;
+    m_CancelButton->setEnabled(false);
+    SetText(text);
+}
+
 void CProgressWindow::ShowResult(const std::string& line)
 {
     QString shown = ToQString(CutText(line, MaxTextLength)).trimmed();
     if (shown.isEmpty())
         return;
+    // "[Player 5] skipped" after "[Player 3] skipped" or "[Players 3-4] skipped" becomes
+    // "[Players 3-5] skipped".
+    static const QRegularExpression skipped(QStringLiteral("^\\[Players? (\\d+)(?:-\\d+)?\\] skipped$"));
+    const QRegularExpressionMatch current = skipped.match(shown);
+    if (current.hasMatch() && !m_Results.isEmpty()) {
+        const QRegularExpressionMatch last = skipped.match(m_Results.last());
+        if (last.hasMatch()) {
+            m_Results.last() =
+                QStringLiteral("[Players %1-%2] skipped").arg(last.captured(1), current.captured(1));
+            ShowStatus();
+            return;
+        }
+    }
     m_Results.append(shown);
     // The status line comes first; the rest of its four lines hold the latest results.
     while (m_Results.size() > StatusLines - 1)
@@ -213,7 +234,7 @@ void CProgressWindow::PumpFor(int milliseconds)
 
 void CProgressWindow::OnCancel()
 {
-    if (m_Cancelled)
+    if (m_Cancelled || m_Finishing)
         return;
     m_Cancelled = true;
     ShowStatus();

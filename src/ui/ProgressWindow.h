@@ -24,12 +24,14 @@ public:
 
     void SetRange(int upperBound, int step) override;
     void SetText(const std::string& text) override;
+    void Finish(const std::string& text) override;
     int StepIt() override;
     int SetPos(int position) override;
     void PumpMessages() override;
     void PumpFor(int milliseconds) override;
     bool IsCancelled() const override { return m_Cancelled; }
-    /// Lists the line under the status, the latest last, as many as the status has room for.
+    /// Lists the line under the status, the latest last, as many as the status has room for. Players
+    /// skipped one after another share one line, so they do not push the results out of sight.
     void ShowResult(const std::string& line) override;
     /// Runs the work on a worker thread and handles events until it has ended.
     void RunWork(const std::function<void()>& work) override;
@@ -55,6 +57,7 @@ private:
     QString m_StatusText;
     QStringList m_Results; ///< the latest outcome lines, oldest first
     bool m_Cancelled = false;
+    bool m_Finishing = false; ///< past the last player: Cancel has nothing left to stop
     int m_Position = 0;
     int m_LastPercentage = 0;
     int m_Step = 1;

@@ -112,8 +112,8 @@ TEST_F(SendRunTest, NothingSelectedGivesSixteenSkippedLines)
     EXPECT_EQ(progress.Title, "Status");
     EXPECT_EQ(progress.UpperBound, 16);
     EXPECT_EQ(progress.Position, 16);
-    EXPECT_EQ(progress.Texts, std::vector<std::string>{"Initializing..."});
-    EXPECT_EQ(progress.Pumps, 17);
+    EXPECT_EQ(progress.Texts, (std::vector<std::string>{"Initializing...", "Saving the report..."}));
+    EXPECT_EQ(progress.Pumps, 18);
     EXPECT_EQ(progress.Pauses, std::vector<int>(16, 500)) << "skipped slots pause too";
     EXPECT_EQ(ui.BusyChanges, (std::vector<bool>{true, false}));
     EXPECT_TRUE(ui.Messages.empty());
@@ -148,8 +148,9 @@ TEST_F(SendRunTest, UnreadableFileIsReportedAndNotMailed)
     EXPECT_EQ(outcome.Summary, Skipped(1) + two + three + AllSkipped(4));
     EXPECT_EQ(outcome.Failed, 2);
     EXPECT_FALSE(outcome.Succeeded());
-    EXPECT_EQ(ui.Progress[0].Texts, (std::vector<std::string>{"Initializing...", "Sending to Player #2...",
-                                                              "Sending to Player #3..."}));
+    EXPECT_EQ(ui.Progress[0].Texts,
+              (std::vector<std::string>{"Initializing...", "Sending to Player #2...",
+                                        "Sending to Player #3...", "Saving the report..."}));
 
     // The detailed report follows each result with the time, the file and the address.
     const std::regex detail(
@@ -266,6 +267,19 @@ TEST_F(SendRunTest, CommandLineRunShowsNoSummaryAndReportsAFailedSave)
     EXPECT_NE(outcome.ReportFileError.find("report.txt"), std::string::npos);
     EXPECT_FALSE(outcome.Succeeded());
     EXPECT_TRUE(ui.Messages.empty());
+}
+
+// The window's summary says what became of the report, as the command line does, and the status
+// window says the report is under way once the players are done.
+TEST_F(SendRunTest, WindowedSummaryComesAfterTheReportAndNamesItsFailure)
+{
+    document.Setup.ReportFile = dir.File("no/such/folder/report.txt");
+    const SendOutcome outcome = Run();
+    ASSERT_EQ(ui.Summaries.size(), 1u);
+    EXPECT_EQ(ui.Summaries[0], outcome.Summary + "\nThe report could not be saved to " +
+                                   document.Setup.ReportFile + ": " + outcome.ReportFileError + "\n");
+    ASSERT_FALSE(ui.Progress.empty());
+    EXPECT_EQ(ui.Progress[0].Texts.back(), "Saving the report...");
 }
 
 TEST_F(SendRunTest, PasswordThatCannotBeHadStopsEveryConnection)

@@ -179,3 +179,23 @@ TEST(ProgressWindowTest, OpensWithTheKeyboardSoEscapeCancels)
     window.PumpMessages();
     EXPECT_TRUE(window.IsCancelled());
 }
+
+// Skipped players share one line, so the results that matter stay in sight; once finishing, Cancel
+// is gone.
+TEST(ProgressWindowTest, SkippedPlayersShareALineAndFinishingEndsCancel)
+{
+    turnpost::CProgressWindow window(nullptr, "Status");
+    window.SetText("Sending to Player #2...");
+    window.ShowResult("[Player 1] ** ERROR: Connection refused\n");
+    window.ShowResult("[Player 2] Sent OK\n");
+    for (int n = 3; n <= 16; ++n)
+        window.ShowResult("[Player " + std::to_string(n) + "] skipped\n");
+    window.Finish("Sending the report...");
+    EXPECT_EQ(window.findChild<QLabel*>("statusLabel")->text(),
+              "Sending the report...\n[Player 1] ** ERROR: Connection refused\n[Player 2] Sent OK\n"
+              "[Players 3-16] skipped");
+    EXPECT_FALSE(window.findChild<QPushButton*>("cancelButton")->isEnabled());
+    QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.IsCancelled());
+}
