@@ -1,6 +1,6 @@
 #include "send/DeliveryKey.h"
 
-#include "send/GameFileHeader.h"
+#include "game/GameFileHeader.h"
 #include "send/Placeholders.h"
 
 #include <algorithm>

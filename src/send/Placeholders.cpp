@@ -1,7 +1,7 @@
 #include "send/Placeholders.h"
 
+#include "game/GameFileHeader.h"
 #include "platform/Files.h"
-#include "send/GameFileHeader.h"
 
 namespace turnpost {
 

@@ -1,7 +1,7 @@
 #include "send/TurnCheck.h"
 
+#include "game/GameFileHeader.h"
 #include "platform/Files.h"
-#include "send/GameFileHeader.h"
 #include "send/Placeholders.h"
 
 namespace turnpost {

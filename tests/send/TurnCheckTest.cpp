@@ -1,5 +1,4 @@
 #include "send/TurnCheck.h"
-#include "send/GameFileHeader.h"
 
 #include "support/GameFiles.h"
 #include "support/TempDir.h"
@@ -14,29 +13,6 @@ namespace {
 using test::GameFileBytes;
 using test::GameFileFacts;
 using test::TempDir;
-
-TEST(GameFileHeader, ReadsEveryFieldAndNeedsTheBlockHeader)
-{
-    GameFileFacts facts;
-    facts.GameId = 0xA1B2C3D4;
-    facts.Turn = 7;
-    facts.PlayerIndex = 13;
-    facts.FileType = 3;
-    facts.Flags = 0x0B;
-    const auto header = ParseGameFileHeader(GameFileBytes(facts));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->GameId, 0xA1B2C3D4u);
-    EXPECT_EQ(header->Turn, 7);
-    EXPECT_EQ(header->Year(), 2407);
-    EXPECT_EQ(header->PlayerIndex, 13); // the salt above bit 4 is not part of it
-    EXPECT_TRUE(header->IsType(GameFileType::Turn));
-    EXPECT_TRUE(header->InUse());
-
-    std::string bytes = GameFileBytes(facts);
-    EXPECT_FALSE(ParseGameFileHeader(bytes.substr(0, 17)));
-    bytes[1] = 0x21;
-    EXPECT_FALSE(ParseGameFileHeader(bytes));
-}
 
 /// A four-player game at turn 42, every player selected and both files attached; each case spoils it
 /// in one way.

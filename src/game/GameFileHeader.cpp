@@ -1,4 +1,4 @@
-#include "send/GameFileHeader.h"
+#include "game/GameFileHeader.h"
 
 #include "platform/Files.h"
 
