@@ -33,5 +33,31 @@ TEST(GameFileHeader, ReadsEveryFieldAndNeedsTheBlockHeader)
     EXPECT_FALSE(ParseGameFileHeader(bytes));
 }
 
+// The year needs only the turn number: 14 bytes of anything, block header or not.
+TEST(GameFileHeader, TurnNeedsFourteenBytesAndNothingElse)
+{
+    GameFileFacts facts;
+    facts.Turn = 0x1234;
+    const std::string game = GameFileBytes(facts);
+    std::string foreign = game;
+    foreign[0] = 'Z';
+    struct Case
+    {
+        std::string bytes;
+        std::optional<std::uint16_t> turn;
+    };
+    const Case cases[] = {
+        {game, 0x1234},
+        {game.substr(0, 14), 0x1234},
+        {game.substr(0, 13), std::nullopt}, // the turn's high byte is missing
+        {foreign, 0x1234},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseGameTurn(c.bytes), c.turn) << c.bytes.size() << " bytes";
+    EXPECT_EQ(GameYearOf(0), 2400);
+    EXPECT_EQ(GameYearOf(0xFFFF), 2399);
+}
+
 } // namespace
 } // namespace turnpost
