@@ -1,7 +1,7 @@
 #include "send/DeliveryKey.h"
 
 #include "game/GameFileHeader.h"
-#include "send/Placeholders.h"
+#include "game/HostFile.h"
 
 #include <algorithm>
 

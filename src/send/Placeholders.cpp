@@ -1,23 +1,8 @@
 #include "send/Placeholders.h"
 
-#include "game/GameFileHeader.h"
-#include "platform/Files.h"
+#include "game/HostFile.h"
 
 namespace turnpost {
-
-std::uint16_t ReadGameYear(const std::string& hostFilePath)
-{
-    const auto header = ReadFilePrefix(hostFilePath, GameFileHeader::Length);
-    // A short file would leave the turn number to bytes that were never read.
-    const auto turn = header ? ParseGameTurn(*header) : std::nullopt;
-    return turn ? GameYearOf(*turn) : 0;
-}
-
-std::string HostFilePath(const std::string& universeFile)
-{
-    const std::size_t keep = universeFile.size() < 2 ? 0 : universeFile.size() - 2;
-    return universeFile.substr(0, keep) + "hst";
-}
 
 std::string GetPlaceholderValue(const std::string& code, const GameDocument& document)
 {

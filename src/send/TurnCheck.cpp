@@ -1,8 +1,8 @@
 #include "send/TurnCheck.h"
 
 #include "game/GameFileHeader.h"
+#include "game/HostFile.h"
 #include "platform/Files.h"
-#include "send/Placeholders.h"
 
 namespace turnpost {
 
