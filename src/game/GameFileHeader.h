@@ -8,6 +8,9 @@
 
 namespace turnpost {
 
+/// The most players a game has: a player's files carry his index, 0 to 15.
+inline constexpr int MaxPlayers = 16;
+
 /// The year of turn 0.
 inline constexpr std::uint16_t FirstGameYear = 2400;
 

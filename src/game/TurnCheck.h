@@ -1,12 +1,11 @@
 #pragma once
 
+#include "game/GameFileHeader.h"
+
 #include <array>
 #include <string>
 
 namespace turnpost {
-
-/// The most players a game has: a player's files carry his index, 0 to 15.
-inline constexpr int MaxPlayers = 16;
 
 /// The game files a send attaches, as far as the checks need them.
 struct GameFilesToCheck
