@@ -1,7 +1,7 @@
 #include "send/DeliveryKey.h"
 
-#include "send/GameFileHeader.h"
-#include "send/Placeholders.h"
+#include "game/GameFileHeader.h"
+#include "game/HostFile.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include "send/DeliveryStatus.h"
 
+#include "game/HostFile.h"
 #include "mail/ServerText.h"
 #include "send/DeliveryKey.h"
 #include "send/DeliveryLedger.h"
-#include "send/Placeholders.h"
 
 namespace turnpost {
 

@@ -1,5 +1,6 @@
 #include "send/DryRun.h"
 
+#include "game/HostFile.h"
 #include "mail/MailAddress.h"
 #include "mail/MailAttachment.h"
 #include "mail/SMTPConnection.h"

@@ -1,32 +1,8 @@
 #include "send/Placeholders.h"
 
-#include "platform/Files.h"
-#include "send/GameFileHeader.h"
+#include "game/HostFile.h"
 
 namespace turnpost {
-
-namespace {
-// Two bytes of block header, then the file header block whose bytes 10 and 11 hold the turn number.
-constexpr std::size_t TurnOffset = 2 + 10;
-constexpr std::size_t HeaderLength = 2 + 16;
-} // namespace
-
-std::uint16_t ReadGameYear(const std::string& hostFilePath)
-{
-    const auto header = ReadFilePrefix(hostFilePath, HeaderLength);
-    // A short file would leave the turn number to bytes that were never read.
-    if (!header || header->size() < TurnOffset + 2)
-        return 0;
-    const auto low = static_cast<unsigned char>((*header)[TurnOffset]);
-    const auto high = static_cast<unsigned char>((*header)[TurnOffset + 1]);
-    return static_cast<std::uint16_t>((low | (high << 8)) + FirstGameYear);
-}
-
-std::string HostFilePath(const std::string& universeFile)
-{
-    const std::size_t keep = universeFile.size() < 2 ? 0 : universeFile.size() - 2;
-    return universeFile.substr(0, keep) + "hst";
-}
 
 std::string GetPlaceholderValue(const std::string& code, const GameDocument& document)
 {

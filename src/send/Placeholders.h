@@ -2,18 +2,9 @@
 
 #include "setup/GameSetup.h"
 
-#include <cstdint>
 #include <string>
 
 namespace turnpost {
-
-/// The game year from the host file's header: turn number + 2400, kept to 16 bits. 0 when the file
-/// cannot be opened or is too short to hold the turn number.
-std::uint16_t ReadGameYear(const std::string& hostFilePath);
-
-/// The host file beside the universe file: the universe file's path without its last two characters,
-/// followed by "hst". Nothing is checked.
-std::string HostFilePath(const std::string& universeFile);
 
 /// The value of "%G", "%Y" or "%P" as the document stands now; any other text comes back unchanged.
 std::string GetPlaceholderValue(const std::string& code, const GameDocument& document);

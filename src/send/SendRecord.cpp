@@ -1,6 +1,6 @@
 #include "send/SendRecord.h"
 
-#include "send/Placeholders.h"
+#include "game/HostFile.h"
 #include "send/SendRun.h"
 
 namespace turnpost {

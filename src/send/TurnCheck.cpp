@@ -1,63 +1,8 @@
 #include "send/TurnCheck.h"
 
-#include "platform/Files.h"
-#include "send/GameFileHeader.h"
-#include "send/Placeholders.h"
-
 namespace turnpost {
 
-namespace {
-
-/// Why the file at path must not go to the player of slot index; empty when it may.
-std::string TurnFileProblem(const std::string& path, int index, const GameFileHeader& host)
-{
-    const GameFileHeaderRead read = ReadGameFileHeader(path);
-    if (read.status == GameFileHeaderRead::Unreadable)
-        return CouldNotOpenMessage(path, read.Error);
-    const GameFileHeader& file = read.Header;
-    if (read.status == GameFileHeaderRead::NoHeader || !file.IsType(GameFileType::Turn))
-        return "not a turn file: " + path;
-    if (file.GameId != host.GameId)
-        return path + " belongs to another game";
-    if (file.Turn != host.Turn)
-        return path + " is for " + std::to_string(file.Year()) + ", the host file is at " +
-               std::to_string(host.Year());
-    if (file.PlayerIndex != index)
-        return path + " is player " + std::to_string(file.PlayerIndex + 1) + "'s turn file";
-    return {};
-}
-
-std::string UniverseFileProblem(const std::string& path, const GameFileHeader& host)
-{
-    const GameFileHeaderRead read = ReadGameFileHeader(path);
-    if (read.status == GameFileHeaderRead::Unreadable)
-        return CouldNotOpenMessage(path, read.Error);
-    if (read.status == GameFileHeaderRead::NoHeader || !read.Header.IsType(GameFileType::Universe))
-        return "not a universe file: " + path;
-    if (read.Header.GameId != host.GameId)
-        return path + " belongs to another game";
-    return {};
-}
-
-bool AttachesGameFiles(const GameSetup& setup)
-{
-    if (setup.SendUniverseFile && !setup.UniverseFile.empty())
-        return true;
-    for (const PlayerSlot& slot : setup.Players)
-        if (slot.Selected && setup.SendPlayerFile && !slot.PlayerFile.empty())
-            return true;
-    return false;
-}
-
-} // namespace
-
-std::string TurnCheck::RefusalLine(int index) const
-{
-    const std::string& refusal = Refusals[static_cast<std::size_t>(index)];
-    if (refusal.empty())
-        return {};
-    return "[Player " + std::to_string(index + 1) + "] ** ERROR: " + refusal + "\n";
-}
+static_assert(PlayerCount == MaxPlayers, "a setup has one slot for each player a game can have");
 
 bool TurnChecksWanted(const GameSetup& setup)
 {
@@ -66,50 +11,16 @@ bool TurnChecksWanted(const GameSetup& setup)
 
 TurnCheck CheckGameFiles(const GameSetup& setup)
 {
-    TurnCheck check;
-    const std::string hostPath = HostFilePath(setup.UniverseFile);
-    const GameFileHeaderRead host = ReadGameFileHeader(hostPath);
-    const char* const unchecked = "Turn files not checked: ";
-    // A run that attaches no game file has nothing to check, and nothing to say about it.
-    if (host.status != GameFileHeaderRead::Read && !AttachesGameFiles(setup))
-        return check;
-    if (host.status == GameFileHeaderRead::Unreadable) {
-        check.Note = unchecked + std::string("the host file ") + hostPath + " could not be opened";
-        return check;
+    GameFilesToCheck files;
+    files.UniverseFile = setup.UniverseFile;
+    files.AttachesUniverse = setup.SendUniverseFile && !setup.UniverseFile.empty();
+    for (std::size_t index = 0; index < setup.Players.size(); ++index) {
+        const PlayerSlot& slot = setup.Players[index];
+        files.Players[index].Mailed = slot.Selected != 0;
+        if (slot.Selected && setup.SendPlayerFile)
+            files.Players[index].TurnFile = slot.PlayerFile;
     }
-    if (host.status == GameFileHeaderRead::NoHeader) {
-        check.Note = unchecked + hostPath + " has no game file header";
-        return check;
-    }
-    if (!host.Header.IsType(GameFileType::Host)) {
-        check.Note = unchecked + hostPath + " is not a host file";
-        return check;
-    }
-    if (host.Header.InUse()) {
-        check.MailNobody = true;
-        check.Note =
-            "Nobody mailed: the host file " + hostPath + " is in use; a turn generation may be running";
-        for (int index = 0; index < PlayerCount; ++index)
-            if (setup.Players[static_cast<std::size_t>(index)].Selected)
-                check.Refusals[static_cast<std::size_t>(index)] =
-                    "not mailed while the host file is in use (a turn generation may be running)";
-        return check;
-    }
-
-    // The universe file goes to everybody: read it once.
-    std::string universeProblem;
-    if (setup.SendUniverseFile && !setup.UniverseFile.empty())
-        universeProblem = UniverseFileProblem(setup.UniverseFile, host.Header);
-    for (int index = 0; index < PlayerCount; ++index) {
-        const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(index)];
-        if (!slot.Selected)
-            continue;
-        std::string problem;
-        if (setup.SendPlayerFile && !slot.PlayerFile.empty())
-            problem = TurnFileProblem(slot.PlayerFile, index, host.Header);
-        check.Refusals[static_cast<std::size_t>(index)] = problem.empty() ? universeProblem : problem;
-    }
-    return check;
+    return CheckTurnFiles(files);
 }
 
 } // namespace turnpost

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "game/TurnFiles.h"
 #include "platform/Files.h"
-#include "platform/Text.h"
 #include "send/DeliveryStatus.h"
 #include "send/DryRun.h"
 #include "send/SendRun.h"
@@ -56,16 +56,6 @@ std::string NameWithoutExtension(const std::string& path)
     const std::string name = FileNameOf(path);
     const auto dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-/// The path without its last two characters: ".xy" leaves the dot, so "m1" makes ".m1". Counted in
-/// characters, not bytes, so a name ending in non-ASCII letters is not cut inside a letter.
-std::string WithoutLastTwoCharacters(const std::string& path)
-{
-    std::size_t end = path.size();
-    for (int dropped = 0; dropped < 2 && end > 0; ++dropped)
-        end = Utf8CutPoint(path, end - 1);
-    return path.substr(0, end);
 }
 
 } // namespace
@@ -583,14 +573,11 @@ void CMainWindow::OnBrowse()
     setup.UniverseFile = *chosen;
     if (setup.GameName.empty())
         setup.GameName = NameWithoutExtension(*chosen);
-    // Turn files lie beside the universe file: "war.xy" has "war.m1" to "war.m16".
-    const std::string base = WithoutLastTwoCharacters(setup.UniverseFile);
-    for (int n = 1; n <= PlayerCount; ++n) {
-        std::string& playerFile = setup.Players[n - 1].PlayerFile;
-        const std::string candidate = base + "m" + std::to_string(n);
-        if (playerFile.empty() && FileExists(candidate))
-            playerFile = candidate;
-    }
+    // A player file the host has named already stays.
+    const auto found = TurnFilesBeside(setup.UniverseFile, FileExists);
+    for (std::size_t slot = 0; slot < setup.Players.size(); ++slot)
+        if (setup.Players[slot].PlayerFile.empty())
+            setup.Players[slot].PlayerFile = found[slot];
     if (m_Document.DisplayMode == 1)
         FillRows();
     ShowState();

@@ -63,14 +63,6 @@ TEST(Placeholders, ExpandsAsTheHostExpects)
     }
 }
 
-TEST(Placeholders, HostFileLiesBesideTheUniverseFile)
-{
-    EXPECT_EQ(HostFilePath("D:\\x\\ALPHA.XY"), "D:\\x\\ALPHA.hst");
-    EXPECT_EQ(HostFilePath("/games/alpha.xy"), "/games/alpha.hst");
-    EXPECT_EQ(HostFilePath("x"), "hst");
-    EXPECT_EQ(HostFilePath(""), "hst");
-}
-
 TEST(Placeholders, YearIsReadAtEachExpansion)
 {
     TempDir dir;
@@ -79,7 +71,6 @@ TEST(Placeholders, YearIsReadAtEachExpansion)
     EXPECT_EQ(ExpandPlaceholders("%Y", document), "0");
     dir.Write("game.hst", HostFile(7));
     EXPECT_EQ(ExpandPlaceholders("%Y", document), "2407");
-    EXPECT_EQ(ReadGameYear(dir.Path()), 0) << "a folder is no host file";
 }
 
 } // namespace

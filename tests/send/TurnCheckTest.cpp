@@ -1,190 +1,73 @@
 #include "send/TurnCheck.h"
-#include "send/GameFileHeader.h"
 
 #include "support/GameFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace turnpost {
 namespace {
 
-using test::GameFileBytes;
-using test::GameFileFacts;
 using test::TempDir;
 
-TEST(GameFileHeader, ReadsEveryFieldAndNeedsTheBlockHeader)
-{
-    GameFileFacts facts;
-    facts.GameId = 0xA1B2C3D4;
-    facts.Turn = 7;
-    facts.PlayerIndex = 13;
-    facts.FileType = 3;
-    facts.Flags = 0x0B;
-    const auto header = ParseGameFileHeader(GameFileBytes(facts));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->GameId, 0xA1B2C3D4u);
-    EXPECT_EQ(header->Turn, 7);
-    EXPECT_EQ(header->Year(), 2407);
-    EXPECT_EQ(header->PlayerIndex, 13); // the salt above bit 4 is not part of it
-    EXPECT_TRUE(header->IsType(GameFileType::Turn));
-    EXPECT_TRUE(header->InUse());
-
-    std::string bytes = GameFileBytes(facts);
-    EXPECT_FALSE(ParseGameFileHeader(bytes.substr(0, 17)));
-    bytes[1] = 0x21;
-    EXPECT_FALSE(ParseGameFileHeader(bytes));
-}
-
-/// A four-player game at turn 42, every player selected and both files attached; each case spoils it
-/// in one way.
-TEST(TurnCheck, RefusesExactlyThePlayersWhoseFilesAreWrong)
+// Which of the setup's files the checks look at: a stale m2 and a universe of another game tell.
+TEST(TurnCheckFromSetup, ChecksOnlyTheFilesTheSendAttaches)
 {
     struct Case
     {
         const char* name;
-        std::function<void(const TempDir&)> spoil;
-        std::string note;                  // a part of it; empty: none
-        std::vector<std::string> refusals; // per player, "" when he may be mailed; PATH(n) = m<n>
-        bool mailNobody = false;
+        int sendPlayerFile;
+        int sendUniverseFile;
+        int secondSelected;
+        bool hostMissing;
+        std::string first, second; // the refusals of players 1 and 2; $U, $2: the files
+        std::string note;
     };
-    const auto write = [](const TempDir& dir, const std::string& name, GameFileFacts facts) {
-        dir.Write(name, GameFileBytes(facts));
-    };
-    const auto turn = [](int index) {
-        GameFileFacts facts;
-        facts.PlayerIndex = index;
-        return facts;
-    };
+    const std::string otherGame = "$U belongs to another game";
+    const std::string stale = "$2 is for 2441, the host file is at 2442";
     const Case cases[] = {
-        {"consistent", [](const TempDir&) {}, "", {"", "", "", ""}},
-        {"stale turn file",
-         [&](const TempDir& dir) {
-             auto facts = turn(1);
-             facts.Turn = 41;
-             write(dir, "g.m2", facts);
-         },
-         "",
-         {"", "$2 is for 2441, the host file is at 2442", "", ""}},
-        {"another game's file",
-         [&](const TempDir& dir) {
-             auto facts = turn(2);
-             facts.GameId = 77;
-             write(dir, "g.m3", facts);
-         },
-         "",
-         {"", "", "$3 belongs to another game", ""}},
-        {"player files swapped",
-         [&](const TempDir& dir) {
-             write(dir, "g.m1", turn(1));
-             write(dir, "g.m2", turn(0));
-         },
-         "",
-         {"$1 is player 2's turn file", "$2 is player 1's turn file", "", ""}},
-        {"not a turn file",
-         [&](const TempDir& dir) {
-             auto history = turn(0);
-             history.FileType = 4;
-             write(dir, "g.m1", history);
-             dir.Write("g.m4", "short");
-         },
-         "",
-         {"not a turn file: $1", "", "", "not a turn file: $4"}},
-        {"turn file missing",
-         [](const TempDir& dir) { std::remove(dir.File("g.m2").c_str()); },
-         "",
-         {"", "Could not open file: $2", "", ""}},
-        {"universe of another game",
-         [&](const TempDir& dir) {
-             GameFileFacts universe;
-             universe.FileType = 0;
-             universe.PlayerIndex = 31;
-             universe.GameId = 78;
-             write(dir, "g.xy", universe);
-         },
-         "",
-         {"$U belongs to another game", "$U belongs to another game", "$U belongs to another game",
-          "$U belongs to another game"}},
-        {"universe file that is not one",
-         [&](const TempDir& dir) { write(dir, "g.xy", turn(0)); },
-         "",
-         {"not a universe file: $U", "not a universe file: $U", "not a universe file: $U",
-          "not a universe file: $U"}},
-        {"host file in use",
-         [&](const TempDir& dir) {
-             GameFileFacts host;
-             host.FileType = 2;
-             host.Flags = 0x02;
-             write(dir, "g.hst", host);
-         },
-         "Nobody mailed: the host file $H is in use; a turn generation may be running",
-         {"not mailed while the host file is in use (a turn generation may be running)",
-          "not mailed while the host file is in use (a turn generation may be running)",
-          "not mailed while the host file is in use (a turn generation may be running)",
-          "not mailed while the host file is in use (a turn generation may be running)"},
-         true},
-        {"host file too short",
-         [](const TempDir& dir) { dir.Write("g.hst", std::string("\x10\x20\x01", 3)); },
-         "Turn files not checked: $H has no game file header",
-         {"", "", "", ""}},
-        {"host file missing",
-         [](const TempDir& dir) { std::remove(dir.File("g.hst").c_str()); },
-         "Turn files not checked: the host file $H could not be opened",
-         {"", "", "", ""}},
-        {"host file of another type",
-         [&](const TempDir& dir) {
-             // A stale turn file would be refused if the checks ran: they do not.
-             write(dir, "g.hst", turn(0));
-             auto stale = turn(1);
-             stale.Turn = 3;
-             write(dir, "g.m2", stale);
-         },
-         "Turn files not checked: $H is not a host file",
-         {"", "", "", ""}},
+        {"both attached", 1, 1, 1, false, otherGame, stale, ""},
+        {"no universe file", 1, 0, 1, false, "", stale, ""},
+        {"no turn files", 0, 1, 1, false, otherGame, otherGame, ""},
+        {"second not selected", 1, 1, 0, false, otherGame, "", ""},
+        {"nothing attached", 0, 0, 1, true, "", "", ""},
+        {"host file missing", 1, 0, 1, true, "", "",
+         "Turn files not checked: the host file $H could not be opened"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         GameSetup setup;
-        setup.UniverseFile = test::WriteConsistentGame(dir, "g", 4);
-        setup.SendUniverseFile = 1;
-        for (int index = 0; index < 4; ++index)
-            setup.Players[static_cast<std::size_t>(index)] = {1, "p@example.org",
-                                                              dir.File("g.m" + std::to_string(index + 1))};
-        // An unselected slot is never looked at, whatever it names.
-        setup.Players[5] = {0, "", dir.File("nothing-here")};
-        c.spoil(dir);
+        setup.UniverseFile = test::WriteConsistentGame(dir, "g", 2);
+        test::GameFileFacts universe;
+        universe.FileType = 0;
+        universe.PlayerIndex = 31;
+        universe.GameId = 78;
+        dir.Write("g.xy", test::GameFileBytes(universe));
+        test::GameFileFacts turn;
+        turn.PlayerIndex = 1;
+        turn.Turn = 41;
+        dir.Write("g.m2", test::GameFileBytes(turn));
+        if (c.hostMissing)
+            std::remove(dir.File("g.hst").c_str());
+        setup.SendPlayerFile = c.sendPlayerFile;
+        setup.SendUniverseFile = c.sendUniverseFile;
+        setup.Players[0] = {1, "a@example.org", dir.File("g.m1")};
+        setup.Players[1] = {c.secondSelected, "b@example.org", dir.File("g.m2")};
 
         const auto paths = [&](std::string text) {
             for (const auto& [mark, path] : {std::pair<std::string, std::string>{"$U", dir.File("g.xy")},
                                              {"$H", dir.File("g.hst")},
-                                             {"$1", dir.File("g.m1")},
-                                             {"$2", dir.File("g.m2")},
-                                             {"$3", dir.File("g.m3")},
-                                             {"$4", dir.File("g.m4")}})
+                                             {"$2", dir.File("g.m2")}})
                 if (const auto at = text.find(mark); at != std::string::npos)
                     text.replace(at, 2, path);
             return text;
         };
         const TurnCheck check = CheckGameFiles(setup);
+        EXPECT_EQ(check.Refusals[0], paths(c.first));
+        EXPECT_EQ(check.Refusals[1], paths(c.second));
         EXPECT_EQ(check.Note, paths(c.note));
-        EXPECT_EQ(check.MailNobody, c.mailNobody);
-        for (int index = 0; index < PlayerCount; ++index) {
-            const std::string expected =
-                index < 4 ? paths(c.refusals[static_cast<std::size_t>(index)]) : std::string();
-            EXPECT_EQ(check.Refusals[static_cast<std::size_t>(index)], expected) << "player " << index + 1;
-        }
     }
-}
-
-TEST(TurnCheck, RefusalLineNamesThePlayer)
-{
-    TurnCheck check;
-    check.Refusals[2] = "not a turn file: /g/x.m3";
-    EXPECT_EQ(check.RefusalLine(2), "[Player 3] ** ERROR: not a turn file: /g/x.m3\n");
-    EXPECT_EQ(check.RefusalLine(1), "");
 }
 
 } // namespace
