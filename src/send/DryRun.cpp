@@ -6,6 +6,7 @@
 #include "mail/SMTPConnection.h"
 #include "platform/Files.h"
 #include "platform/UserInterface.h"
+#include "send/BusyGuard.h"
 #include "send/ConnectionSettings.h"
 #include "send/FailureText.h"
 #include "send/Placeholders.h"
@@ -152,7 +153,18 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 
     const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, !setup.SmtpServer.empty());
     bool smtpUtf8Offered = false;
-    outcome.ServerLine = CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
+    {
+        // The server may take its time; the window stays live and untouched meanwhile, as during Send.
+        const BusyGuard busy(ui);
+        const auto progress = ui.CreateProgressWindow("Status");
+        progress->SetRange(1, 1);
+        progress->SetText("Checking the server " + setup.SmtpServer + "...");
+        progress->RunWork([&] {
+            outcome.ServerLine =
+                CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
+        });
+        progress->StepIt();
+    }
     // Only the server can tell whether an address that needs SMTPUTF8 can go; the run's connection
     // refuses such a player in these words.
     for (std::size_t i = 0; i < outcome.Players.size(); ++i) {

@@ -5,6 +5,7 @@
 #include "mail/SMTPConnection.h"
 #include "platform/Kernel.h"
 #include "platform/UserInterface.h"
+#include "send/BusyGuard.h"
 #include "send/ConnectionSettings.h"
 #include "send/Placeholders.h"
 #include "send/PlayerVerdict.h"
@@ -23,18 +24,6 @@ namespace turnpost {
 namespace {
 
 /// Keeps the main window from taking commands while a run goes, whichever way the run ends.
-class BusyGuard
-{
-public:
-    explicit BusyGuard(IUserInterface& ui) : m_Ui(ui) { m_Ui.SetBusy(true); }
-    ~BusyGuard() { m_Ui.SetBusy(false); }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-private:
-    IUserInterface& m_Ui;
-};
-
 std::string PlayerPrefix(int number)
 {
     return "[Player " + std::to_string(number) + "] ";

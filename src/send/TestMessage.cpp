@@ -35,19 +35,25 @@ std::string SendTestMessage(const GameSetup& setup, const CommandSource& source,
     progress->SetRange(1, 1);
     progress->SetText("Sending a test message to " + setup.ReturnAddress + "...");
     std::string outcome;
-    progress->RunWork([&] {
-        CSMTPConnection smtp;
-        connection.Apply(smtp);
-        smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
-        if (!connection.Connect(smtp, "Test message")) {
-            outcome = failure(FailureText(smtp.GetError()));
-            return;
-        }
-        const bool sent = smtp.SendMessage(message);
-        outcome = sent ? "Test message sent to " + setup.ReturnAddress + "."
-                       : failure(FailureText(smtp.GetError()));
-        smtp.Disconnect();
-    });
+    CSMTPConnection smtp;
+    connection.Apply(smtp);
+    smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
+    bool connected = false;
+    progress->RunWork([&] { connected = connection.Connect(smtp, "Test message"); });
+    // Cancel counts between the two steps, as between players: nothing is mailed once it was pressed.
+    if (!connected) {
+        outcome = failure(FailureText(smtp.GetError()));
+    } else if (progress->IsCancelled()) {
+        outcome = "Test message cancelled: nothing was sent.";
+        progress->RunWork([&] { smtp.Disconnect(); });
+    } else {
+        progress->RunWork([&] {
+            const bool sent = smtp.SendMessage(message);
+            outcome = sent ? "Test message sent to " + setup.ReturnAddress + "."
+                           : failure(FailureText(smtp.GetError()));
+            smtp.Disconnect();
+        });
+    }
     progress->StepIt();
     connection.ForgetRefusedPassword(ui);
     return outcome;

@@ -186,6 +186,13 @@ void CMailSettingsDialog::accept()
     QDialog::accept();
 }
 
+void CMailSettingsDialog::done(int result)
+{
+    if (m_Testing)
+        return;
+    QDialog::done(result);
+}
+
 void CMailSettingsDialog::OnSendTestMessage()
 {
     // The settings as they stand in the dialog, without keeping them: Cancel must still drop them.
@@ -195,8 +202,14 @@ void CMailSettingsDialog::OnSendTestMessage()
     m_Setup = kept;
     m_TestResult->setText(tr("Sending a test message..."));
     const bool fromFile = !m_CommandFile.empty() && trial.SmtpPasswordCommand == m_CommandFromFile;
+    // The dialog waits for the test: a second click would start a second one, and closing the dialog
+    // would lose the outcome. The status window's Cancel stays live.
+    m_Testing = true;
+    setEnabled(false);
     const std::string outcome =
         SendTestMessage(trial, fromFile ? CommandSource{m_CommandFile} : CommandSource::Typed(), m_Ui);
+    setEnabled(true);
+    m_Testing = false;
     m_TestResult->setText(ToQString(outcome));
 }
 

@@ -25,6 +25,8 @@ public:
     CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent = nullptr);
 
     void accept() override;
+    /// Not while a test message is under way: its outcome belongs in this dialog.
+    void done(int result) override;
 
     /// Where the setup's password command came from: the setup file it was read from and the command
     /// as read. While the dialog still shows that command, a test message asks to approve it first.
@@ -38,6 +40,7 @@ private:
     GameSetup& m_Setup;
     IUserInterface& m_Ui;
     QLabel* m_TestResult;
+    bool m_Testing = false;
     std::string m_CommandFile;
     std::string m_CommandFromFile;
     QLineEdit* m_SmtpServer;

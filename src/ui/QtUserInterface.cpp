@@ -9,6 +9,7 @@
 #include "ui/ProgressWindow.h"
 #include "ui/SummaryDialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -51,6 +52,10 @@ CQtUserInterface::~CQtUserInterface()
 
 QWidget* CQtUserInterface::Owner() const
 {
+    // A question asked from within a dialog (the test message in Mail Settings) belongs above that
+    // dialog: under it, it would be hidden and, the dialog being modal, could not be answered.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
     return m_Window;
 }
 

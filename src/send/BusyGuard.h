@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/UserInterface.h"
+
+namespace turnpost {
+
+/// Shuts the window's controls off while a run goes and on again however it ends: the run reads the
+/// setup from another thread meanwhile.
+class BusyGuard
+{
+public:
+    explicit BusyGuard(IUserInterface& ui) : m_Ui(ui) { m_Ui.SetBusy(true); }
+    ~BusyGuard() { m_Ui.SetBusy(false); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    IUserInterface& m_Ui;
+};
+
+} // namespace turnpost
