@@ -4,7 +4,9 @@
 #include "platform/Files.h"
 #include "send/DeliveryStatus.h"
 #include "send/DryRun.h"
+#include "send/PlayerVerdict.h"
 #include "send/SendRun.h"
+#include "send/TurnCheck.h"
 #include "setup/FileCommands.h"
 #include "setup/SetupFile.h"
 #include "ui/AboutDialog.h"
@@ -22,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,6 +38,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -133,6 +137,41 @@ void CMainWindow::BuildControls()
         return check;
     };
 
+    // A fresh window says what comes first; Send alone would only answer "No SMTP server specified".
+    m_FirstRunHint = new QFrame(m_Content);
+    m_FirstRunHint->setObjectName("firstRunHint");
+    m_FirstRunHint->setFrameShape(QFrame::StyledPanel);
+    auto* hint = new QHBoxLayout(m_FirstRunHint);
+    auto* hintText = new QLabel(tr("First set up the mail server and your return address: "
+                                   "Send needs them."),
+                                m_FirstRunHint);
+    hintText->setWordWrap(true);
+    auto* openMail = new QPushButton(tr("&Mail Settings..."), m_FirstRunHint);
+    openMail->setObjectName("hintMailSettingsButton");
+    openMail->setAutoDefault(false);
+    auto* dismiss = new QToolButton(m_FirstRunHint);
+    dismiss->setObjectName("dismissHintButton");
+    dismiss->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    dismiss->setAccessibleName(tr("Dismiss"));
+    dismiss->setToolTip(tr("Dismiss"));
+    hint->addWidget(hintText, 1);
+    hint->addWidget(openMail);
+    hint->addWidget(dismiss);
+    connect(openMail, &QPushButton::clicked, this, [this] {
+        OnMailSettings();
+        ShowModified();
+    });
+    connect(dismiss, &QToolButton::clicked, this, [this] {
+        m_HintDismissed = true;
+        ShowFirstRunHint();
+    });
+    layout->addWidget(m_FirstRunHint);
+
+    m_PreviewTimer = new QTimer(this);
+    m_PreviewTimer->setSingleShot(true);
+    m_PreviewTimer->setInterval(250);
+    connect(m_PreviewTimer, &QTimer::timeout, this, &CMainWindow::ShowPreview);
+
     // Game name over the left column of rows, the universe file with Browse over the right one.
     auto* rows = new QGridLayout;
     m_GameNameEdit = newEdit("gameNameEdit", 102);
@@ -165,6 +204,9 @@ void CMainWindow::BuildControls()
         // Toggling at once would untick a player merely reached by the keyboard.
         m_PlayerChecks[i]->installEventFilter(this);
         m_RowEdits[i] = newEdit(QString("rowEdit%1").arg(i + 1).toUtf8().constData(), 97);
+        m_RowMarks[i] = m_RowEdits[i]->addAction(QIcon(), QLineEdit::TrailingPosition);
+        m_RowMarks[i]->setObjectName(QString("rowMark%1").arg(i + 1));
+        m_RowMarks[i]->setVisible(false);
         const int column = i < 8 ? 0 : 3;
         rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
         rows->addWidget(m_RowEdits[i], 3 + i % 8, column + 1);
@@ -314,6 +356,9 @@ void CMainWindow::SetTabOrder()
              m_EmailRadio, m_PlayerFilesRadio, m_SelectAllButton, m_SelectNoneButton, m_UniverseFileCheck,
              m_PlayerFileCheck, m_AdditionalFilesCheck, m_ListButton, m_HelpButton})
         order.push_back(widget);
+    // The first-run line, while it shows, comes last.
+    order.push_back(m_FirstRunHint->findChild<QPushButton*>("hintMailSettingsButton"));
+    order.push_back(m_FirstRunHint->findChild<QToolButton*>("dismissHintButton"));
     for (QWidget* widget : order)
         widget->setFocusPolicy(Qt::StrongFocus);
     for (std::size_t i = 1; i < order.size(); ++i)
@@ -339,10 +384,25 @@ void CMainWindow::FillRows()
         m_RowEdits[i]->setAccessibleName(m_Document.DisplayMode == 1
                                              ? tr("Player %1 turn file").arg(i + 1)
                                              : tr("Player %1 e-mail address").arg(i + 1));
-        // A path too long for the box, even after FitTexts, shows whole in the tip.
-        m_RowEdits[i]->setToolTip(m_Document.DisplayMode == 1 ? m_RowEdits[i]->text() : QString());
+        m_RowEdits[i]->setToolTip(RowTip(i));
     }
     FitTexts();
+    SchedulePreview();
+}
+
+QString CMainWindow::RowTip(int index) const
+{
+    // Both fields, whichever one the display shows: a path too long for its box shows whole here too.
+    const PlayerSlot& slot = m_Document.Setup.Players[static_cast<std::size_t>(index)];
+    const QString none = tr("(none)");
+    const auto shown = [&](int mode, const std::string& stored) {
+        return m_Document.DisplayMode == mode ? m_RowEdits[index]->text() : ToQString(stored);
+    };
+    const QString address = shown(0, slot.EmailAddress), file = shown(1, slot.PlayerFile);
+    return tr("Player %1\nE-mail address: %2\nTurn file: %3")
+        .arg(index + 1)
+        .arg(address.isEmpty() ? none : address)
+        .arg(file.isEmpty() ? none : file);
 }
 
 void CMainWindow::ShowState()
@@ -368,6 +428,51 @@ void CMainWindow::ShowState()
     setCheck(m_UniverseFileCheck, setup.SendUniverseFile != 0);
     setCheck(m_AdditionalFilesCheck, setup.SendAdditionalFiles != 0);
     FitTexts();
+    ShowFirstRunHint();
+    SchedulePreview();
+}
+
+void CMainWindow::ShowFirstRunHint()
+{
+    const GameSetup& setup = m_Document.Setup;
+    m_FirstRunHint->setVisible(!m_HintDismissed && (setup.SmtpServer.empty() || setup.ReturnAddress.empty()));
+}
+
+void CMainWindow::SchedulePreview()
+{
+    m_PreviewTimer->start();
+}
+
+void CMainWindow::ShowPreview()
+{
+    // What the boxes show now, without taking it into the document: a preview changes nothing.
+    GameSetup setup = m_Document.Setup;
+    for (int i = 0; i < PlayerCount; ++i) {
+        PlayerSlot& slot = setup.Players[static_cast<std::size_t>(i)];
+        (m_Document.DisplayMode == 1 ? slot.PlayerFile : slot.EmailAddress) = FromQt(m_RowEdits[i]->text());
+        slot.Selected = m_PlayerChecks[i]->isChecked() ? 1 : 0;
+    }
+    const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
+    const QIcon ready = style()->standardIcon(QStyle::SP_DialogApplyButton);
+    const QIcon refused = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    for (int i = 0; i < PlayerCount; ++i) {
+        const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(i)];
+        QString tip = RowTip(i);
+        QAction* mark = m_RowMarks[i];
+        mark->setVisible(slot.Selected != 0);
+        if (slot.Selected) {
+            const std::string refusal = PlayerRefusal(setup, i, turns);
+            QString verdict = refusal.empty() ? tr("Send would mail him.")
+                                              : tr("Send would not mail him: %1").arg(ToQString(refusal));
+            if (!turns.Note.empty())
+                verdict += QLatin1Char('\n') + ToQString(turns.Note);
+            mark->setIcon(refusal.empty() ? ready : refused);
+            mark->setToolTip(verdict);
+            mark->setProperty("refused", !refusal.empty());
+            tip += QLatin1Char('\n') + verdict;
+        }
+        m_RowEdits[i]->setToolTip(tip);
+    }
 }
 
 void CMainWindow::SetCaption(const std::string& caption)
@@ -530,6 +635,7 @@ void CMainWindow::OnTextEdited()
     ReadControls();
     m_Document.Modified = 1;
     ShowModified();
+    SchedulePreview();
 }
 
 void CMainWindow::OnCheckClicked()
@@ -605,6 +711,7 @@ void CMainWindow::OnMailSettings()
         dialog.SetPasswordCommandSource(m_Document.FilePath, m_Document.PasswordCommandFromFile);
     if (dialog.exec() == QDialog::Accepted)
         m_Document.Modified = 1;
+    ShowFirstRunHint();
 }
 
 void CMainWindow::OnAdvancedSettings()

@@ -11,6 +11,7 @@
 
 class QAction;
 class QCheckBox;
+class QFrame;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -87,6 +88,13 @@ private:
     void ShowModified();
     /// Makes the window wider, within the screen, until the texts of the boxes show whole.
     void FitTexts();
+    /// The line that says the mail settings come first, while they are missing and not dismissed.
+    void ShowFirstRunHint();
+    /// Per row: who gets what (address and turn file, whichever the display shows) and, for a ticked
+    /// player, whether Send would mail him or why not; shortly after the last change.
+    void SchedulePreview();
+    void ShowPreview();
+    QString RowTip(int index) const;
 
     void BuildControls();
     void BuildMenu();
@@ -136,6 +144,10 @@ private:
     QPushButton* m_ListButton = nullptr;
     QPushButton* m_HelpButton = nullptr;
     QPushButton* m_SendButton = nullptr;
+    QFrame* m_FirstRunHint = nullptr;
+    bool m_HintDismissed = false;
+    std::array<QAction*, PlayerCount> m_RowMarks{};
+    QTimer* m_PreviewTimer = nullptr;
 };
 
 } // namespace turnpost

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 #include "setup/SetupFile.h"
+#include "support/GameFiles.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 #include "ui/AdvancedSettingsDialog.h"
@@ -166,6 +167,55 @@ TEST_F(MainWindowTest, AltAndADigitReachAPlayerWithoutTogglingHim)
     EXPECT_FALSE(three->isChecked());
 }
 
+// A fresh window says the mail settings come first, and stops saying it once they are set or dismissed.
+TEST_F(MainWindowTest, FirstRunHintLeadsToMailSettingsUntilTheyAreSet)
+{
+    QWidget* hint = Child<QWidget>("firstRunHint");
+    EXPECT_TRUE(hint->isVisible());
+    OnNextModal<CMailSettingsDialog>([](CMailSettingsDialog* dialog) {
+        dialog->findChild<QLineEdit*>("smtpServerEdit")->setText("mail.example.org");
+        dialog->findChild<QLineEdit*>("returnAddressEdit")->setText("host@example.org");
+        dialog->accept();
+    });
+    Click("hintMailSettingsButton");
+    EXPECT_EQ(document.Setup.SmtpServer, "mail.example.org");
+    EXPECT_FALSE(hint->isVisible());
+
+    document.Modified = 0;
+    Trigger("newAction");
+    EXPECT_TRUE(hint->isVisible());
+    Click("dismissHintButton");
+    EXPECT_FALSE(hint->isVisible());
+}
+
+// Before Send, each ticked row says whom Send would mail and why not, as Check Before Sending would.
+TEST_F(MainWindowTest, RowsPreviewWhatEachPlayerGetsAndWhetherHeWouldBeMailed)
+{
+    TempDir dir;
+    document.Setup.UniverseFile = test::WriteConsistentGame(dir, "war", 3);
+    document.Setup.Players[0] = {1, "ann@example.org", dir.File("war.m1")};
+    document.Setup.Players[1] = {1, "bob@example.org", dir.File("war.m3")}; // another player's turn
+    document.Setup.Players[2] = {1, "", dir.File("war.m3")};                // no address
+    document.Setup.Players[3] = {0, "dan@example.org", ""};
+    window.FillRows();
+    window.ShowState();
+    const auto mark = [&](int n) { return Child<QAction>(QString("rowMark%1").arg(n)); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mark(1)->isVisible(); }));
+
+    EXPECT_NE(Row(1)->toolTip().indexOf("Turn file: " + QString::fromStdString(dir.File("war.m1"))), -1);
+    EXPECT_FALSE(mark(1)->property("refused").toBool()) << mark(1)->toolTip().toStdString();
+    EXPECT_TRUE(mark(2)->property("refused").toBool());
+    EXPECT_TRUE(mark(3)->property("refused").toBool());
+    EXPECT_NE(mark(3)->toolTip().indexOf("address"), -1) << mark(3)->toolTip().toStdString();
+    EXPECT_FALSE(mark(4)->isVisible()) << "only ticked players are judged";
+
+    // Typing is seen shortly after, without taking the rows into the setup.
+    Type(Row(3), "cy@example.org");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(3)->property("refused").toBool(); }))
+        << mark(3)->toolTip().toStdString();
+    EXPECT_EQ(document.Setup.Players[2].EmailAddress, "");
+}
+
 TEST_F(MainWindowTest, DisplaySwitchKeepsWhatWasTypedInBothDirectionsAndNeverSetsModified)
 {
     Type(Row(1), "ann@example.org");
@@ -324,9 +374,9 @@ TEST_F(MainWindowTest, TabVisitsEveryControlTextsFirst)
     for (int n = 1; n <= 16; ++n)
         expected.push_back(QString("playerCheck%1").arg(n));
     // The display choice is one stop: the radio button that is on.
-    for (const char* name :
-         {"emailRadio", "selectAllButton", "selectNoneButton", "universeFileCheck", "playerFileCheck",
-          "additionalFilesCheck", "listButton", "helpButton", "gameNameEdit"})
+    for (const char* name : {"emailRadio", "selectAllButton", "selectNoneButton", "universeFileCheck",
+                             "playerFileCheck", "additionalFilesCheck", "listButton", "helpButton",
+                             "hintMailSettingsButton", "dismissHintButton", "gameNameEdit"})
         expected.push_back(name);
 
     std::vector<QString> visited{QApplication::focusWidget()->objectName()};
@@ -450,7 +500,7 @@ TEST_F(MainWindowTest, GrowsToShowLongPathsWholeAndGivesTheRoomToTheBoxes)
     EXPECT_GT(window.width(), before.width());
     const int needed = Row(1)->fontMetrics().horizontalAdvance(QString::fromStdString(path));
     EXPECT_GT(Row(1)->width(), needed);
-    EXPECT_EQ(Row(1)->toolTip().toStdString(), path);
+    EXPECT_NE(Row(1)->toolTip().toStdString().find(path), std::string::npos);
 }
 
 TEST_F(MainWindowTest, QuestionsGoToTheServicesGiven)
