@@ -37,7 +37,6 @@ bool Written(const std::string& line)
                                         "Date: ",
                                         "Message-ID: ",
                                         "X-Mailer: ",
-                                        "Reply-To: ",
                                         "MIME-Version: ",
                                         "Content-type: ",
                                         "Content-Type: ",

@@ -229,8 +229,6 @@ std::string CMailMessage::GetHeader() const
     header += "Date: " + FormatLocalTime("%a, %d %b %Y %H:%M:%S %z") + "\r\n";
     header += "Message-ID: " + GetMessageId() + "\r\n";
     header += UnstructuredField("X-Mailer", XMailer);
-    if (!ReplyTo.TrimmedAddress().empty())
-        header += "Reply-To: " + HeaderAddress(ReplyTo) + "\r\n";
     if (!m_Attachments.empty()) {
         header += "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n";
     } else if (IsTextEncoded()) {

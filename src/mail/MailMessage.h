@@ -17,7 +17,6 @@ class CMailMessage
 {
 public:
     CMailMessage();
-    virtual ~CMailMessage() = default;
 
     int AddRecipient(const CMailAddress& address);
     int GetRecipientCount() const;
@@ -33,7 +32,7 @@ public:
     std::string GetMessageId() const;
 
     /// The header block, ended by its empty line, built anew with the current date.
-    virtual std::string GetHeader() const;
+    std::string GetHeader() const;
 
     /// The pieces that follow the header block on the wire, in this order: the text part header
     /// (with attachments only), the data body, for each attachment its part header and encoded text,
@@ -56,7 +55,6 @@ public:
     CMailAddress From;
     std::string Subject;
     std::string XMailer = ProgramName;
-    CMailAddress ReplyTo;
 
 private:
     std::vector<CMailAddress> m_Recipients;

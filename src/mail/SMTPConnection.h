@@ -84,8 +84,6 @@ public:
     bool OffersPipelining() const { return m_Pipelining; }
     /// The server's last EHLO reply offered SMTPUTF8 (RFC 6531).
     bool OffersSmtpUtf8() const { return m_SmtpUtf8Offered; }
-    /// The server closed the connection, or said it would with 421 (RFC 5321 3.8).
-    bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
     /// The last SendMessage failed where the server cannot have taken the message: the connection
     /// ended (a close, a reset, a 421) before any reply to its MAIL FROM, or a reply came before
     /// MAIL FROM was sent. Such a message may go once more over a new connection.

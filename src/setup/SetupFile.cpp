@@ -225,14 +225,6 @@ int SetupVersionOf(std::string_view bytes)
     return result.version;
 }
 
-int ReadSetupFileVersion(const std::string& path)
-{
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes))
-        return -1;
-    return SetupVersionOf(bytes);
-}
-
 SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui)
 {
     std::string bytes;

@@ -21,10 +21,6 @@ bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterf
 /// "Could not open file for saving: nothing saved!" with the path and the reason.
 std::string SaveRefusedMessage(const std::string& path, int error);
 
-/// -1 when the file cannot be opened, 1 when it does not begin with the leading text, otherwise the
-/// version word. 0 when the file ends before its version can be told. Changes nothing.
-int ReadSetupFileVersion(const std::string& path);
-
 /// How a read ended. Command-line processing goes on after NotOpened but stops after Damaged.
 enum class SetupReadStatus
 {
@@ -66,7 +62,8 @@ struct SetupParseResult
 /// values. setup changes only when the whole file was read.
 SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup);
 
-/// The version a file with these bytes has, by the rules of ReadSetupFileVersion.
+/// The version a file with these bytes has: 1 when they do not begin with the leading text, otherwise
+/// the version word; 0 when they end before the version can be told.
 int SetupVersionOf(std::string_view bytes);
 
 } // namespace turnpost

@@ -354,7 +354,9 @@ TEST(SetupFileRead, TailsAfterThePlayersAreIgnoredUnlessTheyAreOurBlock)
         ASSERT_EQ(ReadSetupFileStatus(DataFile(c.file), document, ui), SetupReadStatus::Loaded);
         EXPECT_EQ(document.Setup, expected);
         EXPECT_TRUE(ui.Messages.empty());
-        EXPECT_EQ(ReadSetupFileVersion(DataFile(c.file)), c.version);
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(DataFile(c.file), bytes));
+        EXPECT_EQ(SetupVersionOf(bytes), c.version);
     }
 }
 
@@ -677,23 +679,26 @@ TEST(SetupFileRead, MissingFileIsReportedAndChangesNothing)
 
 TEST(SetupFileRead, VersionOfEachKindOfFile)
 {
-    TempDir dir;
+    const auto file = [](const char* name) {
+        std::string bytes;
+        EXPECT_TRUE(ReadWholeFile(DataFile(name), bytes)) << name;
+        return bytes;
+    };
     const struct
     {
-        std::string path;
+        std::string bytes;
         int version;
     } cases[] = {
-        {dir.File("missing.tpf"), -1},
-        {dir.Write("empty.tpf", ""), 0},
-        {dir.Write("lead-only.tpf", Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29")), 0},
-        {DataFile("setup-v1.tpf"), 1},
-        {DataFile("setup-v2.tpf"), 2},
-        {DataFile("setup-cut-short.tpf"), 3},
-        {DataFile("setup-v4.tpf"), 4},
+        {"", 0},
+        {Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29"), 0},
+        {file("setup-v1.tpf"), 1},
+        {file("setup-v2.tpf"), 2},
+        {file("setup-cut-short.tpf"), 3},
+        {file("setup-v4.tpf"), 4},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(ReadSetupFileVersion(c.path), c.version);
+        SCOPED_TRACE(Hex(c.bytes.substr(0, 16)));
+        EXPECT_EQ(SetupVersionOf(c.bytes), c.version);
     }
 }
 
