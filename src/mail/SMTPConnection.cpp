@@ -25,7 +25,8 @@ CSMTPConnection::~CSMTPConnection()
 void CSMTPConnection::SetTimeout(std::int32_t milliseconds)
 {
     // Nothing may wait without end.
-    m_Timeout = milliseconds < 0 ? DefaultTimeout : static_cast<std::uint32_t>(milliseconds);
+    m_Timeout = milliseconds < 0 ? static_cast<std::uint32_t>(DefaultSmtpTimeout)
+                                 : static_cast<std::uint32_t>(milliseconds);
     m_Socket.SetTimeout(static_cast<int>(m_Timeout));
 }
 

@@ -17,7 +17,7 @@ class IUserInterface;
 struct ConnectionSettings
 {
     std::string Server;
-    std::int32_t Timeout = 15000;
+    std::int32_t Timeout = DefaultSmtpTimeout;
     SmtpSecurity Security = SmtpSecurity::None;
     std::string User;
     /// The password, or the OAuth2 access token when LoginMethod says so.

@@ -17,19 +17,6 @@ namespace turnpost {
 
 namespace {
 
-std::string SecurityName(SmtpSecurity security)
-{
-    switch (security) {
-    case SmtpSecurity::StartTls:
-        return "STARTTLS";
-    case SmtpSecurity::ImplicitTls:
-        return "SSL/TLS";
-    case SmtpSecurity::None:
-        break;
-    }
-    return "no encryption";
-}
-
 /// smtpUtf8: some address needs SMTPUTF8, so the server is greeted with EHLO to learn whether it
 /// offers it; smtpUtf8Offered then tells.
 std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, bool smtpUtf8,
@@ -52,7 +39,8 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
     smtpUtf8Offered = smtp.OffersSmtpUtf8();
     smtp.Disconnect();
     ready = true;
-    std::string line = prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(connection.Security);
+    std::string line =
+        prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(static_cast<int>(connection.Security));
     if (!connection.User.empty())
         line += ", logged in as " + connection.User;
     return line;

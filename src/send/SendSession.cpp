@@ -115,9 +115,7 @@ void CSendSession::Close()
     if (!m_Smtp)
         return;
     if (m_Smtp->IsConnected()) {
-        const auto timeout = m_Settings.Timeout < 0
-                                 ? static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout)
-                                 : m_Settings.Timeout;
+        const auto timeout = m_Settings.Timeout < 0 ? DefaultSmtpTimeout : m_Settings.Timeout;
         m_Smtp->SetTimeout(std::min(timeout, QuitGrace));
         m_Smtp->Disconnect();
     }
