@@ -112,7 +112,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         player.Subject = ExpandPlaceholders(setup.MessageSubject, document);
         (void)ExpandPlaceholders(setup.MessageText, document);
 
-        const std::string prefix = "[Player " + std::to_string(index + 1) + "] ";
+        const std::string prefix = PlayerPrefix(index + 1);
         std::string problem = PlayerRefusal(setup, index, turns);
         for (const AttachedFile& file : attempt.Files)
             if (problem.empty())
@@ -146,8 +146,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         PlayerAttempt& attempt = outcome.Players[i].Attempt;
         if (outcome.ServerReady && !smtpUtf8Offered && CMailAddress::NeedsSmtpUtf8(addresses[i])) {
             attempt.Sent = false;
-            attempt.Result =
-                "[Player " + std::to_string(attempt.Player) + "] ** ERROR: " + SmtpUtf8Refusal(addresses[i]);
+            attempt.Result = PlayerPrefix(attempt.Player) + "** ERROR: " + SmtpUtf8Refusal(addresses[i]);
         }
     }
     connection.ForgetRefusedPassword(ui);

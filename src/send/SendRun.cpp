@@ -35,11 +35,6 @@ private:
     IUserInterface& m_Ui;
 };
 
-std::string PlayerPrefix(int number)
-{
-    return "[Player " + std::to_string(number) + "] ";
-}
-
 bool AnyPlayerSelected(const GameSetup& setup)
 {
     for (const auto& slot : setup.Players)
