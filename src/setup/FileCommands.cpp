@@ -83,14 +83,19 @@ bool PromptToSave(GameDocument& document, IUserInterface& ui)
 
 } // namespace
 
-void FileNew(GameDocument& document, IUserInterface& ui)
+void MakeFreshDocument(GameDocument& document)
 {
-    if (!PromptToSave(document, ui))
-        return;
     document.Setup = GameSetup{};
     document.PasswordCommandFromFile.clear();
     document.FilePath = UntitledPath;
     document.Modified = 0;
+}
+
+void FileNew(GameDocument& document, IUserInterface& ui)
+{
+    if (!PromptToSave(document, ui))
+        return;
+    MakeFreshDocument(document);
     ui.SetCaption(CaptionFor(document.FilePath));
     ui.FillRows();
     ui.ShowState();

@@ -85,18 +85,9 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
     BuildMenu();
     SetTabOrder();
 
-    // A fresh window shows a fresh set of rows, e-mail addresses first, with the player files sent.
-    GameSetup& setup = m_Document.Setup;
-    setup.GameName.clear();
-    setup.UniverseFile.clear();
-    setup.SendPlayerFile = 1;
-    setup.SendUniverseFile = 0;
-    setup.SendAdditionalFiles = 0;
-    setup.AdditionalFiles.clear();
-    for (PlayerSlot& slot : setup.Players)
-        slot = PlayerSlot{};
+    // A new window shows a new document, e-mail addresses first.
+    MakeFreshDocument(m_Document);
     m_Document.DisplayMode = 0;
-    m_Document.FilePath = UntitledPath;
     FillRows();
     ShowState();
     SetCaption(CaptionFor(m_Document.FilePath));
