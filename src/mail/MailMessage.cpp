@@ -241,6 +241,17 @@ std::string CMailMessage::GetHeader() const
     return header;
 }
 
+bool CMailMessage::WriteContent(const std::function<bool(std::string_view piece)>& write) const
+{
+    const bool multipart = !m_Attachments.empty();
+    if (!write(GetHeader()) || (multipart && !write(GetTextPartHeader())) || !write(GetDataBody()))
+        return false;
+    for (const CMailAttachment* attachment : m_Attachments)
+        if (!write(GetAttachmentPartHeader(*attachment)) || !write(attachment->GetEncodedText()))
+            return false;
+    return !multipart || write(ClosingBoundary);
+}
+
 std::string CMailMessage::GetTextPartHeader() const
 {
     if (m_Attachments.empty())

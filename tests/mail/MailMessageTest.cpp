@@ -67,11 +67,12 @@ TEST(MailMessageTest, MultipartLayout)
     EXPECT_EQ(message.AddAttachment(universe), 0);
     EXPECT_EQ(message.AddAttachment(failed), 1);
 
-    std::string wire = WithoutDate(message.GetHeader()) + message.GetTextPartHeader() + message.GetDataBody();
-    for (const CMailAttachment* attachment : message.GetAttachments())
-        wire +=
-            CMailMessage::GetAttachmentPartHeader(*attachment) + std::string(attachment->GetEncodedText());
-    wire += std::string(CMailMessage::ClosingBoundary) + CMailMessage::EndOfData;
+    std::string content;
+    EXPECT_TRUE(message.WriteContent([&](std::string_view piece) {
+        content += piece;
+        return true;
+    }));
+    const std::string wire = WithoutDate(content) + CMailMessage::EndOfData;
     EXPECT_EQ(wire, "From: host@example.org\r\n"
                     "To: a@example.org\r\n"
                     "Subject: Turn\r\n"
