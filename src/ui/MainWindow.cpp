@@ -3,7 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "send/DeliveryStatus.h"
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "send/SendRun.h"
 #include "setup/FileCommands.h"
 #include "setup/SetupFile.h"
@@ -274,7 +274,7 @@ void CMainWindow::BuildMenu()
     add(turn, tr("&Check Before Sending"), "checkAction", [this] {
         if (m_Busy)
             return;
-        const DryRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
+        const CheckRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
         ShowSummary(outcome.Text() + "\n" + outcome.Verdict() + "\n");
     });
     add(turn, tr("&Resend Failed"), "resendFailedAction", [this] {

@@ -1,4 +1,4 @@
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 
 #include "mail/MailAddress.h"
 #include "mail/MailAttachment.h"
@@ -48,7 +48,7 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
 
 } // namespace
 
-bool DryRunOutcome::WouldMailEverybody() const
+bool CheckRunOutcome::WouldMailEverybody() const
 {
     if (!ServerReady)
         return false;
@@ -58,7 +58,7 @@ bool DryRunOutcome::WouldMailEverybody() const
     return true;
 }
 
-std::string DryRunOutcome::Text() const
+std::string CheckRunOutcome::Text() const
 {
     std::string text = Note.empty() ? std::string() : Note + "\n";
     for (const Player& player : Players)
@@ -66,15 +66,15 @@ std::string DryRunOutcome::Text() const
     return text + ServerLine + "\n";
 }
 
-std::string DryRunOutcome::Verdict() const
+std::string CheckRunOutcome::Verdict() const
 {
     return WouldMailEverybody() ? "Send would mail every selected player; nothing was mailed now."
                                 : "Send would not mail every selected player; nothing was mailed now.";
 }
 
-DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
+CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 {
-    DryRunOutcome outcome;
+    CheckRunOutcome outcome;
     ui.GatherRows();
     const GameSetup& setup = document.Setup;
     const std::int32_t playerNumber = document.CurrentPlayerNumber;
@@ -102,7 +102,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         if (!slot.Selected)
             continue;
         document.CurrentPlayerNumber = index + 1;
-        DryRunOutcome::Player player;
+        CheckRunOutcome::Player player;
         PlayerAttempt& attempt = player.Attempt;
         attempt.Time = AttemptTime();
         attempt.Year = outcome.Year;
