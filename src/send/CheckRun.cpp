@@ -19,8 +19,8 @@ namespace {
 
 /// smtpUtf8: some address needs SMTPUTF8, so the server is greeted with EHLO to learn whether it
 /// offers it; smtpUtf8Offered then tells.
-std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, bool smtpUtf8,
-                        bool& ready, bool& smtpUtf8Offered)
+std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, IUserInterface& ui,
+                        bool smtpUtf8, bool& ready, bool& smtpUtf8Offered)
 {
     ready = false;
     smtpUtf8Offered = false;
@@ -34,8 +34,11 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
     CSMTPConnection smtp;
     connection.Apply(smtp);
     smtp.SetSmtpUtf8Wanted(smtpUtf8);
-    if (!connection.Connect(smtp, "the check"))
+    if (!smtp.Connect(connection.Server)) {
+        if (smtp.GetError().LoginRefused())
+            connection.ForgetRefusedPassword(ui);
         return prefix + "** ERROR: " + FailureText(smtp.GetError());
+    }
     smtpUtf8Offered = smtp.OffersSmtpUtf8();
     smtp.Disconnect();
     ready = true;
@@ -139,7 +142,7 @@ CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 
     const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, !setup.SmtpServer.empty());
     bool smtpUtf8Offered = false;
-    outcome.ServerLine = CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
+    outcome.ServerLine = CheckServer(setup, connection, ui, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
     // Only the server can tell whether an address that needs SMTPUTF8 can go; the run's connection
     // refuses such a player in these words.
     for (std::size_t i = 0; i < outcome.Players.size(); ++i) {
@@ -149,7 +152,6 @@ CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
             attempt.Result = PlayerPrefix(attempt.Player) + "** ERROR: " + SmtpUtf8Refusal(addresses[i]);
         }
     }
-    connection.ForgetRefusedPassword(ui);
     return outcome;
 }
 

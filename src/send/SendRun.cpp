@@ -213,7 +213,7 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             outcome.ReportMailError = mailed.Error;
         }
     }
-    connection.ForgetRefusedPassword(ui);
+    session.ForgetRefusedPassword(ui);
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
     return outcome;

@@ -35,11 +35,13 @@ std::string SendTestMessage(const GameSetup& setup, const CommandSource& source,
     progress->SetRange(1, 1);
     progress->SetText("Sending a test message to " + setup.ReturnAddress + "...");
     std::string outcome;
+    bool loginRefused = false;
     progress->RunWork([&] {
         CSMTPConnection smtp;
         connection.Apply(smtp);
         smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
-        if (!connection.Connect(smtp, "Test message")) {
+        if (!smtp.Connect(connection.Server)) {
+            loginRefused = smtp.GetError().LoginRefused();
             outcome = failure(FailureText(smtp.GetError()));
             return;
         }
@@ -49,7 +51,8 @@ std::string SendTestMessage(const GameSetup& setup, const CommandSource& source,
         smtp.Disconnect();
     });
     progress->StepIt();
-    connection.ForgetRefusedPassword(ui);
+    if (loginRefused)
+        connection.ForgetRefusedPassword(ui);
     return outcome;
 }
 
