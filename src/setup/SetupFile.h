@@ -43,18 +43,18 @@ std::string SerializeSetup(const GameSetup& setup);
 /// The outcome of ParseSetup.
 struct SetupParseResult
 {
-    enum Status
+    enum Outcome
     {
         Loaded,
         PastEnd,      ///< a field reaches past the end of the bytes
         BadVersion,   ///< the leading text is followed by a version word of 1 or less
         BadExtension, ///< the extension block names a key twice or gives a known key a bad value
     };
-    Status status = Loaded;
+    Outcome Status = Loaded;
     /// For BadExtension: what is wrong, as a sentence without its full stop.
-    std::string problem;
+    std::string Problem;
     /// 1 for a file without the leading text, else its version word (when it could be read).
-    std::int32_t version = 1;
+    std::int32_t Version = 1;
 };
 
 /// Reads the bytes of a setup file over setup. Body fields that the file's version does not carry keep
