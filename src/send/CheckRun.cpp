@@ -78,7 +78,7 @@ std::string CheckRunOutcome::Verdict() const
 CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 {
     CheckRunOutcome outcome;
-    ui.GatherRows();
+    ui.View().GatherRows();
     const GameSetup& setup = document.Setup;
     const std::int32_t playerNumber = document.CurrentPlayerNumber;
     outcome.Year = ReadGameYear(HostFilePath(setup.UniverseFile));

@@ -26,13 +26,13 @@ namespace {
 class BusyGuard
 {
 public:
-    explicit BusyGuard(IUserInterface& ui) : m_Ui(ui) { m_Ui.SetBusy(true); }
-    ~BusyGuard() { m_Ui.SetBusy(false); }
+    explicit BusyGuard(IUserInterface& ui) : m_View(ui.View()) { m_View.SetBusy(true); }
+    ~BusyGuard() { m_View.SetBusy(false); }
     BusyGuard(const BusyGuard&) = delete;
     BusyGuard& operator=(const BusyGuard&) = delete;
 
 private:
-    IUserInterface& m_Ui;
+    IDocumentView& m_View;
 };
 
 bool AnyPlayerSelected(const GameSetup& setup)
@@ -110,7 +110,7 @@ namespace {
 SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
 {
     SendOutcome outcome;
-    ui.GatherRows();
+    ui.View().GatherRows();
     const GameSetup& setup = document.Setup;
     if (setup.SmtpServer.empty()) {
         if (!document.CommandLineRun)

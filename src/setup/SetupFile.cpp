@@ -142,11 +142,6 @@ std::string SaveRefusedMessage(const std::string& path, int error)
     return "Could not open file for saving: nothing saved! (" + path + ": " + FileErrorText(error) + ")";
 }
 
-std::string CaptionFor(const std::string& filePath)
-{
-    return "Turnpost - " + filePath;
-}
-
 std::string SerializeSetup(const GameSetup& s)
 {
     CSetupWriter w;
@@ -254,9 +249,10 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
     document.FilePath = path;
     document.Modified = 0;
     document.PasswordCommandFromFile = document.Setup.SmtpPasswordCommand;
-    ui.SetCaption(CaptionFor(path));
-    ui.FillRows();
-    ui.ShowState();
+    IDocumentView& view = ui.View();
+    view.ShowFilePath(path);
+    view.FillRows();
+    view.ShowState();
     return SetupReadStatus::Loaded;
 }
 

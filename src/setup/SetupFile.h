@@ -10,9 +10,6 @@ namespace turnpost {
 
 class IUserInterface;
 
-/// "Turnpost - " followed by the path: the main window's caption.
-std::string CaptionFor(const std::string& filePath);
-
 /// Writes the setup to path: version 3, followed by the extension block when a field kept there is not
 /// at its fresh value or the setup holds extension entries of a newer program. Shows the failure and
 /// returns false; the old file is never damaged.
@@ -30,8 +27,8 @@ enum class SetupReadStatus
                ///< message was shown
 };
 
-/// Loads the file into the document, all or nothing: on success FilePath, the caption, the rows and
-/// Modified follow; on any failure a message names the file and nothing changes.
+/// Loads the file into the document, all or nothing: on success FilePath, the view (file path, rows,
+/// state) and Modified follow; on any failure a message names the file and nothing changes.
 SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui);
 
 /// ReadSetupFileStatus(...) == Loaded.

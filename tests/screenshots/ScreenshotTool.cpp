@@ -128,14 +128,15 @@ int main(int argc, char** argv)
     CMainWindow window(document);
     FillSampleGame(document);
     IUserInterface& ui = window.UserInterface();
-    ui.FillRows();
-    ui.ShowState();
-    ui.SetCaption("Turnpost - " + document.FilePath);
+    IDocumentView& view = ui.View();
+    view.FillRows();
+    view.ShowState();
+    view.ShowFilePath(document.FilePath);
     Save(window, "main-window");
     window.show();
     document.Modified = 1;
     window.findChild<QLineEdit*>("gameNameEdit")->setFocus();
-    ui.SetCaption("Turnpost - " + document.FilePath);
+    view.ShowFilePath(document.FilePath);
     SaveFramed(window, "main-window-framed");
 
     CMailSettingsDialog mail(document.Setup, ui, &window);
