@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     setup.GameName = "before";
     const GameSetup before = setup;
     const SetupParseResult result = ParseSetup(bytes, setup);
-    if (result.status != SetupParseResult::Loaded) {
+    if (result.Status != SetupParseResult::Loaded) {
         if (!(setup == before))
             std::abort();
         return 0;
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Not written to the file: carry it over so that the comparison covers everything else.
     again.UseDefaultMessage = setup.UseDefaultMessage;
     const std::string written = SerializeSetup(setup);
-    if (ParseSetup(written, again).status != SetupParseResult::Loaded || !(again == setup))
+    if (ParseSetup(written, again).Status != SetupParseResult::Loaded || !(again == setup))
         std::abort();
     // Writing what was read back gives the same bytes: nothing drifts from save to save.
     if (SerializeSetup(again) != written)

@@ -20,15 +20,9 @@ public:
                              MessageIcon icon) override;
     std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override { return {}; }
     std::optional<std::string> SaveFileDialog(const std::string&, const std::string&) override { return {}; }
-    void ShowHelp() override {}
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string&) override { return std::nullopt; }
-    void GatherRows() override {}
-    void FillRows() override {}
-    void ShowState() override {}
-    void SetCaption(const std::string&) override {}
-    void SetBusy(bool) override {}
 
     /// After a run: the summary on standard output when the setup asks for it (and printSummary
     /// allows), and on standard error what went wrong with the report and the ledger.

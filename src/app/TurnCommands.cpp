@@ -3,7 +3,7 @@
 #include "app/ConsoleUserInterface.h"
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
@@ -49,12 +49,12 @@ int RunCheck(const std::string& setupPath, bool json)
     CConsoleUserInterface ui;
     if (!ReadSetupFile(setupPath, document, ui))
         return 1;
-    const DryRunOutcome outcome = CheckSendRun(document, ui);
+    const CheckRunOutcome outcome = CheckSendRun(document, ui);
     if (!json) {
         std::cout << outcome.Text() << std::flush;
     } else {
         nlohmann::json players = nlohmann::json::array();
-        for (const DryRunOutcome::Player& player : outcome.Players) {
+        for (const CheckRunOutcome::Player& player : outcome.Players) {
             nlohmann::json object = AttemptObject(player.Attempt);
             object.erase("sent");
             object.erase("reply");

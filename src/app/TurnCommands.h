@@ -11,7 +11,7 @@ namespace turnpost {
 /// Why --check, --status, --resend-failed or --json do not fit the other words; empty when they do.
 std::string TurnCommandConflict(const CommandLineOptions& options);
 
-/// --check FILE: the dry run, one line per selected player and one for the server on standard
+/// --check FILE: the check of a send run, one line per selected player and one for the server on standard
 /// output (or JSON). 0 only when a real run would mail everybody.
 int RunCheck(const std::string& setupPath, bool json);
 

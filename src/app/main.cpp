@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/DesktopLauncher.h"
+#include "app/ProgramStart.h"
 #include "app/TurnCommands.h"
 #include "platform/Network.h"
 #include "platform/Version.h"
@@ -12,12 +13,11 @@ using namespace turnpost;
 // Everything but the windows: this program links no Qt, so scripts and servers without it can run it.
 int main(int argc, char** argv)
 {
-    const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
-    if (!parsed)
-        return 2;
-    const CommandLineOptions& options = *parsed;
-    if (options.Help || options.Version)
-        return PrintHelpOrVersion(options);
+    int status = 0;
+    const std::optional<CommandLineOptions> started = StartProgram(argc, argv, status);
+    if (!started)
+        return status;
+    const CommandLineOptions& options = *started;
     if (options.ExportFile)
         return ExportSetup(*options.ExportFile);
     if (options.AllowCommand)

@@ -15,29 +15,16 @@ std::string CMailAddress::Render() const
     return FriendlyName + " <" + EmailAddress + ">";
 }
 
-namespace {
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-} // namespace
-
 CMailAddress CMailAddress::FromMailbox(const std::string& text)
 {
     CMailAddress whole(text);
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed(TrimBlanks(text));
     if (trimmed.empty() || trimmed.back() != '>')
         return whole;
     const auto open = trimmed.rfind('<');
     if (open == std::string::npos)
         return whole;
-    std::string name = Trimmed(trimmed.substr(0, open));
+    std::string name(TrimBlanks(std::string_view(trimmed).substr(0, open)));
     const std::string address = trimmed.substr(open + 1, trimmed.size() - open - 2);
     // One mailbox only: a second bracket or an address list is no display name.
     if (name.find_first_of("<>") != std::string::npos || address.find_first_of("<>") != std::string::npos)
@@ -60,11 +47,7 @@ CMailAddress CMailAddress::FromMailbox(const std::string& text)
 
 std::string CMailAddress::TrimmedAddress() const
 {
-    const auto first = EmailAddress.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    const auto last = EmailAddress.find_last_not_of(" \t");
-    return EmailAddress.substr(first, last - first + 1);
+    return std::string(TrimBlanks(EmailAddress));
 }
 
 bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std::string& error)

@@ -24,7 +24,6 @@ public:
 
     const std::string& GetName() const { return m_Name; }
     std::string_view GetEncodedText() const { return {m_EncodedText.get(), m_EncodedLength}; }
-    std::uint64_t GetEncodedLength() const { return m_EncodedLength; }
 
 private:
     std::string m_Name;

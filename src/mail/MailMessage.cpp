@@ -229,8 +229,6 @@ std::string CMailMessage::GetHeader() const
     header += "Date: " + FormatLocalTime("%a, %d %b %Y %H:%M:%S %z") + "\r\n";
     header += "Message-ID: " + GetMessageId() + "\r\n";
     header += UnstructuredField("X-Mailer", XMailer);
-    if (!ReplyTo.TrimmedAddress().empty())
-        header += "Reply-To: " + HeaderAddress(ReplyTo) + "\r\n";
     if (!m_Attachments.empty()) {
         header += "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n";
     } else if (IsTextEncoded()) {
@@ -241,6 +239,17 @@ std::string CMailMessage::GetHeader() const
     }
     header += "\r\n";
     return header;
+}
+
+bool CMailMessage::WriteContent(const std::function<bool(std::string_view piece)>& write) const
+{
+    const bool multipart = !m_Attachments.empty();
+    if (!write(GetHeader()) || (multipart && !write(GetTextPartHeader())) || !write(GetDataBody()))
+        return false;
+    for (const CMailAttachment* attachment : m_Attachments)
+        if (!write(GetAttachmentPartHeader(*attachment)) || !write(attachment->GetEncodedText()))
+            return false;
+    return !multipart || write(ClosingBoundary);
 }
 
 std::string CMailMessage::GetTextPartHeader() const

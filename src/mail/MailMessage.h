@@ -3,7 +3,9 @@
 #include "mail/MailAddress.h"
 #include "platform/Version.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace turnpost {
@@ -17,7 +19,6 @@ class CMailMessage
 {
 public:
     CMailMessage();
-    virtual ~CMailMessage() = default;
 
     int AddRecipient(const CMailAddress& address);
     int GetRecipientCount() const;
@@ -33,11 +34,15 @@ public:
     std::string GetMessageId() const;
 
     /// The header block, ended by its empty line, built anew with the current date.
-    virtual std::string GetHeader() const;
+    std::string GetHeader() const;
 
-    /// The pieces that follow the header block on the wire, in this order: the text part header
-    /// (with attachments only), the data body, for each attachment its part header and encoded text,
-    /// the closing boundary (with attachments only) and the end of data.
+    /// Hands the message to write piece by piece, in the order of the wire: the header block, the text
+    /// part header (with attachments only), the data body, for each attachment its part header and
+    /// encoded text, and the closing boundary (with attachments only). The end of data is left to the
+    /// caller, who may first look for early replies. Stops at the first piece write refuses (false).
+    bool WriteContent(const std::function<bool(std::string_view piece)>& write) const;
+
+    // The pieces WriteContent writes.
     std::string GetTextPartHeader() const;
     /// The body as it goes out: every line ended by CR LF, quoted-printable where the headers say so,
     /// and dot-stuffed (RFC 5321 4.5.2), so that no body can end the data early.
@@ -56,7 +61,6 @@ public:
     CMailAddress From;
     std::string Subject;
     std::string XMailer = ProgramName;
-    CMailAddress ReplyTo;
 
 private:
     std::vector<CMailAddress> m_Recipients;

@@ -25,7 +25,8 @@ CSMTPConnection::~CSMTPConnection()
 void CSMTPConnection::SetTimeout(std::int32_t milliseconds)
 {
     // Nothing may wait without end.
-    m_Timeout = milliseconds < 0 ? DefaultTimeout : static_cast<std::uint32_t>(milliseconds);
+    m_Timeout = milliseconds < 0 ? static_cast<std::uint32_t>(DefaultSmtpTimeout)
+                                 : static_cast<std::uint32_t>(milliseconds);
     m_Socket.SetTimeout(static_cast<int>(m_Timeout));
 }
 
@@ -378,22 +379,8 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     // Each piece goes out as it is, without gathering the message into one buffer; MSG_MORE lets
     // the kernel pack the short pieces into full segments.
     m_Step = SmtpStep::EndOfData;
-    const bool multipart = !message.GetAttachments().empty();
-    if (!m_Socket.Send(message.GetHeader(), true))
-        return FailSend();
-    if (multipart && !m_Socket.Send(message.GetTextPartHeader(), true))
-        return FailSend();
-    if (!m_Socket.Send(message.GetDataBody(), true))
-        return FailSend();
-    for (const CMailAttachment* attachment : message.GetAttachments()) {
-        if (!m_Socket.Send(CMailMessage::GetAttachmentPartHeader(*attachment), true))
-            return FailSend();
-        const std::string_view text = attachment->GetEncodedText();
-        if (!m_Socket.Send(text.data(), text.size(), true))
-            return FailSend();
-    }
-    if (multipart && !m_Socket.Send(CMailMessage::ClosingBoundary,
-                                    std::char_traits<char>::length(CMailMessage::ClosingBoundary), true))
+    if (!message.WriteContent(
+            [this](std::string_view piece) { return m_Socket.Send(piece.data(), piece.size(), true); }))
         return FailSend();
     // A reply that came while the message went out is early too; the end of data decides.
     if (!NothingEarly())

@@ -4,6 +4,7 @@
 #include "mail/SmtpAuth.h"
 #include "mail/SmtpError.h"
 #include "mail/SmtpReplyReader.h"
+#include "platform/SmtpOptions.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,22 +14,6 @@
 namespace turnpost {
 
 class CMailMessage;
-
-/// How the connection is secured: 0 plain, 1 STARTTLS, 2 TLS from the first byte.
-enum class SmtpSecurity : int
-{
-    None = 0,
-    StartTls = 1,
-    ImplicitTls = 2
-};
-
-/// What the login sends: 0 the password (AUTH PLAIN or LOGIN), 1 an OAuth2 access token (AUTH XOAUTH2,
-/// or OAUTHBEARER where the server offers only that).
-enum class SmtpLoginMethod : int
-{
-    Password = 0,
-    OAuth2 = 1
-};
 
 /// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave one
 /// record of what went wrong in GetError: the error number, the step of the dialogue, and the
@@ -42,8 +27,6 @@ enum class SmtpLoginMethod : int
 class CSMTPConnection
 {
 public:
-    static constexpr std::uint32_t DefaultTimeout = 15000;
-
     CSMTPConnection();
     ~CSMTPConnection();
     CSMTPConnection(const CSMTPConnection&) = delete;
@@ -64,7 +47,7 @@ public:
     /// The last complete reply, whether it was the expected one or not (lines joined by CR LF).
     const std::string& GetReplyText() const { return m_Reader.Text(); }
 
-    /// The longest silence tolerated while waiting; negative counts as the default 15000 ms.
+    /// The longest silence tolerated while waiting; negative counts as DefaultSmtpTimeout.
     void SetTimeout(std::int32_t milliseconds);
 
     /// Set before Connect. With SmtpSecurity::None and no user the plain HELO dialogue is spoken.
@@ -84,8 +67,6 @@ public:
     bool OffersPipelining() const { return m_Pipelining; }
     /// The server's last EHLO reply offered SMTPUTF8 (RFC 6531).
     bool OffersSmtpUtf8() const { return m_SmtpUtf8Offered; }
-    /// The server closed the connection, or said it would with 421 (RFC 5321 3.8).
-    bool ServerEnded() const { return m_PeerClosed || m_ServerClosing; }
     /// The last SendMessage failed where the server cannot have taken the message: the connection
     /// ended (a close, a reset, a 421) before any reply to its MAIL FROM, or a reply came before
     /// MAIL FROM was sent. Such a message may go once more over a new connection.

@@ -1,5 +1,6 @@
 #include "mail/ServerText.h"
 
+#include "mail/SmtpReplyReader.h"
 #include "platform/Text.h"
 
 #include <vector>
@@ -8,19 +9,12 @@ namespace turnpost {
 
 namespace {
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // "550-" or "550 " or a bare "550": the length of the code and its separator, 0 when there is none.
 std::size_t CodeLength(std::string_view line)
 {
-    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2]))
+    if (!ReplyLineCode(line))
         return 0;
-    if (line.size() == 3)
-        return 3;
-    return line[3] == '-' || line[3] == ' ' ? 4 : 0;
+    return line.size() == 3 ? 3 : 4;
 }
 
 // "5.7.1 " at the start of a line's text: its length with the blank, 0 when there is none.
@@ -29,7 +23,7 @@ std::size_t EnhancedCodeLength(std::string_view text)
     std::size_t i = 0;
     for (int part = 0; part < 3; ++part) {
         const std::size_t start = i;
-        while (i < text.size() && IsDigit(text[i]))
+        while (i < text.size() && IsAsciiDigit(text[i]))
             ++i;
         if (i == start || i - start > 3)
             return 0;

@@ -1,17 +1,19 @@
 #include "mail/SmtpReplyReader.h"
 
+#include "platform/Text.h"
+
 #include <cstring>
 
 namespace turnpost {
 
-namespace {
-
-bool IsDigit(char c)
+std::optional<int> ReplyLineCode(std::string_view line)
 {
-    return c >= '0' && c <= '9';
+    if (line.size() < 3 || !IsAsciiDigit(line[0]) || !IsAsciiDigit(line[1]) || !IsAsciiDigit(line[2]))
+        return std::nullopt;
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-')
+        return std::nullopt;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
-
-} // namespace
 
 std::size_t CSmtpReplyReader::Append(const char* data, std::size_t count)
 {
@@ -52,9 +54,9 @@ bool CSmtpReplyReader::TakeLine(std::size_t length)
 
     // "NNN-text" continues the reply; "NNN text" or "NNN" alone ends it (RFC 5321 4.2.1). A line of
     // any other form cannot be continued either: it ends the reply as malformed.
-    const bool coded = length >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]) &&
-                       (length == 3 || line[3] == ' ' || line[3] == '-');
-    const int code = coded ? (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0') : 0;
+    const std::optional<int> lineCode = ReplyLineCode({line, length});
+    const bool coded = lineCode.has_value();
+    const int code = lineCode.value_or(0);
     if (m_FirstCode < 0)
         m_FirstCode = code;
     else if (code != m_FirstCode)

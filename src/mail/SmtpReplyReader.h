@@ -1,9 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace turnpost {
+
+/// The code of a reply line: "250-" and "250 " begin one, and so does a bare "250" (RFC 5321 4.2).
+/// nullopt for a line that begins otherwise.
+std::optional<int> ReplyLineCode(std::string_view line);
 
 /// Assembles SMTP replies (RFC 5321 4.2) from received bytes, however they are split. Bytes after a
 /// complete reply stay buffered for the next one. Works without a socket, so any byte sequence can be

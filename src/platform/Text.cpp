@@ -10,6 +10,14 @@ bool IsAscii(std::string_view text)
                         [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+std::string_view TrimBlanks(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 std::size_t Utf8CutPoint(std::string_view text, std::size_t at)
 {
     if (at >= text.size())

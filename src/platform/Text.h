@@ -14,4 +14,13 @@ bool IsAscii(std::string_view text);
 /// unless it falls on a continuation byte. Positions past the end give the end.
 std::size_t Utf8CutPoint(std::string_view text, std::size_t at);
 
+/// '0' to '9' only, whatever the locale says.
+constexpr bool IsAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+/// The text without the blanks (spaces and tabs) at either end.
+std::string_view TrimBlanks(std::string_view text);
+
 } // namespace turnpost

@@ -288,17 +288,7 @@ bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t time
     return true;
 }
 
-long CTlsSession::Read(char* buffer, std::size_t length, std::uint32_t timeoutMs)
-{
-    return ReadSome(buffer, length, timeoutMs, true);
-}
-
 long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs)
-{
-    return ReadSome(buffer, length, timeoutMs, false);
-}
-
-long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData)
 {
     if (!m_Established || m_Failed) {
         if (m_Failed)
@@ -308,8 +298,8 @@ long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeo
         return -1;
     }
     ERR_clear_error();
-    // Handshake messages after the handshake (TLS 1.3 tickets, key updates) are no data: the wait
-    // counts from the call.
+    // Handshake messages after the handshake (TLS 1.3 tickets, key updates) are no data; a write
+    // they need on the way is bounded from the call.
     const std::uint32_t start = TickCount();
     for (;;) {
         std::size_t got = 0;
@@ -326,7 +316,7 @@ long CTlsSession::ReadSome(char* buffer, std::size_t length, std::uint32_t timeo
             ERR_clear_error();
             return 0;
         }
-        if (kind == SSL_ERROR_WANT_READ && !waitForData)
+        if (kind == SSL_ERROR_WANT_READ)
             return WouldBlock;
         if (Settle(result, start, timeoutMs, "TLS read") == Step::Failed)
             return -1;

@@ -41,10 +41,6 @@ public:
     /// Sends all bytes; false on failure or when the peer takes nothing for timeoutMs.
     bool Write(const char* data, std::size_t length, std::uint32_t timeoutMs);
 
-    /// Waits up to timeoutMs for data, then takes what is there: the count, 0 when the peer has
-    /// closed the connection, -1 on failure or time-out.
-    long Read(char* buffer, std::size_t length, std::uint32_t timeoutMs);
-
     /// What Receive returns when no data was ready (the socket carried only TLS's own records).
     static constexpr long WouldBlock = -2;
     /// Takes what is there without waiting for data (for a caller that polls the socket itself):
@@ -79,7 +75,6 @@ private:
     };
     /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
     Step Settle(int result, std::uint32_t since, std::uint32_t timeoutMs, const char* what);
-    long ReadSome(char* buffer, std::size_t length, std::uint32_t timeoutMs, bool waitForData);
     void Fail(const char* what, const std::string& reason, std::uint32_t error);
     void Reset();
 

@@ -71,12 +71,36 @@ struct SecretDestination
     bool operator==(const SecretDestination&) const = default;
 };
 
-/// Everything the logic asks of the person at the screen, and of the main window that shows the
-/// setup. Qt answers in the desktop program, the console in a headless run, a script in tests.
+/// The main window's view of the setup, as the logic drives it. Where there is no window nothing
+/// shows the setup, and the logic's calls change nothing.
+class IDocumentView
+{
+public:
+    virtual ~IDocumentView() = default;
+    /// Stores the row texts and checks into the setup.
+    virtual void GatherRows() = 0;
+    /// Sets the row texts and checks from the setup.
+    virtual void FillRows() = 0;
+    /// Writes the whole window state into the controls.
+    virtual void ShowState() = 0;
+    /// Shows which file holds the setup ("Untitled" for none); the window puts it in its title.
+    virtual void ShowFilePath(const std::string& path) = 0;
+    /// While a send run goes the main window takes no input (it still repaints).
+    virtual void SetBusy(bool busy) = 0;
+};
+
+/// Everything the logic asks of the person at the screen: messages, file dialogs, progress, the
+/// password and the approval of a password command. Qt answers in the desktop program, the console
+/// in a headless run, a script in tests. The view of the setup, when a window shows one, is reached
+/// through View().
 class IUserInterface
 {
 public:
+    IUserInterface() = default;
     virtual ~IUserInterface() = default;
+    // The view is attached by address: a copy would share it.
+    IUserInterface(const IUserInterface&) = delete;
+    IUserInterface& operator=(const IUserInterface&) = delete;
 
     /// A modal message. An empty caption means the application title.
     virtual MessageAnswer MessageBox(const std::string& text, const std::string& caption = {},
@@ -98,8 +122,9 @@ public:
         return {};
     }
 
-    /// The program's help: shown on request, closed when the main window goes.
-    virtual void ShowHelp() = 0;
+    /// The program's help: shown on request, closed when the main window goes. Front ends without a
+    /// window have none to show.
+    virtual void ShowHelp() {}
 
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) = 0;
 
@@ -124,17 +149,27 @@ public:
         return false;
     }
 
-    // The main window's view of the setup. Implementations without a window keep no rows of their
-    // own, so these do nothing there.
-    /// Stores the row texts and checks into the setup.
-    virtual void GatherRows() = 0;
-    /// Sets the row texts and checks from the setup.
-    virtual void FillRows() = 0;
-    /// Writes the whole window state into the controls.
-    virtual void ShowState() = 0;
-    virtual void SetCaption(const std::string& caption) = 0;
-    /// While a send run goes the main window takes no input (it still repaints).
-    virtual void SetBusy(bool busy) = 0;
+    /// The view of the setup: the window attached with AttachView, else one that shows nothing.
+    IDocumentView& View() const { return m_View != nullptr ? *m_View : NoView(); }
+    /// The main window attaches itself while it lives; nullptr detaches it.
+    void AttachView(IDocumentView* view) { m_View = view; }
+
+private:
+    static IDocumentView& NoView()
+    {
+        class NoDocumentView final : public IDocumentView
+        {
+            void GatherRows() override {}
+            void FillRows() override {}
+            void ShowState() override {}
+            void ShowFilePath(const std::string&) override {}
+            void SetBusy(bool) override {}
+        };
+        static NoDocumentView none;
+        return none;
+    }
+
+    IDocumentView* m_View = nullptr;
 };
 
 } // namespace turnpost

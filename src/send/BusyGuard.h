@@ -9,13 +9,13 @@ namespace turnpost {
 class BusyGuard
 {
 public:
-    explicit BusyGuard(IUserInterface& ui) : m_Ui(ui) { m_Ui.SetBusy(true); }
-    ~BusyGuard() { m_Ui.SetBusy(false); }
+    explicit BusyGuard(IUserInterface& ui) : m_View(ui.View()) { m_View.SetBusy(true); }
+    ~BusyGuard() { m_View.SetBusy(false); }
     BusyGuard(const BusyGuard&) = delete;
     BusyGuard& operator=(const BusyGuard&) = delete;
 
 private:
-    IUserInterface& m_Ui;
+    IDocumentView& m_View;
 };
 
 } // namespace turnpost

@@ -44,23 +44,18 @@ void ConnectionSettings::Apply(CSMTPConnection& connection) const
     connection.SetLoginMethod(LoginMethod);
 }
 
-bool ConnectionSettings::Connect(CSMTPConnection& connection, const std::string& who) const
+std::string StopReasonAfter(const SmtpError& error, const std::string& who)
 {
-    if (connection.Connect(Server))
-        return true;
-    const SmtpError& error = connection.GetError();
-    if (error.LoginRefused()) {
-        m_LoginRefused = true;
-        m_StopReason = "the server refused the login (see " + who + ")";
-    } else if (error.CertificateRejected) {
-        m_StopReason = "the server's certificate was not accepted (see " + who + ")";
-    }
-    return false;
+    if (error.LoginRefused())
+        return "the server refused the login (see " + who + ")";
+    if (error.CertificateRejected)
+        return "the server's certificate was not accepted (see " + who + ")";
+    return {};
 }
 
 void ConnectionSettings::ForgetRefusedPassword(IUserInterface& ui) const
 {
-    if (m_LoginRefused && PasswordAskedOfUser)
+    if (PasswordAskedOfUser)
         ui.ForgetPassword(PasswordAccount);
 }
 

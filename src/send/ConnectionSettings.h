@@ -13,11 +13,12 @@ namespace turnpost {
 class IUserInterface;
 
 /// How every connection of one send run is made: the players' mail and the report mail alike. The
-/// password is obtained once per run, so the host is asked at most once.
+/// password is obtained once per run, so the host is asked at most once. Fixed once made: what a run
+/// learns from its connections (a refused login) is kept by its CSendSession.
 struct ConnectionSettings
 {
     std::string Server;
-    std::int32_t Timeout = 15000;
+    std::int32_t Timeout = DefaultSmtpTimeout;
     SmtpSecurity Security = SmtpSecurity::None;
     std::string User;
     /// The password, or the OAuth2 access token when LoginMethod says so.
@@ -44,24 +45,16 @@ struct ConnectionSettings
     /// Gives a fresh connection the time-out, security and login.
     void Apply(CSMTPConnection& connection) const;
 
-    /// Connects to the server, noting a refused login for ForgetRefusedPassword. who names the mail
-    /// ("Player 1") for the lines of those that a refusal stops.
-    bool Connect(CSMTPConnection& connection, const std::string& who) const;
-
-    /// Why no further connection of this run may be tried, such as "the server refused the login (see
-    /// Player 1)": a refused login is not tried again with the same credentials (servers lock accounts
-    /// and ban addresses over repeated failures), and a certificate that did not verify will not verify
-    /// for the next mail either. Empty while connections may be made.
-    const std::string& StopReason() const { return m_StopReason; }
-
-    /// After the run: a password from the user interface that a server refused is not to be handed
-    /// out again by a keyring, so the next run asks instead of failing the same way.
+    /// A server refused the password: one from the user interface is not to be handed out again by a
+    /// keyring, so the next run asks instead of failing the same way.
     void ForgetRefusedPassword(IUserInterface& ui) const;
-
-private:
-    // Noted while connections are made with settings that are otherwise fixed for the run.
-    mutable bool m_LoginRefused = false;
-    mutable std::string m_StopReason;
 };
+
+/// Why no further connection of a run may be tried after this failure to connect, such as "the server
+/// refused the login (see Player 1)": a refused login is not tried again with the same credentials
+/// (servers lock accounts and ban addresses over repeated failures), and a certificate that did not
+/// verify will not verify for the next mail either. Empty when others may be tried. who names the
+/// mail that failed.
+std::string StopReasonAfter(const SmtpError& error, const std::string& who);
 
 } // namespace turnpost

@@ -4,6 +4,8 @@
 #include "mail/ServerText.h"
 #include "send/DeliveryKey.h"
 #include "send/DeliveryLedger.h"
+#include "send/Placeholders.h"
+#include "send/PlayerVerdict.h"
 
 namespace turnpost {
 
@@ -40,8 +42,7 @@ DeliveryStatus GetDeliveryStatus(const GameDocument& document)
         const LedgerVerdict& verdict = verdicts[static_cast<std::size_t>(index)];
         status.Everybody = status.Everybody && verdict.Delivered;
         if (!verdict.Last) {
-            status.Text +=
-                "[Player " + std::to_string(index + 1) + "] not mailed for " + std::to_string(year) + "\n";
+            status.Text += PlayerPrefix(index + 1) + "not mailed for " + std::to_string(year) + "\n";
             continue;
         }
         // The ledger is a file anyone may edit: what it says goes to a terminal only once made safe.

@@ -5,6 +5,11 @@
 
 namespace turnpost {
 
+std::string PlayerPrefix(int number)
+{
+    return "[Player " + std::to_string(number) + "] ";
+}
+
 std::string AddressProblem(const std::string& address)
 {
     const std::string trimmed = CMailAddress(address).TrimmedAddress();

@@ -16,6 +16,9 @@ std::string AddressProblem(const std::string& address);
 /// What only reading his files or the server can tell comes from there, in the same words.
 std::string PlayerRefusal(const GameSetup& setup, int index, const TurnCheck& turns);
 
+/// "[Player 3] ": how every line about player 3 begins (number 1 to 16).
+std::string PlayerPrefix(int number);
+
 /// A player's line as it may reach a terminal, a report and the ledger: whatever of it came from
 /// outside (a file name, an address, a command's or a server's words) with its control characters
 /// shown as '?'; a line end it had stays.

@@ -1,6 +1,8 @@
 #include "send/SendRecord.h"
 
 #include "game/HostFile.h"
+#include "send/Placeholders.h"
+#include "send/PlayerVerdict.h"
 #include "send/SendRun.h"
 
 namespace turnpost {
@@ -22,7 +24,7 @@ CSendRecord::CSendRecord(const GameDocument& document, bool resendFailed)
 
 std::string CSendRecord::DeliveredEarlierLine(int index)
 {
-    return "[Player " + std::to_string(index + 1) + "] skipped: delivered earlier\n";
+    return PlayerPrefix(index + 1) + "skipped: delivered earlier\n";
 }
 
 void CSendRecord::Add(const GameSetup& setup, int index, const std::string& resultLine, bool sent,

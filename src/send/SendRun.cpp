@@ -24,10 +24,6 @@ namespace turnpost {
 namespace {
 
 /// Keeps the main window from taking commands while a run goes, whichever way the run ends.
-std::string PlayerPrefix(int number)
-{
-    return "[Player " + std::to_string(number) + "] ";
-}
 
 bool AnyPlayerSelected(const GameSetup& setup)
 {
@@ -118,7 +114,7 @@ namespace {
 SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
 {
     SendOutcome outcome;
-    ui.GatherRows();
+    ui.View().GatherRows();
     const GameSetup& setup = document.Setup;
     if (setup.SmtpServer.empty()) {
         if (!document.CommandLineRun)
@@ -224,7 +220,7 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             outcome.ReportMailError = mailed.Error;
         }
     }
-    connection.ForgetRefusedPassword(ui);
+    session.ForgetRefusedPassword(ui);
     outcome.ReportFailed = outcome.ReportFileFailed || outcome.ReportMailFailed;
     outcome.Summary = std::move(summary);
     // The summary comes last, so that it can tell the host what became of the report and the ledger.

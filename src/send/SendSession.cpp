@@ -53,8 +53,8 @@ bool CSendSession::Connect(std::string& error, const std::string& who, bool smtp
         error = m_Settings.Error;
         return false;
     }
-    if (!m_Settings.StopReason().empty()) {
-        error = "not sent: " + m_Settings.StopReason();
+    if (!m_StopReason.empty()) {
+        error = "not sent: " + m_StopReason;
         return false;
     }
     if (m_Smtp && m_Smtp->IsReusable())
@@ -63,8 +63,10 @@ bool CSendSession::Connect(std::string& error, const std::string& who, bool smtp
     m_Smtp = std::make_unique<CSMTPConnection>();
     m_Settings.Apply(*m_Smtp);
     m_Smtp->SetSmtpUtf8Wanted(smtpUtf8);
-    if (m_Settings.Connect(*m_Smtp, who))
+    if (m_Smtp->Connect(m_Settings.Server))
         return true;
+    m_LoginRefused = m_LoginRefused || m_Smtp->GetError().LoginRefused();
+    m_StopReason = StopReasonAfter(m_Smtp->GetError(), who);
     error = FailureText(m_Smtp->GetError());
     m_Smtp.reset();
     return false;
@@ -104,6 +106,12 @@ bool CSendSession::Deliver(const CMailMessage& message, std::string& error, cons
     }
 }
 
+void CSendSession::ForgetRefusedPassword(IUserInterface& ui) const
+{
+    if (m_LoginRefused)
+        m_Settings.ForgetRefusedPassword(ui);
+}
+
 void CSendSession::BeforePause(int milliseconds)
 {
     if (milliseconds > LongestIdle)
@@ -113,7 +121,7 @@ void CSendSession::BeforePause(int milliseconds)
 std::int32_t CSendSession::QuitTimeout(std::int32_t timeout, bool keepsConnection)
 {
     if (timeout < 0)
-        timeout = static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout);
+        timeout = DefaultSmtpTimeout;
     // A plain dialogue waits for QUIT's reply like for any other; only the shared connection, which
     // has already delivered everything, is not worth a long wait at its end.
     return keepsConnection ? std::min(timeout, QuitGrace) : timeout;

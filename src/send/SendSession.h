@@ -56,10 +56,18 @@ public:
     /// Ends the connection that is open, if any, waiting QuitTimeout for the QUIT reply.
     void Close();
 
+    /// Why no further connection may be tried (see StopReasonAfter); empty while they may.
+    const std::string& StopReason() const { return m_StopReason; }
+    /// After the run: forgets a password the user interface gave when a server refused the login.
+    void ForgetRefusedPassword(IUserInterface& ui) const;
+
 private:
     const ConnectionSettings& m_Settings;
     const bool m_Keep;
     std::unique_ptr<CSMTPConnection> m_Smtp;
+    // What the run's connections have shown of the settings.
+    bool m_LoginRefused = false;
+    std::string m_StopReason;
 
     bool m_UniverseTried = false;
     std::string m_UniversePath;

@@ -199,7 +199,7 @@ std::optional<std::string> ObtainSmtpPassword(const GameSetup& setup, const Comm
     if (const char* fromEnvironment = std::getenv(PasswordVariable); fromEnvironment && *fromEnvironment)
         return std::string(fromEnvironment);
     if (!setup.SmtpPasswordCommand.empty()) {
-        const int timeout = setup.SmtpTimeout > 0 ? setup.SmtpTimeout : GameSetup{}.SmtpTimeout;
+        const int timeout = setup.SmtpTimeout > 0 ? setup.SmtpTimeout : DefaultSmtpTimeout;
         return RunApprovedCommand(setup.SmtpPasswordCommand, source, SmtpDestination(setup), timeout, ui,
                                   error);
     }

@@ -39,9 +39,11 @@ std::string SendTestMessage(const GameSetup& setup, const CommandSource& source,
     connection.Apply(smtp);
     smtp.SetSmtpUtf8Wanted(message.NeedsSmtpUtf8());
     bool connected = false;
-    progress->RunWork([&] { connected = connection.Connect(smtp, "Test message"); });
+    progress->RunWork([&] { connected = smtp.Connect(connection.Server); });
     // Cancel counts between the two steps, as between players: nothing is mailed once it was pressed.
+    bool loginRefused = false;
     if (!connected) {
+        loginRefused = smtp.GetError().LoginRefused();
         outcome = failure(FailureText(smtp.GetError()));
     } else if (progress->IsCancelled()) {
         outcome = "Test message cancelled: nothing was sent.";
@@ -55,7 +57,8 @@ std::string SendTestMessage(const GameSetup& setup, const CommandSource& source,
         });
     }
     progress->StepIt();
-    connection.ForgetRefusedPassword(ui);
+    if (loginRefused)
+        connection.ForgetRefusedPassword(ui);
     return outcome;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Digest.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
+#include "platform/SmtpOptions.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -120,22 +121,7 @@ std::string CanonicalSetupPath(const std::string& path)
 
 SecretDestination SmtpDestination(const GameSetup& setup)
 {
-    SecretDestination to{setup.SmtpServer, {}, setup.SmtpUser};
-    switch (setup.SmtpSecurity) {
-    case 0:
-        to.Security = "no encryption";
-        break;
-    case 1:
-        to.Security = "STARTTLS";
-        break;
-    case 2:
-        to.Security = "SSL/TLS";
-        break;
-    default:
-        to.Security = "security " + std::to_string(setup.SmtpSecurity);
-        break;
-    }
-    return to;
+    return {setup.SmtpServer, SecurityName(setup.SmtpSecurity), setup.SmtpUser};
 }
 
 std::string DestinationText(const SecretDestination& to)

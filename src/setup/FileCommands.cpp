@@ -39,7 +39,7 @@ enum class SaveResult
 
 SaveResult SaveAs(GameDocument& document, IUserInterface& ui)
 {
-    ui.GatherRows();
+    ui.View().GatherRows();
     const auto path = ui.SaveFileDialog(FileFilter, DefaultExtension);
     if (!path)
         return SaveResult::Cancelled;
@@ -48,7 +48,7 @@ SaveResult SaveAs(GameDocument& document, IUserInterface& ui)
     ApproveTypedCommand(document, *path, ui);
     document.FilePath = *path;
     document.Modified = 0;
-    ui.SetCaption(CaptionFor(document.FilePath));
+    ui.View().ShowFilePath(document.FilePath);
     return SaveResult::Saved;
 }
 
@@ -56,7 +56,7 @@ SaveResult Save(GameDocument& document, IUserInterface& ui)
 {
     if (IsUntitled(document))
         return SaveAs(document, ui);
-    ui.GatherRows();
+    ui.View().GatherRows();
     if (!WriteSetupFile(document.FilePath, document.Setup, ui))
         return SaveResult::Failed;
     ApproveTypedCommand(document, document.FilePath, ui);
@@ -83,17 +83,23 @@ bool PromptToSave(GameDocument& document, IUserInterface& ui)
 
 } // namespace
 
-void FileNew(GameDocument& document, IUserInterface& ui)
+void MakeFreshDocument(GameDocument& document)
 {
-    if (!PromptToSave(document, ui))
-        return;
     document.Setup = GameSetup{};
     document.PasswordCommandFromFile.clear();
     document.FilePath = UntitledPath;
     document.Modified = 0;
-    ui.SetCaption(CaptionFor(document.FilePath));
-    ui.FillRows();
-    ui.ShowState();
+}
+
+void FileNew(GameDocument& document, IUserInterface& ui)
+{
+    if (!PromptToSave(document, ui))
+        return;
+    MakeFreshDocument(document);
+    IDocumentView& view = ui.View();
+    view.ShowFilePath(document.FilePath);
+    view.FillRows();
+    view.ShowState();
 }
 
 void FileOpen(GameDocument& document, IUserInterface& ui)

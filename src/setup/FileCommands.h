@@ -6,6 +6,10 @@ namespace turnpost {
 
 class IUserInterface;
 
+/// Makes the document a new one that no file holds yet: a fresh setup, untitled and unmodified. The
+/// display mode is the window's and stays.
+void MakeFreshDocument(GameDocument& document);
+
 /// The File menu. Each asks "Save changes?" first where the command would drop unsaved work.
 void FileNew(GameDocument& document, IUserInterface& ui);
 void FileOpen(GameDocument& document, IUserInterface& ui);

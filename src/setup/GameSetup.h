@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SmtpOptions.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -34,7 +36,7 @@ struct GameSetup
     std::int32_t SendPlayerFile = 1;
     std::int32_t SendUniverseFile = 0;
     std::int32_t SendAdditionalFiles = 0;
-    std::int32_t SmtpTimeout = 15000;
+    std::int32_t SmtpTimeout = DefaultSmtpTimeout;
     std::int32_t PauseAfterConnection = 0;
     std::int32_t DisplaySummary = 1;
     std::int32_t SaveReportToFile = 0;
@@ -44,11 +46,11 @@ struct GameSetup
     std::int32_t DetailedReport = 0;
     std::array<PlayerSlot, PlayerCount> Players{};
 
-    // Mail submission: 0 none, 1 STARTTLS, 2 implicit TLS. An empty user means no login.
+    // Mail submission: an SmtpSecurity value. An empty user means no login.
     std::int32_t SmtpSecurity = 0;
     std::string SmtpUser;
     std::string SmtpPasswordCommand;
-    // 0 the password is sent as it is; 1 it is an OAuth2 access token.
+    // An SmtpLoginMethod value: what the password command or the dialog gives.
     std::int32_t SmtpLoginMethod = 0;
     // On: each player's turn file header is checked before any mail goes out.
     std::int32_t CheckTurnFiles = 1;

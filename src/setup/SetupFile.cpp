@@ -36,24 +36,24 @@ SetupParseResult ReadHeader(CSetupReader& reader, std::string& gameName, bool& v
     SetupParseResult result;
     versioned = false;
     if (!reader.ReadString(gameName)) {
-        result.status = SetupParseResult::PastEnd;
+        result.Status = SetupParseResult::PastEnd;
         return result;
     }
     if (gameName != LeadingText)
         return result;
     versioned = true;
     std::int32_t programMajor, programMinor;
-    if (!reader.ReadInteger(result.version)) {
-        result.status = SetupParseResult::PastEnd;
+    if (!reader.ReadInteger(result.Version)) {
+        result.Status = SetupParseResult::PastEnd;
         return result;
     }
-    if (result.version <= 1) {
-        result.status = SetupParseResult::BadVersion;
+    if (result.Version <= 1) {
+        result.Status = SetupParseResult::BadVersion;
         return result;
     }
     // The program version words are informational only.
     if (!reader.ReadInteger(programMajor) || !reader.ReadInteger(programMinor))
-        result.status = SetupParseResult::PastEnd;
+        result.Status = SetupParseResult::PastEnd;
     return result;
 }
 
@@ -100,7 +100,7 @@ bool ReadBody(CSetupReader& r, std::int32_t version, GameSetup& s)
 // and is ignored. The extension's fields are reset first: unlike the body's fields, which a file
 // without them leaves as they were, they are the last game's account and secrets, and sending this
 // game's turns through them would surprise the host.
-SetupParseResult::Status ReadExtension(CSetupReader& r, GameSetup& s, std::string& problem)
+SetupParseResult::Outcome ReadExtension(CSetupReader& r, GameSetup& s, std::string& problem)
 {
     for (const SetupField& field : SetupFields())
         if (field.InExtension())
@@ -140,11 +140,6 @@ SetupParseResult::Status ReadExtension(CSetupReader& r, GameSetup& s, std::strin
 std::string SaveRefusedMessage(const std::string& path, int error)
 {
     return "Could not open file for saving: nothing saved! (" + path + ": " + FileErrorText(error) + ")";
-}
-
-std::string CaptionFor(const std::string& filePath)
-{
-    return "Turnpost - " + filePath;
 }
 
 std::string SerializeSetup(const GameSetup& s)
@@ -202,15 +197,15 @@ SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup)
     GameSetup loaded = setup;
     bool versioned;
     SetupParseResult result = ReadHeader(reader, loaded.GameName, versioned);
-    if (result.status != SetupParseResult::Loaded)
+    if (result.Status != SetupParseResult::Loaded)
         return result;
     if ((versioned && !reader.ReadString(loaded.GameName)) ||
-        !ReadBody(reader, std::min(result.version, BodyVersion), loaded)) {
-        result.status = SetupParseResult::PastEnd;
+        !ReadBody(reader, std::min(result.Version, BodyVersion), loaded)) {
+        result.Status = SetupParseResult::PastEnd;
         return result;
     }
-    result.status = ReadExtension(reader, loaded, result.problem);
-    if (result.status == SetupParseResult::Loaded)
+    result.Status = ReadExtension(reader, loaded, result.Problem);
+    if (result.Status == SetupParseResult::Loaded)
         setup = std::move(loaded);
     return result;
 }
@@ -220,17 +215,9 @@ int SetupVersionOf(std::string_view bytes)
     std::string first;
     bool versioned;
     const SetupParseResult result = ReadHeader(reader, first, versioned);
-    if (result.status == SetupParseResult::PastEnd && !(versioned && result.version > 1))
+    if (result.Status == SetupParseResult::PastEnd && !(versioned && result.Version > 1))
         return 0;
-    return result.version;
-}
-
-int ReadSetupFileVersion(const std::string& path)
-{
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes))
-        return -1;
-    return SetupVersionOf(bytes);
+    return result.Version;
 }
 
 SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui)
@@ -242,29 +229,30 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
         return SetupReadStatus::NotOpened;
     }
     const SetupParseResult result = ParseSetup(bytes, document.Setup);
-    if (result.status == SetupParseResult::PastEnd) {
+    if (result.Status == SetupParseResult::PastEnd) {
         ui.MessageBox(OpensWithLeadingText(bytes) ? "An attempt was made to access " + path + " past its end."
                                                   : path + " is not a Turnpost game setup file.",
                       {}, MessageButtons::Ok, MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }
-    if (result.status == SetupParseResult::BadVersion) {
+    if (result.Status == SetupParseResult::BadVersion) {
         ui.MessageBox("Could not read " + path + ": its header gives format version " +
-                          std::to_string(result.version) + ", which no game setup file has.",
+                          std::to_string(result.Version) + ", which no game setup file has.",
                       {}, MessageButtons::Ok, MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }
-    if (result.status == SetupParseResult::BadExtension) {
-        ui.MessageBox("Could not read " + path + ": " + result.problem + ".", {}, MessageButtons::Ok,
+    if (result.Status == SetupParseResult::BadExtension) {
+        ui.MessageBox("Could not read " + path + ": " + result.Problem + ".", {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);
         return SetupReadStatus::Damaged;
     }
     document.FilePath = path;
     document.Modified = 0;
     document.PasswordCommandFromFile = document.Setup.SmtpPasswordCommand;
-    ui.SetCaption(CaptionFor(path));
-    ui.FillRows();
-    ui.ShowState();
+    IDocumentView& view = ui.View();
+    view.ShowFilePath(path);
+    view.FillRows();
+    view.ShowState();
     return SetupReadStatus::Loaded;
 }
 

@@ -10,9 +10,6 @@ namespace turnpost {
 
 class IUserInterface;
 
-/// "Turnpost - " followed by the path: the main window's caption.
-std::string CaptionFor(const std::string& filePath);
-
 /// Writes the setup to path: version 3, followed by the extension block when a field kept there is not
 /// at its fresh value or the setup holds extension entries of a newer program. Shows the failure and
 /// returns false; the old file is never damaged.
@@ -20,10 +17,6 @@ bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterf
 
 /// "Could not open file for saving: nothing saved!" with the path and the reason.
 std::string SaveRefusedMessage(const std::string& path, int error);
-
-/// -1 when the file cannot be opened, 1 when it does not begin with the leading text, otherwise the
-/// version word. 0 when the file ends before its version can be told. Changes nothing.
-int ReadSetupFileVersion(const std::string& path);
 
 /// How a read ended. Command-line processing goes on after NotOpened but stops after Damaged.
 enum class SetupReadStatus
@@ -34,8 +27,8 @@ enum class SetupReadStatus
                ///< message was shown
 };
 
-/// Loads the file into the document, all or nothing: on success FilePath, the caption, the rows and
-/// Modified follow; on any failure a message names the file and nothing changes.
+/// Loads the file into the document, all or nothing: on success FilePath, the view (file path, rows,
+/// state) and Modified follow; on any failure a message names the file and nothing changes.
 SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& document, IUserInterface& ui);
 
 /// ReadSetupFileStatus(...) == Loaded.
@@ -47,18 +40,18 @@ std::string SerializeSetup(const GameSetup& setup);
 /// The outcome of ParseSetup.
 struct SetupParseResult
 {
-    enum Status
+    enum Outcome
     {
         Loaded,
         PastEnd,      ///< a field reaches past the end of the bytes
         BadVersion,   ///< the leading text is followed by a version word of 1 or less
         BadExtension, ///< the extension block names a key twice or gives a known key a bad value
     };
-    Status status = Loaded;
+    Outcome Status = Loaded;
     /// For BadExtension: what is wrong, as a sentence without its full stop.
-    std::string problem;
+    std::string Problem;
     /// 1 for a file without the leading text, else its version word (when it could be read).
-    std::int32_t version = 1;
+    std::int32_t Version = 1;
 };
 
 /// Reads the bytes of a setup file over setup. Body fields that the file's version does not carry keep
@@ -66,7 +59,8 @@ struct SetupParseResult
 /// values. setup changes only when the whole file was read.
 SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup);
 
-/// The version a file with these bytes has, by the rules of ReadSetupFileVersion.
+/// The version a file with these bytes has: 1 when they do not begin with the leading text, otherwise
+/// the version word; 0 when they end before the version can be told.
 int SetupVersionOf(std::string_view bytes);
 
 } // namespace turnpost

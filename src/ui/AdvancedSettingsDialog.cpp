@@ -1,5 +1,6 @@
 #include "ui/AdvancedSettingsDialog.h"
 
+#include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "setup/GameSetup.h"
 #include "ui/DialogSupport.h"
@@ -18,15 +19,8 @@ namespace turnpost {
 
 std::optional<std::int32_t> ParseIntegerField(const std::string& whole)
 {
-    const std::string text = whole.substr(0, 31);
+    const std::string_view text = TrimBlanks(std::string_view(whole).substr(0, 31));
     std::size_t i = 0;
-    const auto isBlank = [&](std::size_t at) {
-        return at < text.size() && (text[at] == ' ' || text[at] == '\t');
-    };
-    while (isBlank(i))
-        ++i;
-    const std::size_t first = i;
-
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -34,7 +28,7 @@ std::optional<std::int32_t> ParseIntegerField(const std::string& whole)
     }
     constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t magnitude = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    while (i < text.size() && IsAsciiDigit(text[i])) {
         // Growing stops just past the range, so long digit runs cannot overflow.
         magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - '0'), limit);
         ++i;
@@ -43,10 +37,8 @@ std::optional<std::int32_t> ParseIntegerField(const std::string& whole)
     value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max());
 
-    if (value == 0 && (first >= text.size() || text[first] != '0'))
+    if (value == 0 && (text.empty() || text[0] != '0'))
         return std::nullopt;
-    while (isBlank(i))
-        ++i;
     if (i != text.size())
         return std::nullopt;
     return static_cast<std::int32_t>(value);

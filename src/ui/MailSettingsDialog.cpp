@@ -1,5 +1,6 @@
 #include "ui/MailSettingsDialog.h"
 
+#include "platform/SmtpOptions.h"
 #include "platform/UserInterface.h"
 #include "send/TestMessage.h"
 #include "setup/GameSetup.h"
@@ -62,9 +63,9 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
 
     m_Security = new QComboBox(this);
     m_Security->setObjectName("securityCombo");
-    m_Security->addItem(tr("None"), 0);
-    m_Security->addItem(tr("STARTTLS"), 1);
-    m_Security->addItem(tr("SSL/TLS"), 2);
+    m_Security->addItem(tr("None"), static_cast<int>(SmtpSecurity::None));
+    m_Security->addItem(tr("STARTTLS"), static_cast<int>(SmtpSecurity::StartTls));
+    m_Security->addItem(tr("SSL/TLS"), static_cast<int>(SmtpSecurity::ImplicitTls));
     int securityIndex = m_Security->findData(setup.SmtpSecurity);
     if (securityIndex < 0) {
         // A value this program does not know stays as it is unless the host picks another.
@@ -78,8 +79,8 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     m_LoginMethod->setObjectName("loginMethodCombo");
     // It stands beside the user box without a label of its own.
     m_LoginMethod->setAccessibleName(tr("Login method"));
-    m_LoginMethod->addItem(tr("Password"), 0);
-    m_LoginMethod->addItem(tr("OAuth2 token"), 1);
+    m_LoginMethod->addItem(tr("Password"), static_cast<int>(SmtpLoginMethod::Password));
+    m_LoginMethod->addItem(tr("OAuth2 token"), static_cast<int>(SmtpLoginMethod::OAuth2));
     m_LoginMethod->setToolTip(tr("OAuth2 token: the password command prints an access token, as "
                                  "Microsoft 365 and Gmail expect"));
     int methodIndex = m_LoginMethod->findData(setup.SmtpLoginMethod);

@@ -2,8 +2,9 @@
 
 #include "game/TurnFiles.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
+#include "send/CheckRun.h"
 #include "send/DeliveryStatus.h"
-#include "send/DryRun.h"
 #include "send/PlayerVerdict.h"
 #include "send/SendRun.h"
 #include "send/TurnCheck.h"
@@ -71,6 +72,7 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
         m_OwnServices = std::make_unique<CQtUserInterface>(this);
         m_Services = m_OwnServices.get();
     }
+    m_Services->AttachView(this);
     m_SendCommand = [this] { turnpost::OnSend(m_Document, UserInterface()); };
 
     setObjectName("mainWindow");
@@ -82,25 +84,20 @@ CMainWindow::CMainWindow(GameDocument& document, IUserInterface* services, QWidg
     BuildMenu();
     SetTabOrder();
 
-    // A fresh window shows a fresh set of rows, e-mail addresses first, with the player files sent.
-    GameSetup& setup = m_Document.Setup;
-    setup.GameName.clear();
-    setup.UniverseFile.clear();
-    setup.SendPlayerFile = 1;
-    setup.SendUniverseFile = 0;
-    setup.SendAdditionalFiles = 0;
-    setup.AdditionalFiles.clear();
-    for (PlayerSlot& slot : setup.Players)
-        slot = PlayerSlot{};
+    // A new window shows a new document, e-mail addresses first.
+    MakeFreshDocument(m_Document);
     m_Document.DisplayMode = 0;
-    m_Document.FilePath = UntitledPath;
     FillRows();
     ShowState();
-    SetCaption(CaptionFor(m_Document.FilePath));
+    ShowFilePath(m_Document.FilePath);
     m_GameNameEdit->setFocus();
 }
 
-CMainWindow::~CMainWindow() = default;
+CMainWindow::~CMainWindow()
+{
+    if (&m_Services->View() == this)
+        m_Services->AttachView(nullptr);
+}
 
 void CMainWindow::BuildControls()
 {
@@ -268,7 +265,7 @@ void CMainWindow::BuildControls()
 
     connect(m_BrowseButton, &QPushButton::clicked, this, &CMainWindow::OnBrowse);
     connect(m_ListButton, &QPushButton::clicked, this, &CMainWindow::OnAdditionalFiles);
-    connect(m_HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(m_HelpButton, &QPushButton::clicked, this, [this] { m_Services->ShowHelp(); });
     connect(m_SendButton, &QPushButton::clicked, this, &CMainWindow::OnSend);
 }
 
@@ -321,8 +318,8 @@ void CMainWindow::BuildMenu()
     add(turn, tr("&Check Before Sending"), "checkAction", [this] {
         if (m_Busy)
             return;
-        const DryRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
-        ShowSummary(outcome.Text() + "\n" + outcome.Verdict() + "\n");
+        const CheckRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
+        m_Services->ShowSummary(outcome.Text() + "\n" + outcome.Verdict() + "\n");
     });
     add(turn, tr("&Resend Failed"), "resendFailedAction", [this] {
         if (!m_Busy)
@@ -334,12 +331,13 @@ void CMainWindow::BuildMenu()
         std::string text;
         for (const std::string& warning : status.Warnings)
             text += warning + "\n";
-        ShowSummary(text + status.Text);
+        m_Services->ShowSummary(text + status.Text);
     });
 
     QMenu* help = m_MenuBar->addMenu(tr("&Help"));
     add(
-        help, tr("&Program Help"), "helpAction", [this] { ShowHelp(); }, QKeySequence(Qt::Key_F1));
+        help, tr("&Program Help"), "helpAction", [this] { m_Services->ShowHelp(); },
+        QKeySequence(Qt::Key_F1));
     help->addSeparator();
     add(help, tr("About Turnpost..."), "aboutAction", [this] { OnAbout(); });
 }
@@ -475,13 +473,13 @@ void CMainWindow::ShowPreview()
     }
 }
 
-void CMainWindow::SetCaption(const std::string& caption)
+void CMainWindow::ShowFilePath(const std::string& path)
 {
     // A new caption is a setup opened, created or saved under a new name: its paths may be wider.
     m_FitPending = true;
     // "[*]" is where Qt shows the desktop's unsaved-changes mark; a path holding those three characters
     // itself has them doubled, which Qt shows as written.
-    QString title = ToQString(caption);
+    QString title = ToQString("Turnpost - " + path);
     title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(title + QStringLiteral("[*]"));
     ShowModified();
@@ -739,60 +737,6 @@ void CMainWindow::OnAbout()
 {
     CAboutDialog dialog(this);
     dialog.exec();
-}
-
-MessageAnswer CMainWindow::MessageBox(const std::string& text, const std::string& caption,
-                                      MessageButtons buttons, MessageIcon icon)
-{
-    return m_Services->MessageBox(text, caption, buttons, icon);
-}
-
-std::optional<std::string> CMainWindow::OpenFileDialog(const std::string& filter,
-                                                       const std::string& defaultExt)
-{
-    return m_Services->OpenFileDialog(filter, defaultExt);
-}
-
-std::optional<std::string> CMainWindow::SaveFileDialog(const std::string& filter,
-                                                       const std::string& defaultExt)
-{
-    return m_Services->SaveFileDialog(filter, defaultExt);
-}
-
-std::vector<std::string> CMainWindow::OpenFilesDialog(const std::string& filter)
-{
-    return m_Services->OpenFilesDialog(filter);
-}
-
-void CMainWindow::ShowHelp()
-{
-    m_Services->ShowHelp();
-}
-
-std::unique_ptr<IProgressWindow> CMainWindow::CreateProgressWindow(const std::string& title)
-{
-    return m_Services->CreateProgressWindow(title);
-}
-
-void CMainWindow::ShowSummary(const std::string& text)
-{
-    m_Services->ShowSummary(text);
-}
-
-std::optional<std::string> CMainWindow::AskPassword(const std::string& account)
-{
-    return m_Services->AskPassword(account);
-}
-
-void CMainWindow::ForgetPassword(const std::string& account)
-{
-    m_Services->ForgetPassword(account);
-}
-
-bool CMainWindow::ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
-                                         const SecretDestination& to)
-{
-    return m_Services->ApprovePasswordCommand(command, setupPath, to);
 }
 
 } // namespace turnpost

@@ -23,14 +23,14 @@ class CQtUserInterface;
 
 /// The main window: the only view of the game setup, and where every command starts.
 ///
-/// The logic gets UserInterface(): its view operations are this window's own, its modal services
-/// (message boxes, file dialogs, progress, summary, password, help) are the ones given to the
-/// constructor, or the Qt ones when none is given, so tests can script every question.
+/// The logic gets UserInterface(): the modal services (message boxes, file dialogs, progress,
+/// summary, password, help) given to the constructor, or the Qt ones when none is given, so tests can
+/// script every question. The window attaches itself to them as the view of the setup.
 ///
 /// Running it: either exec() it (its modal run is then the program's main loop), or show() it and
 /// run QApplication::exec(); done() closes the window, and as the last window closed that ends the
 /// application's loop.
-class CMainWindow : public QDialog, private IUserInterface
+class CMainWindow : public QDialog, public IDocumentView
 {
     Q_OBJECT
 
@@ -39,7 +39,7 @@ public:
                          QWidget* parent = nullptr);
     ~CMainWindow() override;
 
-    IUserInterface& UserInterface() { return *this; }
+    IUserInterface& UserInterface() { return *m_Services; }
 
     /// Replaces what Send does (the send run by default), so tests can watch it without a mail server.
     void SetSendCommand(std::function<void()> command) { m_SendCommand = std::move(command); }
@@ -48,7 +48,7 @@ public:
     void GatherRows() override;
     void FillRows() override;
     void ShowState() override;
-    void SetCaption(const std::string& caption) override;
+    void ShowFilePath(const std::string& path) override;
     void SetBusy(bool busy) override;
 
     /// The folder of the game: that of its setup file, else that of its universe file (the other way
@@ -68,22 +68,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Modal services, handed on to the services given at construction.
-    MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
-                             MessageIcon icon) override;
-    std::optional<std::string> OpenFileDialog(const std::string& filter,
-                                              const std::string& defaultExt) override;
-    std::optional<std::string> SaveFileDialog(const std::string& filter,
-                                              const std::string& defaultExt) override;
-    std::vector<std::string> OpenFilesDialog(const std::string& filter) override;
-    void ShowHelp() override;
-    std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
-    void ShowSummary(const std::string& text) override;
-    std::optional<std::string> AskPassword(const std::string& account) override;
-    void ForgetPassword(const std::string& account) override;
-    bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
-                                const SecretDestination& to) override;
-
     /// Shows in the title whether the setup has unsaved edits.
     void ShowModified();
     /// Makes the window wider, within the screen, until the texts of the boxes show whole.

@@ -200,34 +200,4 @@ void CQtUserInterface::CloseHelp()
         m_Help->close();
 }
 
-void CQtUserInterface::GatherRows()
-{
-    if (m_Window)
-        m_Window->GatherRows();
-}
-
-void CQtUserInterface::FillRows()
-{
-    if (m_Window)
-        m_Window->FillRows();
-}
-
-void CQtUserInterface::ShowState()
-{
-    if (m_Window)
-        m_Window->ShowState();
-}
-
-void CQtUserInterface::SetCaption(const std::string& caption)
-{
-    if (m_Window)
-        m_Window->SetCaption(caption);
-}
-
-void CQtUserInterface::SetBusy(bool busy)
-{
-    if (m_Window)
-        m_Window->SetBusy(busy);
-}
-
 } // namespace turnpost

@@ -14,7 +14,7 @@ class CMainWindow;
 
 /// The desktop's answers to the logic's questions: Qt message boxes, the desktop's file dialogs (Qt's own
 /// in tests), opening in the game's folder, the help window, the progress window and the Summary and
-/// password dialogs. The view operations go to the main window given, or do nothing without one.
+/// password dialogs. Its dialogs belong to the main window given, which attaches itself as the view.
 class CQtUserInterface : public IUserInterface
 {
 public:
@@ -36,12 +36,6 @@ public:
     bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
                                 const SecretDestination& to) override;
     void ForgetPassword(const std::string& account) override;
-
-    void GatherRows() override;
-    void FillRows() override;
-    void ShowState() override;
-    void SetCaption(const std::string& caption) override;
-    void SetBusy(bool busy) override;
 
     /// Closes the help window if it is open; the main window calls it as it goes.
     void CloseHelp();

@@ -49,7 +49,7 @@ TEST(Headless, ImportWritesASetupThatExportGivesBack)
     std::string err, out;
     ASSERT_EQ(RunProgram(dir.Path(), {"--import", json, tpf}, &err), 0) << err;
     GameSetup setup;
-    ASSERT_EQ(ParseSetup(ReadFileBytes(tpf), setup).status, SetupParseResult::Loaded);
+    ASSERT_EQ(ParseSetup(ReadFileBytes(tpf), setup).Status, SetupParseResult::Loaded);
     EXPECT_EQ(setup.GameName, "Alpha");
     EXPECT_EQ(setup.SmtpTimeout, 900);
     EXPECT_EQ(setup.Players[0].EmailAddress, "one@example.org");

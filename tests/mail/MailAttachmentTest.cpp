@@ -16,7 +16,6 @@ TEST(MailAttachmentTest, LoadsNamedFilesAndRefusesWhatCannotBeRead)
     ASSERT_TRUE(game.Load(dir.Write("game.m3", "abc")));
     EXPECT_EQ(game.GetName(), "game.m3");
     EXPECT_EQ(game.GetEncodedText(), "YWJj\r\n");
-    EXPECT_EQ(game.GetEncodedLength(), 6u);
 
     CMailAttachment bare;
     ASSERT_TRUE(bare.Load(dir.Write("README", "")));
@@ -42,7 +41,7 @@ TEST(MailAttachmentTest, LoadsNamedFilesAndRefusesWhatCannotBeRead)
         SCOPED_TRACE(path);
         EXPECT_FALSE(game.Load(path));
         EXPECT_EQ(game.GetName(), "");
-        EXPECT_EQ(game.GetEncodedLength(), 0u);
+        EXPECT_EQ(game.GetEncodedText(), "");
     }
 }
 

@@ -1,6 +1,6 @@
 // Shows the main window on a sample game and every dialog, and saves a picture of each into the
 // folder given, for the documentation and for checking the layouts by eye at any scale.
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "setup/GameSetup.h"
 #include "ui/AboutDialog.h"
 #include "ui/AdditionalFilesDialog.h"
@@ -128,14 +128,15 @@ int main(int argc, char** argv)
     CMainWindow window(document);
     FillSampleGame(document);
     IUserInterface& ui = window.UserInterface();
-    ui.FillRows();
-    ui.ShowState();
-    ui.SetCaption("Turnpost - " + document.FilePath);
+    IDocumentView& view = ui.View();
+    view.FillRows();
+    view.ShowState();
+    view.ShowFilePath(document.FilePath);
     Save(window, "main-window");
     window.show();
     document.Modified = 1;
     window.findChild<QLineEdit*>("gameNameEdit")->setFocus();
-    ui.SetCaption("Turnpost - " + document.FilePath);
+    view.ShowFilePath(document.FilePath);
     SaveFramed(window, "main-window-framed");
 
     CMailSettingsDialog mail(document.Setup, ui, &window);
@@ -163,12 +164,12 @@ int main(int argc, char** argv)
 
     // What Turn > Check Before Sending shows, over the main window it was chosen in. The lines are
     // made by the check's own formatting from a sample outcome (no server is reached here).
-    DryRunOutcome check;
+    CheckRunOutcome check;
     for (int n = 1; n <= PlayerCount; ++n) {
         const PlayerSlot& slot = document.Setup.Players[n - 1];
         if (!slot.Selected)
             continue;
-        DryRunOutcome::Player player;
+        CheckRunOutcome::Player player;
         player.Attempt.Player = n;
         player.Attempt.Sent = n != 5;
         player.Attempt.Result =

@@ -1,4 +1,4 @@
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "send/SendRun.h"
 
 #include "support/RecordingUserInterface.h"
@@ -44,7 +44,7 @@ TEST(AdditionalFilesSend, EachPlayerGetsTheListedFilesAfterHisTurnFile)
     ui.FillRows();
 
     // The check lists what each would get and finds the missing file first.
-    const DryRunOutcome check = CheckSendRun(document, ui);
+    const CheckRunOutcome check = CheckSendRun(document, ui);
     ASSERT_EQ(check.Players.size(), 3u);
     EXPECT_NE(check.Players[0].Attempt.Result.find("alpha.m1 + house-rules.txt + race1.r1"),
               std::string::npos)

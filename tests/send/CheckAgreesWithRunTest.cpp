@@ -1,4 +1,4 @@
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "send/SendRun.h"
 
 #include "support/GameFiles.h"
@@ -95,7 +95,7 @@ TEST(CheckAgreesWithRun, SameVerdictPerPlayerAndNoMailForTheRefused)
         RecordingUserInterface ui{&document};
         ui.FillRows();
 
-        const DryRunOutcome check = CheckSendRun(document, ui);
+        const CheckRunOutcome check = CheckSendRun(document, ui);
         const std::size_t before = server.Record().Messages.size();
         const SendOutcome run = OnSend(document, ui);
         const std::size_t mailed = server.Record().Messages.size() - before;
@@ -166,7 +166,7 @@ TEST(CheckAgreesWithRun, ControlCharactersOfAFileNameShowAsQuestionMarks)
         setup.Players[0] = {1, "one@example.org", dir.File(name)};
         RecordingUserInterface ui{&document};
         ui.FillRows();
-        const DryRunOutcome check = CheckSendRun(document, ui);
+        const CheckRunOutcome check = CheckSendRun(document, ui);
         const SendOutcome run = OnSend(document, ui);
         ASSERT_EQ(run.Attempts.size(), 1u);
         for (const std::string& text :

@@ -262,7 +262,7 @@ TEST(QuitTimeout, OnlyASharedConnectionIsCutShort)
         {15000, false, 15000},
         {15000, true, CSendSession::QuitGrace},
         {500, true, 500},
-        {-1, false, static_cast<std::int32_t>(CSMTPConnection::DefaultTimeout)},
+        {-1, false, DefaultSmtpTimeout},
         {-1, true, CSendSession::QuitGrace},
     };
     for (const auto& c : cases)

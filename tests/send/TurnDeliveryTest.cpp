@@ -1,5 +1,5 @@
 #include "send/DeliveryLedger.h"
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 #include "send/SendRun.h"
 
 #include "support/GameFiles.h"
@@ -194,7 +194,7 @@ TEST_F(TurnGame, TheCheckSendsNoMailAndSaysWhatARunWouldDo)
     Dir.Write("g.m2", GameFileBytes(swapped));
 
     Ui.FillRows();
-    const DryRunOutcome outcome = CheckSendRun(Document, Ui);
+    const CheckRunOutcome outcome = CheckSendRun(Document, Ui);
     peer.Wait();
     EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
     EXPECT_EQ(peer.Received().find("MAIL"), std::string::npos);

@@ -33,7 +33,7 @@ GameDocument EditedDocument()
 GameSetup SetupFrom(const std::string& path)
 {
     GameSetup setup;
-    EXPECT_EQ(ParseSetup(ReadFileBytes(path), setup).status, SetupParseResult::Loaded);
+    EXPECT_EQ(ParseSetup(ReadFileBytes(path), setup).Status, SetupParseResult::Loaded);
     return setup;
 }
 

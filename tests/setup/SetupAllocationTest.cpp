@@ -49,7 +49,7 @@ TEST(SetupFileRead, AbsurdLengthsFailWithoutBeingAllocated)
     for (const auto& bytes : cases) {
         LargestAllocation = 0;
         GameSetup setup;
-        EXPECT_EQ(ParseSetup(bytes, setup).status, SetupParseResult::PastEnd);
+        EXPECT_EQ(ParseSetup(bytes, setup).Status, SetupParseResult::PastEnd);
         EXPECT_LT(LargestAllocation.load(), 4096u);
     }
 }

@@ -172,7 +172,7 @@ TEST(SetupFileWrite, LengthPrefixFormsAtTheirBoundaries)
         EXPECT_EQ(bytes.size(), 165 - 1 + prefix.size() + c.length);
 
         GameSetup loaded;
-        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(bytes, loaded).Status, SetupParseResult::Loaded);
         EXPECT_EQ(loaded, setup);
     }
 }
@@ -200,7 +200,7 @@ TEST(SetupFileRead, AcceptsEveryPrefixFormForAnyLength)
         std::string bytes = SerializeSetup(GameSetup{});
         bytes.replace(25, 1, Unhex(c.prefix) + c.body);
         GameSetup loaded;
-        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(bytes, loaded).Status, SetupParseResult::Loaded);
         EXPECT_EQ(loaded.GameName, c.text);
     }
 }
@@ -265,7 +265,7 @@ TEST(SetupFileRead, Version1UseDefaultIsOnOnlyForLowerCaseT)
         SCOPED_TRACE(c.text);
         GameSetup setup;
         setup.UseDefaultMessage = 7;
-        ASSERT_EQ(ParseSetup(Version1Bytes("g", c.text), setup).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(Version1Bytes("g", c.text), setup).Status, SetupParseResult::Loaded);
         EXPECT_EQ(setup.UseDefaultMessage, c.expected);
     }
 }
@@ -276,7 +276,7 @@ TEST(SetupFileRead, Version1FileNamedLikeTheLeadingTextIsTakenForAVersionedOne)
     // The four bytes after the name, the start of the universe file, are now the version word.
     EXPECT_EQ(SetupVersionOf(bytes), 0x5C3A4307);
     GameSetup setup;
-    EXPECT_EQ(ParseSetup(bytes, setup).status, SetupParseResult::PastEnd);
+    EXPECT_EQ(ParseSetup(bytes, setup).Status, SetupParseResult::PastEnd);
     EXPECT_EQ(setup, GameSetup{});
 }
 
@@ -327,7 +327,7 @@ TEST(SetupFileRead, TailsAfterThePlayersAreIgnoredUnlessTheyAreOurBlock)
     ASSERT_TRUE(ReadWholeFile(DataFile("setup-v4-no-tail.tpf"), plain));
     plain[13] = 3;
     GameSetup expected = BusyDocument().Setup;
-    ASSERT_EQ(ParseSetup(plain, expected).status, SetupParseResult::Loaded);
+    ASSERT_EQ(ParseSetup(plain, expected).Status, SetupParseResult::Loaded);
     EXPECT_EQ(expected.ReportFile, "/tmp/report.txt");
     // The account of the setup open before is not carried over.
     EXPECT_EQ(expected.SmtpSecurity, 0);
@@ -354,7 +354,9 @@ TEST(SetupFileRead, TailsAfterThePlayersAreIgnoredUnlessTheyAreOurBlock)
         ASSERT_EQ(ReadSetupFileStatus(DataFile(c.file), document, ui), SetupReadStatus::Loaded);
         EXPECT_EQ(document.Setup, expected);
         EXPECT_TRUE(ui.Messages.empty());
-        EXPECT_EQ(ReadSetupFileVersion(DataFile(c.file)), c.version);
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(DataFile(c.file), bytes));
+        EXPECT_EQ(SetupVersionOf(bytes), c.version);
     }
 }
 
@@ -393,12 +395,12 @@ TEST(SetupFileRead, ExtensionBlockSetsEachKnownKeyWhateverTheVersion)
             std::string bytes = plain;
             bytes[13] = static_cast<char>(version);
             GameSetup expected;
-            ASSERT_EQ(ParseSetup(bytes, expected).status, SetupParseResult::Loaded);
+            ASSERT_EQ(ParseSetup(bytes, expected).Status, SetupParseResult::Loaded);
             c.expect(expected);
 
             GameSetup loaded = BusyDocument().Setup;
             loaded.UseDefaultMessage = 0; // the one field a version-3 body does not carry
-            ASSERT_EQ(ParseSetup(WithExtension(bytes, 1, {{c.key, c.value}}), loaded).status,
+            ASSERT_EQ(ParseSetup(WithExtension(bytes, 1, {{c.key, c.value}}), loaded).Status,
                       SetupParseResult::Loaded);
             EXPECT_EQ(loaded, expected);
             // Written back, the block says the same: version 3 and the one pair.
@@ -523,7 +525,7 @@ TEST(SetupFileWrite, ExtensionBlockOnlyWhenAnExtensionFieldIsSet)
         const std::string bytes = SerializeSetup(setup);
         EXPECT_EQ(bytes, WithExtension(version3, static_cast<std::int32_t>(c.block.size()), c.block));
         GameSetup loaded;
-        ASSERT_EQ(ParseSetup(bytes, loaded).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(bytes, loaded).Status, SetupParseResult::Loaded);
         EXPECT_EQ(loaded, setup);
     }
 }
@@ -543,14 +545,14 @@ TEST(SetupFileRead, WideAndWindowsStringsBecomeUtf8AndGoOutWide)
         std::string bytes;
         ASSERT_TRUE(ReadWholeFile(DataFile(c.file), bytes));
         GameSetup setup;
-        ASSERT_EQ(ParseSetup(bytes, setup).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(bytes, setup).Status, SetupParseResult::Loaded);
         EXPECT_EQ(setup.GameName, c.name);
         EXPECT_EQ(setup.UniverseFile, "C:\\GAMES\\OLD.XY");
 
         const std::string written = SerializeSetup(setup);
         EXPECT_EQ(Hex(written.substr(25, 3)), "FF FE FF");
         GameSetup again;
-        ASSERT_EQ(ParseSetup(written, again).status, SetupParseResult::Loaded);
+        ASSERT_EQ(ParseSetup(written, again).Status, SetupParseResult::Loaded);
         EXPECT_EQ(again, setup);
     }
 }
@@ -677,23 +679,26 @@ TEST(SetupFileRead, MissingFileIsReportedAndChangesNothing)
 
 TEST(SetupFileRead, VersionOfEachKindOfFile)
 {
-    TempDir dir;
+    const auto file = [](const char* name) {
+        std::string bytes;
+        EXPECT_TRUE(ReadWholeFile(DataFile(name), bytes)) << name;
+        return bytes;
+    };
     const struct
     {
-        std::string path;
+        std::string bytes;
         int version;
     } cases[] = {
-        {dir.File("missing.tpf"), -1},
-        {dir.Write("empty.tpf", ""), 0},
-        {dir.Write("lead-only.tpf", Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29")), 0},
-        {DataFile("setup-v1.tpf"), 1},
-        {DataFile("setup-v2.tpf"), 2},
-        {DataFile("setup-cut-short.tpf"), 3},
-        {DataFile("setup-v4.tpf"), 4},
+        {"", 0},
+        {Unhex("0C 74 61 73 68 61 20 28 77 6F 6F 66 29"), 0},
+        {file("setup-v1.tpf"), 1},
+        {file("setup-v2.tpf"), 2},
+        {file("setup-cut-short.tpf"), 3},
+        {file("setup-v4.tpf"), 4},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(ReadSetupFileVersion(c.path), c.version);
+        SCOPED_TRACE(Hex(c.bytes.substr(0, 16)));
+        EXPECT_EQ(SetupVersionOf(c.bytes), c.version);
     }
 }
 

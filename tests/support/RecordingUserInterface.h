@@ -12,11 +12,15 @@
 namespace turnpost::test {
 
 /// A user interface run by a script: answers queued by the test, every message and caption recorded.
-/// It keeps sixteen row texts and checks like the main window, so row handling can be tested without Qt.
-class RecordingUserInterface : public IUserInterface
+/// It is its own view and keeps sixteen row texts and checks like the main window, so row handling can
+/// be tested without Qt; a main window given it as its services puts its own view in place.
+class RecordingUserInterface : public IUserInterface, public IDocumentView
 {
 public:
-    explicit RecordingUserInterface(GameDocument* document = nullptr) : m_Document(document) {}
+    explicit RecordingUserInterface(GameDocument* document = nullptr) : m_Document(document)
+    {
+        AttachView(this);
+    }
 
     struct Message
     {
@@ -69,7 +73,8 @@ public:
     void GatherRows() override;
     void FillRows() override;
     void ShowState() override { ++ShowStateCount; }
-    void SetCaption(const std::string& caption) override { Captions.push_back(caption); }
+    /// Kept as the title the main window would show.
+    void ShowFilePath(const std::string& path) override { Captions.push_back("Turnpost - " + path); }
     void SetBusy(bool busy) override { BusyChanges.push_back(busy); }
 
     /// Progress windows made so far, with what they were told.

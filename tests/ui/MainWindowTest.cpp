@@ -127,7 +127,7 @@ TEST_F(MainWindowTest, KeepsTheWidthTheHostGivesIt)
     document.DisplayMode = 1;
     document.Setup.Players[0].PlayerFile = "/games/" + std::string(300, 'p') + "/war.m1";
     const int before = window.width();
-    window.SetCaption("war.tpf");
+    window.ShowFilePath("war.tpf");
     window.FillRows();
     window.ShowState();
     EXPECT_GT(window.width(), before);
@@ -624,13 +624,13 @@ TEST_F(MainWindowTest, TitleMarksUnsavedEdits)
     Trigger("preferencesAction");
     EXPECT_EQ(Caption(), "Turnpost - Untitled*");
     // A path holding the mark's own characters is shown as written.
-    window.UserInterface().SetCaption("Turnpost - /g/[*]war.tpf");
+    window.ShowFilePath("/g/[*]war.tpf");
     EXPECT_EQ(Caption(), "Turnpost - /g/[*]war.tpf*");
 }
 
 TEST_F(MainWindowTest, BusyWindowTakesNoInputUntilTheRunEnds)
 {
-    window.UserInterface().SetBusy(true);
+    window.SetBusy(true);
     QTest::keyClick(Row(1), Qt::Key_Return);
     Click("sendButton");
     QTest::keyClick(&window, Qt::Key_Escape);
@@ -642,7 +642,7 @@ TEST_F(MainWindowTest, BusyWindowTakesNoInputUntilTheRunEnds)
     EXPECT_FALSE(Child<QAction>("newAction")->isEnabled());
     EXPECT_FALSE(Child<QAction>("exitAction")->isEnabled());
 
-    window.UserInterface().SetBusy(false);
+    window.SetBusy(false);
     QTest::keyClick(Row(1), Qt::Key_Return);
     EXPECT_EQ(sends, 1);
     EXPECT_TRUE(Child<QAction>("newAction")->isEnabled());
@@ -651,13 +651,13 @@ TEST_F(MainWindowTest, BusyWindowTakesNoInputUntilTheRunEnds)
 
 TEST_F(MainWindowTest, ViewOperationsShowTheSetupWithoutSettingModified)
 {
-    IUserInterface& view = window.UserInterface();
+    IDocumentView& view = window.UserInterface().View();
     document.Setup.GameName = "Loaded";
     document.Setup.Players[4] = {1, "eve@example.org", "/g/war.m5"};
     document.Setup.SendUniverseFile = 1;
     view.FillRows();
     view.ShowState();
-    view.SetCaption("Turnpost - /g/war.tpf");
+    view.ShowFilePath("/g/war.tpf");
     EXPECT_EQ(Edit("gameNameEdit")->text(), "Loaded");
     EXPECT_EQ(Row(5)->text(), "eve@example.org");
     EXPECT_TRUE(Child<QCheckBox>("playerCheck5")->isChecked());

@@ -1,7 +1,7 @@
 // The desktop program: started by turnpost, with the same arguments, when a window is wanted.
+#include "WindowedRun.h"
 #include "app/CommandLine.h"
-#include "app/WindowedRun.h"
-#include "platform/Version.h"
+#include "app/ProgramStart.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -10,13 +10,12 @@ using namespace turnpost;
 
 int main(int argc, char** argv)
 {
-    const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
-    if (!parsed)
-        return 2;
-    const CommandLineOptions& options = *parsed;
-    // Answered before Qt is started, so that they work without a display, as turnpost's do.
-    if (options.Help || options.Version)
-        return PrintHelpOrVersion(options);
+    // --help and --version are answered before Qt is started, so they work without a display.
+    int status = 0;
+    const std::optional<CommandLineOptions> started = StartProgram(argc, argv, status);
+    if (!started)
+        return status;
+    const CommandLineOptions& options = *started;
     if (const std::string headless = HeadlessOnlySwitch(options); !headless.empty()) {
         std::cerr << "turnpost-desktop: " << headless << " runs without a window: use turnpost " << headless
                   << " instead\n";

@@ -1,4 +1,4 @@
-#include "send/DryRun.h"
+#include "send/CheckRun.h"
 
 #include "game/HostFile.h"
 #include "mail/MailAddress.h"
@@ -19,25 +19,14 @@ namespace turnpost {
 
 namespace {
 
-std::string SecurityName(SmtpSecurity security)
-{
-    switch (security) {
-    case SmtpSecurity::StartTls:
-        return "STARTTLS";
-    case SmtpSecurity::ImplicitTls:
-        return "SSL/TLS";
-    case SmtpSecurity::None:
-        break;
-    }
-    return "no encryption";
-}
-
 /// smtpUtf8: some address needs SMTPUTF8, so the server is greeted with EHLO to learn whether it
 /// offers it; smtpUtf8Offered then tells.
+/// loginRefused: the server refused the login, so a password it was given is not to be offered again.
 std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connection, bool smtpUtf8,
-                        bool& ready, bool& smtpUtf8Offered)
+                        bool& ready, bool& smtpUtf8Offered, bool& loginRefused)
 {
     ready = false;
+    loginRefused = false;
     smtpUtf8Offered = false;
     const std::string prefix = "[Server] ";
     if (setup.SmtpServer.empty())
@@ -49,12 +38,15 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
     CSMTPConnection smtp;
     connection.Apply(smtp);
     smtp.SetSmtpUtf8Wanted(smtpUtf8);
-    if (!connection.Connect(smtp, "the check"))
+    if (!smtp.Connect(connection.Server)) {
+        loginRefused = smtp.GetError().LoginRefused();
         return prefix + "** ERROR: " + FailureText(smtp.GetError());
+    }
     smtpUtf8Offered = smtp.OffersSmtpUtf8();
     smtp.Disconnect();
     ready = true;
-    std::string line = prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(connection.Security);
+    std::string line =
+        prefix + "OK: " + setup.SmtpServer + ", " + SecurityName(static_cast<int>(connection.Security));
     if (!connection.User.empty())
         line += ", logged in as " + connection.User;
     return line;
@@ -62,7 +54,7 @@ std::string CheckServer(const GameSetup& setup, const ConnectionSettings& connec
 
 } // namespace
 
-bool DryRunOutcome::WouldMailEverybody() const
+bool CheckRunOutcome::WouldMailEverybody() const
 {
     if (!ServerReady)
         return false;
@@ -72,7 +64,7 @@ bool DryRunOutcome::WouldMailEverybody() const
     return true;
 }
 
-std::string DryRunOutcome::Text() const
+std::string CheckRunOutcome::Text() const
 {
     std::string text = Note.empty() ? std::string() : Note + "\n";
     for (const Player& player : Players)
@@ -80,16 +72,16 @@ std::string DryRunOutcome::Text() const
     return text + ServerLine + "\n";
 }
 
-std::string DryRunOutcome::Verdict() const
+std::string CheckRunOutcome::Verdict() const
 {
     return WouldMailEverybody() ? "Send would mail every selected player; nothing was mailed now."
                                 : "Send would not mail every selected player; nothing was mailed now.";
 }
 
-DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
+CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 {
-    DryRunOutcome outcome;
-    ui.GatherRows();
+    CheckRunOutcome outcome;
+    ui.View().GatherRows();
     const GameSetup& setup = document.Setup;
     const std::int32_t playerNumber = document.CurrentPlayerNumber;
     outcome.Year = ReadGameYear(HostFilePath(setup.UniverseFile));
@@ -116,7 +108,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         if (!slot.Selected)
             continue;
         document.CurrentPlayerNumber = index + 1;
-        DryRunOutcome::Player player;
+        CheckRunOutcome::Player player;
         PlayerAttempt& attempt = player.Attempt;
         attempt.Time = AttemptTime();
         attempt.Year = outcome.Year;
@@ -126,7 +118,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         player.Subject = ExpandPlaceholders(setup.MessageSubject, document);
         (void)ExpandPlaceholders(setup.MessageText, document);
 
-        const std::string prefix = "[Player " + std::to_string(index + 1) + "] ";
+        const std::string prefix = PlayerPrefix(index + 1);
         std::string problem = PlayerRefusal(setup, index, turns);
         for (const AttachedFile& file : attempt.Files)
             if (problem.empty())
@@ -153,6 +145,7 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
 
     const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, !setup.SmtpServer.empty());
     bool smtpUtf8Offered = false;
+    bool loginRefused = false;
     {
         // The server may take its time; the window stays live and untouched meanwhile, as during Send.
         const BusyGuard busy(ui);
@@ -161,21 +154,21 @@ DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         progress->SetText("Checking the server " + setup.SmtpServer + "...");
         progress->RunWork([&] {
             outcome.ServerLine =
-                CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered);
+                CheckServer(setup, connection, smtpUtf8, outcome.ServerReady, smtpUtf8Offered, loginRefused);
         });
         progress->StepIt();
     }
+    if (loginRefused)
+        connection.ForgetRefusedPassword(ui);
     // Only the server can tell whether an address that needs SMTPUTF8 can go; the run's connection
     // refuses such a player in these words.
     for (std::size_t i = 0; i < outcome.Players.size(); ++i) {
         PlayerAttempt& attempt = outcome.Players[i].Attempt;
         if (outcome.ServerReady && !smtpUtf8Offered && CMailAddress::NeedsSmtpUtf8(addresses[i])) {
             attempt.Sent = false;
-            attempt.Result =
-                "[Player " + std::to_string(attempt.Player) + "] ** ERROR: " + SmtpUtf8Refusal(addresses[i]);
+            attempt.Result = PlayerPrefix(attempt.Player) + "** ERROR: " + SmtpUtf8Refusal(addresses[i]);
         }
     }
-    connection.ForgetRefusedPassword(ui);
     return outcome;
 }
 

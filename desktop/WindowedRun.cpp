@@ -1,4 +1,4 @@
-#include "app/WindowedRun.h"
+#include "WindowedRun.h"
 
 #include "platform/Network.h"
 #include "platform/Version.h"

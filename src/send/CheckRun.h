@@ -11,7 +11,7 @@ namespace turnpost {
 class IUserInterface;
 
 /// What a check of the send run found: one line per selected player and one for the server.
-struct DryRunOutcome
+struct CheckRunOutcome
 {
     std::string Note; ///< the turn files were not checked, or nobody would be mailed
     /// Per selected player: Result is his line, Sent whether a real run would mail him; Subject is
@@ -37,6 +37,6 @@ struct DryRunOutcome
 /// Everything a send run does before it mails, mailing nobody: expands each selected player's
 /// subject and text, reads and checks his files and his address, then connects to the server,
 /// greets, starts TLS and logs in as the settings say, and leaves with QUIT and no MAIL.
-DryRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui);
+CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui);
 
 } // namespace turnpost
