@@ -59,15 +59,43 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-ReadableFile::ReadableFile(ReadableFile&& other) noexcept : Fd(other.Fd), Size(other.Size), Error(other.Error)
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept
+    : m_Handle(other.m_Handle), m_Size(other.m_Size), m_Error(other.m_Error)
 {
-    other.Fd = -1;
+    other.m_Handle = -1;
 }
 
 ReadableFile::~ReadableFile()
 {
-    if (Fd >= 0)
-        ::close(Fd);
+    if (m_Handle >= 0)
+        ::close(m_Handle);
+}
+
+long ReadableFile::Read(void* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(m_Handle, buffer, size);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno != EINTR) {
+            m_Error = errno;
+            return -1;
+        }
+    }
+}
+
+long ReadableFile::ReadFull(void* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const long n = Read(static_cast<char*>(buffer) + done, size - done);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(done);
 }
 
 ReadableFile OpenRegularFile(const std::string& path, Links links)
@@ -78,30 +106,30 @@ ReadableFile OpenRegularFile(const std::string& path, Links links)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
                                             (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         return file;
     }
     struct stat st
     {
     };
     if (::fstat(fd, &st) != 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         ::close(fd);
         return file;
     }
     if (!S_ISREG(st.st_mode)) {
-        file.Error = NotRegularFileError;
+        file.m_Error = NotRegularFileError;
         ::close(fd);
         return file;
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         ::close(fd);
         return file;
     }
-    file.Fd = fd;
-    file.Size = static_cast<std::uint64_t>(st.st_size);
+    file.m_Handle = fd;
+    file.m_Size = static_cast<std::uint64_t>(st.st_size);
     return file;
 }
 
@@ -140,13 +168,13 @@ bool FileExists(const std::string& path)
 bool ReadWholeFile(const std::string& path, std::string& contents, int* error, Links links)
 {
     contents.clear();
-    const ReadableFile file = OpenRegularFile(path, links);
+    ReadableFile file = OpenRegularFile(path, links);
     if (!file) {
         if (error)
-            *error = file.Error;
+            *error = file.Error();
         return false;
     }
-    const std::uint64_t size = file.Size;
+    const std::uint64_t size = file.Size();
     std::string data;
     try {
         data.resize(size);
@@ -155,18 +183,12 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error, L
             *error = ENOMEM;
         return false;
     }
-    std::uint64_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(file.Fd, data.data() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // A file that shrank under us is as unreadable as one that failed.
-            if (error)
-                *error = n < 0 ? errno : EIO;
-            return false;
-        }
-        done += static_cast<std::uint64_t>(n);
+    const long n = file.ReadFull(data.data(), data.size());
+    if (n < 0 || static_cast<std::uint64_t>(n) < size) {
+        // A file that shrank under us is as unreadable as one that failed.
+        if (error)
+            *error = n < 0 ? file.Error() : EIO;
+        return false;
     }
     contents = std::move(data);
     return true;
@@ -174,29 +196,21 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error, L
 
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count, int* error)
 {
-    const ReadableFile file = OpenRegularFile(path);
+    ReadableFile file = OpenRegularFile(path);
     if (!file) {
         if (error)
-            *error = file.Error;
+            *error = file.Error();
         return std::nullopt;
     }
     std::string data(count, '\0');
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::read(file.Fd, data.data() + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // A file that cannot be read is no shorter file: the caller must not take it for one.
-            if (error)
-                *error = errno;
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
+    const long n = file.ReadFull(data.data(), count);
+    if (n < 0) {
+        // A file that cannot be read is no shorter file: the caller must not take it for one.
+        if (error)
+            *error = file.Error();
+        return std::nullopt;
     }
-    data.resize(done);
+    data.resize(static_cast<std::size_t>(n));
     return data;
 }
 

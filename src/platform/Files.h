@@ -11,24 +11,39 @@ namespace turnpost {
 /// a socket or a folder); never an errno value.
 inline constexpr int NotRegularFileError = -1;
 
-/// A file opened for reading; the descriptor is closed with the object.
-struct ReadableFile
-{
-    int Fd = -1;
-    std::uint64_t Size = 0;
-    int Error = 0; ///< errno, or NotRegularFileError, when Fd is -1
-
-    ReadableFile() = default;
-    ReadableFile(ReadableFile&& other) noexcept;
-    ReadableFile& operator=(ReadableFile&&) = delete;
-    ~ReadableFile();
-    explicit operator bool() const { return Fd >= 0; }
-};
-
 enum class Links
 {
     Follow,
     Refuse ///< a symbolic link at path is refused with ELOOP, even one that leads to a regular file
+};
+
+/// A file opened for reading by OpenRegularFile; closed with the object.
+class ReadableFile
+{
+public:
+    ReadableFile() = default;
+    ReadableFile(ReadableFile&& other) noexcept;
+    ReadableFile& operator=(ReadableFile&&) = delete;
+    ~ReadableFile();
+
+    explicit operator bool() const { return m_Handle >= 0; }
+    /// The size when it was opened.
+    std::uint64_t Size() const { return m_Size; }
+    /// errno, or NotRegularFileError, when the file could not be opened or read.
+    int Error() const { return m_Error; }
+
+    /// One read of at most size bytes, taken up again when a signal interrupts it: the count, 0 at the
+    /// end of the file, -1 on failure (see Error).
+    long Read(void* buffer, std::size_t size);
+    /// Reads until size bytes are there or the file ends: the count, -1 on failure (see Error).
+    long ReadFull(void* buffer, std::size_t size);
+
+private:
+    friend ReadableFile OpenRegularFile(const std::string& path, Links links);
+
+    int m_Handle = -1;
+    std::uint64_t m_Size = 0;
+    int m_Error = 0;
 };
 
 /// Opens path for reading only when it is a regular file. The open itself never waits: a FIFO without
