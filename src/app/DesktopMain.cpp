@@ -1,6 +1,7 @@
 // The desktop program: started by turnpost, with the same arguments, when a window is wanted.
 #include "app/CommandLine.h"
 #include "app/WindowedRun.h"
+#include "platform/Signals.h"
 #include "platform/Version.h"
 
 #include <cstdlib>
@@ -10,6 +11,8 @@ using namespace turnpost;
 
 int main(int argc, char** argv)
 {
+    // A save that runs into the shell's file-size limit then fails and cleans up like any other.
+    IgnoreFileSizeSignal();
     const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
     if (!parsed)
         return 2;

@@ -2,6 +2,7 @@
 #include "app/DesktopLauncher.h"
 #include "app/TurnCommands.h"
 #include "platform/Network.h"
+#include "platform/Signals.h"
 #include "platform/Version.h"
 
 #include <cstdlib>
@@ -12,6 +13,8 @@ using namespace turnpost;
 // Everything but the windows: this program links no Qt, so scripts and servers without it can run it.
 int main(int argc, char** argv)
 {
+    // A save that runs into the shell's file-size limit then fails and cleans up like any other.
+    IgnoreFileSizeSignal();
     const std::optional<CommandLineOptions> parsed = ParseProgramArguments(argc, argv);
     if (!parsed)
         return 2;
