@@ -37,6 +37,22 @@ int PollFor(int fd, short events, int timeoutMs, short& revents)
     }
 }
 
+bool IsLoopbackSocketAddress(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+    }
+    if (address->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+        if (IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
+            return true;
+        // An IPv4 loopback address reached over a dual-stack socket.
+        return IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr) && v6->sin6_addr.s6_addr[12] == 127;
+    }
+    return false;
+}
+
 // Built by appending: GCC 12 warns falsely (-Wrestrict) about chained string concatenation at -O3.
 std::string Bracketed(const char* tag, const char* address)
 {
@@ -284,6 +300,28 @@ void CSocket::Close()
         ::close(m_Fd);
         m_Fd = -1;
     }
+}
+
+bool CSocket::IsPeerLoopback() const
+{
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (m_Fd < 0 || ::getpeername(m_Fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return false;
+    return IsLoopbackSocketAddress(reinterpret_cast<const sockaddr*>(&peer));
+}
+
+bool IsLoopbackAddress(const std::string& address)
+{
+    sockaddr_storage parsed{};
+    if (::inet_pton(AF_INET, address.c_str(), &reinterpret_cast<sockaddr_in*>(&parsed)->sin_addr) == 1)
+        parsed.ss_family = AF_INET;
+    else if (::inet_pton(AF_INET6, address.c_str(), &reinterpret_cast<sockaddr_in6*>(&parsed)->sin6_addr) ==
+             1)
+        parsed.ss_family = AF_INET6;
+    else
+        return false;
+    return IsLoopbackSocketAddress(reinterpret_cast<const sockaddr*>(&parsed));
 }
 
 std::string CSocket::LocalAddressLiteral() const
