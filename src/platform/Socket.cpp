@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
+#include "platform/posix/Wait.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,23 +19,10 @@ namespace turnpost {
 
 namespace {
 
-// poll for the events, restarting after signals with the time that is left.
 int PollFor(int fd, short events, int timeoutMs, short& revents)
 {
-    if (timeoutMs < 0)
-        timeoutMs = 0;
-    const std::uint32_t start = TickCount();
-    for (;;) {
-        const std::uint32_t spent = TickCount() - start;
-        const int left =
-            spent >= static_cast<std::uint32_t>(timeoutMs) ? 0 : timeoutMs - static_cast<int>(spent);
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, left);
-        if (r < 0 && errno == EINTR)
-            continue;
-        revents = p.revents;
-        return r;
-    }
+    return WaitUntil(fd, events, TickCount(), timeoutMs < 0 ? 0u : static_cast<std::uint32_t>(timeoutMs),
+                     &revents);
 }
 
 bool IsLoopbackSocketAddress(const sockaddr* address)

@@ -3,6 +3,7 @@
 #include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 #include "platform/TlsContext.h"
+#include "platform/posix/Wait.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -241,23 +242,17 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
     }
     }
 
-    for (;;) {
-        const std::uint32_t elapsed = TickCount() - since;
-        if (elapsed >= timeoutMs) {
-            Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
-            return Step::Failed;
-        }
-        const std::uint32_t left = timeoutMs - elapsed;
-        pollfd entry{m_Socket, events, 0};
-        const int ready = ::poll(&entry, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        if (ready > 0)
-            return Step::Retry;
-        if (ready < 0 && errno != EINTR) {
-            const int errnum = errno;
-            Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
-            return Step::Failed;
-        }
+    // Time that ran out before the wait counts as out, even with the socket ready.
+    const int ready = TickCount() - since >= timeoutMs ? 0 : WaitUntil(m_Socket, events, since, timeoutMs);
+    if (ready > 0)
+        return Step::Retry;
+    if (ready == 0) {
+        Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
+        return Step::Failed;
     }
+    const int errnum = errno;
+    Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
+    return Step::Failed;
 }
 
 bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t timeoutMs)
