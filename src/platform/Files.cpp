@@ -1,13 +1,13 @@
 #include "platform/Files.h"
 
 #include "platform/Kernel.h"
+#include "platform/UserFolders.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -216,40 +216,6 @@ std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t c
 
 namespace {
 
-// Follows the symbolic links at path to the name they end in, which need not exist yet (a dangling
-// link: saving creates what it points to). ELOOP after as many links as the system itself follows.
-bool ResolveLinks(std::string& path, int& error)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st
-        {
-        };
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return true;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOENT;
-            return false;
-        }
-        target.resize(static_cast<std::size_t>(n));
-        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
-    }
-    error = ELOOP;
-    return false;
-}
-
-} // namespace
-
-std::string FollowLinks(const std::string& path)
-{
-    std::string followed = path;
-    int error = 0;
-    return ResolveLinks(followed, error) ? followed : path;
-}
-
-namespace {
-
 // Writes into the existing file itself. Nothing is atomic here: a failure part way leaves the target
 // partly written, which is why this serves only targets that cannot be replaced by a rename.
 WriteResult WriteInPlace(const std::string& path, std::string_view data, int flags)
@@ -315,7 +281,7 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     // turn it into a plain file and leave the real one behind.
     std::string path = requestedPath;
     int error = 0;
-    if (!ResolveLinks(path, error))
+    if (!FollowLinks(path, error))
         return {WriteResult::OpenFailed, error};
     // The system decides who may write, root included: a file the user could not open for writing is
     // not his to replace either.
@@ -418,27 +384,6 @@ bool MakePrivateFolder(const std::string& path, int& error)
         return true;
     error = errno;
     return false;
-}
-
-std::string HomeFolder()
-{
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    const passwd* user = ::getpwuid(::geteuid());
-    return user && user->pw_dir ? std::string(user->pw_dir) : std::string();
-}
-
-std::string AbsolutePath(const std::string& path)
-{
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        std::string absolute = resolved;
-        std::free(resolved);
-        return absolute;
-    }
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
 }
 
 } // namespace turnpost

@@ -66,11 +66,6 @@ std::string FolderOf(const std::string& path);
 /// The last part of path, without its folder.
 std::string FileNameOf(const std::string& path);
 
-/// The name the symbolic links at path lead to, which need not exist: the file a save of path
-/// replaces, and so the one whose companions (ledger, lock) belong to it. path itself when the links
-/// cannot be followed (a loop); a path without links comes back unchanged.
-std::string FollowLinks(const std::string& path);
-
 /// What a private path is expected to be.
 enum class PrivateKind
 {
@@ -87,13 +82,6 @@ std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missi
 /// Makes the folder for this user alone (mode 0700); an existing one is left as it is. False with errno
 /// in error when it cannot be made.
 bool MakePrivateFolder(const std::string& path, int& error);
-
-/// The user's home folder: $HOME, else the password database's entry; empty when there is none.
-std::string HomeFolder();
-
-/// The path made absolute, with links and "." or ".." resolved where it exists; otherwise joined to the
-/// working folder as it stands.
-std::string AbsolutePath(const std::string& path);
 
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);

@@ -3,6 +3,7 @@
 #include "mail/ServerText.h"
 #include "platform/Kernel.h"
 #include "platform/ProcessRunner.h"
+#include "platform/UserFolders.h"
 #include "platform/UserInterface.h"
 #include "setup/CommandApproval.h"
 
@@ -68,7 +69,7 @@ bool CommandMayRun(const std::string& command, const CommandSource& source, cons
     }
     if (lookup.Approved)
         return true;
-    const std::string file = CanonicalSetupPath(source.SetupFile);
+    const std::string file = AbsolutePath(source.SetupFile);
     if (!ui.ApprovePasswordCommand(command, file, to)) {
         error = "Password command not approved: run turnpost --allow-command " + PrintableText(file);
         return false;
