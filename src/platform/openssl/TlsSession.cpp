@@ -3,6 +3,7 @@
 #include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 #include "platform/TlsContext.h"
+#include "platform/openssl/OpenSslError.h"
 #include "platform/posix/Wait.h"
 
 #include <openssl/err.h>
@@ -69,24 +70,6 @@ const BIO_METHOD* SocketBioMethod()
         return m;
     }();
     return method;
-}
-
-// The oldest and most specific reason on OpenSSL's error queue, which is emptied.
-std::string TakeOpenSslReason()
-{
-    std::string reason;
-    while (const unsigned long code = ERR_get_error()) {
-        if (!reason.empty())
-            continue;
-        if (const char* text = ERR_reason_error_string(code)) {
-            reason = text;
-        } else {
-            char buffer[256];
-            ERR_error_string_n(code, buffer, sizeof buffer);
-            reason = buffer;
-        }
-    }
-    return reason;
 }
 
 bool IsUnexpectedEof()
@@ -159,7 +142,7 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
     }
     BIO* bio = SocketBioMethod() ? BIO_new(SocketBioMethod()) : nullptr;
     if (bio == nullptr) {
-        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        Fail(what, TakeOpenSslError(OpenSslText::Reason), TlsFailureError);
         return false;
     }
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
@@ -168,7 +151,7 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
     m_Ssl = SSL_new(m_Context->Handle());
     if (m_Ssl == nullptr) {
         BIO_free(bio);
-        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        Fail(what, TakeOpenSslError(OpenSslText::Reason), TlsFailureError);
         return false;
     }
     SSL_set_bio(m_Ssl, bio, bio);
@@ -220,7 +203,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
         Fail(what, ErrorReason(ErrorCode::ConnectionClosed), ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     case SSL_ERROR_SYSCALL: {
-        std::string reason = TakeOpenSslReason();
+        std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = ErrorReason(savedErrno != 0 ? ErrorNumberFromErrno(savedErrno)
                                                  : ErrorNumber(ErrorCode::ConnectionClosed));
@@ -230,7 +213,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
     }
     default: {
         const long verify = SSL_get_verify_result(m_Ssl);
-        std::string reason = TakeOpenSslReason();
+        std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = "protocol error";
         if (verify != X509_V_OK) {
