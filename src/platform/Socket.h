@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SocketHandle.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,7 +53,7 @@ public:
 
     void Close();
     bool IsOpen() const { return m_Fd >= 0; }
-    int Handle() const { return m_Fd; }
+    SocketHandle Handle() const { return static_cast<SocketHandle>(m_Fd); }
 
     /// True when the peer is this machine (127.0.0.0/8 or ::1), where a connection never leaves it.
     bool IsPeerLoopback() const;

@@ -126,12 +126,13 @@ void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_
     SetLastError(error);
 }
 
-bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t timeoutMs,
+bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::uint32_t timeoutMs,
                             const std::shared_ptr<CTlsContext>& context)
 {
     Reset();
     ERR_clear_error();
     m_ErrorText.clear();
+    const int socket = static_cast<int>(handle);
     m_Socket = socket;
     const char* what = "TLS handshake";
 
