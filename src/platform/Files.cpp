@@ -2,6 +2,7 @@
 
 #include "platform/Kernel.h"
 #include "platform/UserFolders.h"
+#include "platform/posix/Descriptor.h"
 
 #include <cerrno>
 #include <climits>
@@ -29,21 +30,6 @@ struct FileDescriptor
 };
 
 } // namespace
-
-bool WriteAll(int fd, std::string_view data, int& error)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 std::string FolderOf(const std::string& path)
 {

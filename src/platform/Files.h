@@ -56,10 +56,6 @@ std::string FileErrorText(int error);
 /// "Could not open file: PATH", followed by the reason in brackets unless the file is simply missing.
 std::string CouldNotOpenMessage(const std::string& path, int error);
 
-/// Writes all of data to the descriptor, going on after short writes and interruptions. False when a
-/// write fails; error then holds errno.
-bool WriteAll(int fd, std::string_view data, int& error);
-
 /// The folder that holds path: "." for a bare name, "/" for an entry of the root.
 std::string FolderOf(const std::string& path);
 
