@@ -20,4 +20,13 @@ bool WriteAll(int fd, std::string_view data, int& error)
     return true;
 }
 
+long ReadOnce(int fd, void* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return static_cast<long>(n);
+    }
+}
+
 } // namespace turnpost

@@ -59,15 +59,10 @@ ReadableFile::~ReadableFile()
 
 long ReadableFile::Read(void* buffer, std::size_t size)
 {
-    for (;;) {
-        const ssize_t n = ::read(m_Handle, buffer, size);
-        if (n >= 0)
-            return static_cast<long>(n);
-        if (errno != EINTR) {
-            m_Error = errno;
-            return -1;
-        }
-    }
+    const long n = ReadOnce(m_Handle, buffer, size);
+    if (n < 0)
+        m_Error = errno;
+    return n;
 }
 
 long ReadableFile::ReadFull(void* buffer, std::size_t size)

@@ -1,6 +1,7 @@
 #include "platform/ProcessRunner.h"
 
 #include "platform/Kernel.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/Wait.h"
 
 #include <cerrno>
@@ -55,9 +56,7 @@ CommandOutcome RunForFirstLine(const std::string& command, int timeout, std::siz
             timedOut = true;
             break;
         }
-        const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = ReadOnce(pipeEnds[0], buffer, sizeof buffer);
         if (n <= 0)
             break;
         if (lineComplete || outcome.LineTooLong)
