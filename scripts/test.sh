@@ -4,6 +4,7 @@
 # build uses AddressSanitizer and UndefinedBehaviorSanitizer and goes to build-asan/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/check-boundary.sh
 scripts/install-deps.sh
 
 run() {

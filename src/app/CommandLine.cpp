@@ -5,6 +5,7 @@
 #include "app/JsonSetup.h"
 #include "app/TurnCommands.h"
 #include "platform/Files.h"
+#include "platform/UserFolders.h"
 #include "platform/Version.h"
 #include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
@@ -270,7 +271,7 @@ int AllowPasswordCommand(const std::string& setupPath)
     }
     // Shown as the desktop shows it: a carriage return or an escape sequence could otherwise make the
     // terminal show a harmless command in place of the one approved.
-    const std::string file = CanonicalSetupPath(setupPath);
+    const std::string file = AbsolutePath(setupPath);
     const SecretDestination to = SmtpDestination(document.Setup);
     const std::size_t lines = CommandLineCount(command);
     std::cout << "Setup file: " << VisibleCommand(file) << "\n"

@@ -1,31 +1,13 @@
 #include "app/ConsoleUserInterface.h"
 
 #include "app/ConsoleProgressWindow.h"
+#include "platform/Signals.h"
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
-#include <unistd.h>
 
 namespace turnpost {
 
 namespace {
-
-std::atomic<int> g_Interrupts{0};
-
-// Ctrl+C, a scheduler's time-out (SIGTERM) and a closed terminal (SIGHUP) all stop the run after the
-// player being mailed, so that the report says who got his turn.
-constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-void OnInterrupt(int signalNumber)
-{
-    if (g_Interrupts.fetch_add(1) >= 1) {
-        // The second signal: whoever sent it wants out now, whatever is going on.
-        static const char text[] = "\nturnpost: interrupted\n";
-        (void)!::write(STDERR_FILENO, text, sizeof text - 1);
-        ::_exit(128 + signalNumber);
-    }
-}
 
 /// One line per message, however many lines the text has.
 std::string OneLine(const std::string& text)
@@ -44,7 +26,7 @@ std::string OneLine(const std::string& text)
 } // namespace
 
 CConsoleUserInterface::CConsoleUserInterface()
-    : CConsoleUserInterface(std::cerr, std::cout, ::isatty(STDERR_FILENO) == 1)
+    : CConsoleUserInterface(std::cerr, std::cout, StandardErrorIsTerminal())
 {
 }
 
@@ -92,24 +74,19 @@ void CConsoleUserInterface::ReportOutcome(const GameDocument& document, const Se
 
 void CConsoleUserInterface::InstallInterruptHandler()
 {
-    struct sigaction action
-    {
-    };
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signalNumber : StopSignals)
-        ::sigaction(signalNumber, &action, nullptr);
+    // Ctrl+C, a scheduler's time-out (SIGTERM) and a closed terminal (SIGHUP) all stop the run after the
+    // player being mailed, so that the report says who got his turn.
+    turnpost::InstallInterruptHandler("\nturnpost: interrupted\n");
 }
 
 int CConsoleUserInterface::InterruptCount()
 {
-    return g_Interrupts.load();
+    return turnpost::InterruptCount();
 }
 
 void CConsoleUserInterface::SimulateInterrupt()
 {
-    g_Interrupts.fetch_add(1);
+    RequestInterrupt();
 }
 
 } // namespace turnpost

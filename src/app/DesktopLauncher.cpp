@@ -1,11 +1,10 @@
 #include "app/DesktopLauncher.h"
 
 #include "platform/Files.h"
+#include "platform/Program.h"
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <unistd.h>
 
 namespace turnpost {
 
@@ -14,12 +13,8 @@ namespace {
 #ifdef TURNPOST_DESKTOP_PROGRAM
 std::string OwnFolder()
 {
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0)
-        return {};
-    path.resize(static_cast<std::size_t>(n));
-    return FolderOf(path);
+    const std::string path = OwnProgramPath();
+    return path.empty() ? std::string() : FolderOf(path);
 }
 #endif
 
@@ -34,7 +29,7 @@ std::string FindDesktopProgram()
     for (const std::string& candidate :
          {folder + "/" TURNPOST_DESKTOP_PROGRAM,
           folder + "/" TURNPOST_LIBEXEC_FROM_BIN "/" TURNPOST_DESKTOP_PROGRAM}) {
-        if (::access(candidate.c_str(), X_OK) == 0)
+        if (IsRunnableProgram(candidate))
             return candidate;
     }
 #endif
@@ -56,8 +51,8 @@ int StartDesktop(char** argv)
                      " window (see --help)\n";
         return 2;
     }
-    ::execv(program.c_str(), argv);
-    std::cerr << "turnpost: cannot start " << program << ": " << std::strerror(errno) << '\n';
+    const int error = ReplaceProcess(program, argv);
+    std::cerr << "turnpost: cannot start " << program << ": " << std::strerror(error) << '\n';
     return 1;
 #endif
 }

@@ -1,9 +1,13 @@
 #include "app/ProgramStart.h"
 
+#include "platform/Signals.h"
+
 namespace turnpost {
 
 std::optional<CommandLineOptions> StartProgram(int argc, char** argv, int& exitStatus)
 {
+    // A save that runs into the shell's file-size limit then fails and cleans up like any other.
+    IgnoreFileSizeSignal();
     std::optional<CommandLineOptions> options = ParseProgramArguments(argc, argv);
     if (!options) {
         exitStatus = 2;

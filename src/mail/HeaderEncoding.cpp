@@ -1,6 +1,7 @@
 #include "mail/HeaderEncoding.h"
 
 #include "mail/Base64.h"
+#include "platform/Hex.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@ namespace turnpost {
 
 namespace {
 
-constexpr char Hex[] = "0123456789ABCDEF";
 constexpr const char* Continuation = ";\r\n ";
 
 bool IsAttributeChar(unsigned char c)
@@ -28,8 +28,8 @@ std::string PercentEncoded(const std::string& bytes)
             out += ch;
         } else {
             out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
+            out += HexDigit(c >> 4, HexCase::Upper);
+            out += HexDigit(c, HexCase::Upper);
         }
     }
     return out;

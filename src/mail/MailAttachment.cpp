@@ -4,10 +4,7 @@
 #include "platform/Files.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace turnpost {
 
@@ -18,13 +15,12 @@ bool CMailAttachment::Load(const std::string& path)
     m_EncodedLength = 0;
 
     m_Error.clear();
-    const ReadableFile file = OpenRegularFile(path);
+    ReadableFile file = OpenRegularFile(path);
     if (!file) {
-        m_Error = CouldNotOpenMessage(path, file.Error);
+        m_Error = CouldNotOpenMessage(path, file.Error());
         return false;
     }
-    const int fd = file.Fd;
-    const std::uint64_t size = file.Size;
+    const std::uint64_t size = file.Size();
     if (size > MaxAttachmentSize) {
         m_Error =
             "File too large to mail (over " + std::to_string(MaxAttachmentSize >> 20) + " MiB): " + path;
@@ -43,19 +39,11 @@ bool CMailAttachment::Load(const std::string& path)
     bool ok = true;
     do {
         const std::size_t want = remaining < sliceSize ? static_cast<std::size_t>(remaining) : sliceSize;
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t n = ::read(fd, slice.get() + got, want - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = false; // failed, or the file ended before its reported size
-                break;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        if (!ok)
+        // Failed, or the file ended before its reported size.
+        if (file.ReadFull(slice.get(), want) != static_cast<long>(want)) {
+            ok = false;
             break;
+        }
         remaining -= want;
         if (remaining > 0) {
             written += EncodeBase64Lines(slice.get(), want, encoded.get() + written);

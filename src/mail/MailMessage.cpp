@@ -2,6 +2,7 @@
 
 #include "mail/HeaderEncoding.h"
 #include "mail/MailAttachment.h"
+#include "platform/Hex.h"
 #include "platform/Kernel.h"
 #include "platform/Random.h"
 #include "platform/Text.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr std::size_t MaxDataLine = 998;   // RFC 5321 4.5.3.1.6, without CR LF
 constexpr std::size_t MaxEncodedLine = 76; // RFC 2045 6.7
-constexpr char Hex[] = "0123456789ABCDEF";
 
 // No control character reaches a header: a line break would start a header of the sender's choosing.
 std::string HeaderValue(const std::string& value)
@@ -99,8 +99,8 @@ void AppendQuotedPrintable(std::string& out, const char* line, std::size_t lengt
             token[0] = static_cast<char>(c);
         } else {
             token[0] = '=';
-            token[1] = Hex[c >> 4];
-            token[2] = Hex[c & 15];
+            token[1] = HexDigit(c >> 4, HexCase::Upper);
+            token[2] = HexDigit(c, HexCase::Upper);
             size = 3;
         }
         // The last token may fill the line; any other must leave room for the soft break "=".
@@ -142,10 +142,7 @@ std::string NewMessageIdLeft()
             random[i] = static_cast<unsigned char>(fallback >> (8 * (i % 8)));
     }
     std::string left = FormatLocalTime("%Y%m%d%H%M%S") + ".";
-    for (const unsigned char c : random) {
-        left += Hex[c >> 4];
-        left += Hex[c & 15];
-    }
+    left += HexText(random, sizeof random, HexCase::Upper);
     return left;
 }
 

@@ -1,9 +1,5 @@
 #include "mail/MailSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 namespace turnpost {
 
 bool CMailSocket::Connect(const std::string& server, std::uint16_t defaultPort)
@@ -53,27 +49,7 @@ bool CMailSocket::StartTls()
 
 bool CMailSocket::IsPeerLoopback() const
 {
-    sockaddr_storage peer{};
-    socklen_t length = sizeof peer;
-    if (::getpeername(m_Socket.Handle(), reinterpret_cast<sockaddr*>(&peer), &length) != 0)
-        return false;
-    return IsLoopbackAddress(reinterpret_cast<const sockaddr*>(&peer));
-}
-
-bool IsLoopbackAddress(const sockaddr* address)
-{
-    if (address->sa_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
-        return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
-    }
-    if (address->sa_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
-        if (IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
-            return true;
-        // An IPv4 loopback address reached over a dual-stack socket.
-        return IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr) && v6->sin6_addr.s6_addr[12] == 127;
-    }
-    return false;
+    return m_Socket.IsPeerLoopback();
 }
 
 } // namespace turnpost

@@ -8,8 +8,6 @@
 #include <memory>
 #include <string>
 
-struct sockaddr;
-
 namespace turnpost {
 
 /// The byte stream under one SMTP connection. All of the connection's I/O passes through here, so
@@ -62,9 +60,5 @@ private:
     std::string m_Host;
     int m_Timeout = 2000;
 };
-
-/// True for an address of this machine's loopback interface: 127.0.0.0/8, ::1, or an IPv4 loopback
-/// address mapped into IPv6.
-bool IsLoopbackAddress(const sockaddr* address);
 
 } // namespace turnpost

@@ -11,24 +11,39 @@ namespace turnpost {
 /// a socket or a folder); never an errno value.
 inline constexpr int NotRegularFileError = -1;
 
-/// A file opened for reading; the descriptor is closed with the object.
-struct ReadableFile
-{
-    int Fd = -1;
-    std::uint64_t Size = 0;
-    int Error = 0; ///< errno, or NotRegularFileError, when Fd is -1
-
-    ReadableFile() = default;
-    ReadableFile(ReadableFile&& other) noexcept;
-    ReadableFile& operator=(ReadableFile&&) = delete;
-    ~ReadableFile();
-    explicit operator bool() const { return Fd >= 0; }
-};
-
 enum class Links
 {
     Follow,
     Refuse ///< a symbolic link at path is refused with ELOOP, even one that leads to a regular file
+};
+
+/// A file opened for reading by OpenRegularFile; closed with the object.
+class ReadableFile
+{
+public:
+    ReadableFile() = default;
+    ReadableFile(ReadableFile&& other) noexcept;
+    ReadableFile& operator=(ReadableFile&&) = delete;
+    ~ReadableFile();
+
+    explicit operator bool() const { return m_Handle >= 0; }
+    /// The size when it was opened.
+    std::uint64_t Size() const { return m_Size; }
+    /// errno, or NotRegularFileError, when the file could not be opened or read.
+    int Error() const { return m_Error; }
+
+    /// One read of at most size bytes, taken up again when a signal interrupts it: the count, 0 at the
+    /// end of the file, -1 on failure (see Error).
+    long Read(void* buffer, std::size_t size);
+    /// Reads until size bytes are there or the file ends: the count, -1 on failure (see Error).
+    long ReadFull(void* buffer, std::size_t size);
+
+private:
+    friend ReadableFile OpenRegularFile(const std::string& path, Links links);
+
+    int m_Handle = -1;
+    std::uint64_t m_Size = 0;
+    int m_Error = 0;
 };
 
 /// Opens path for reading only when it is a regular file. The open itself never waits: a FIFO without
@@ -41,20 +56,11 @@ std::string FileErrorText(int error);
 /// "Could not open file: PATH", followed by the reason in brackets unless the file is simply missing.
 std::string CouldNotOpenMessage(const std::string& path, int error);
 
-/// Writes all of data to the descriptor, going on after short writes and interruptions. False when a
-/// write fails; error then holds errno.
-bool WriteAll(int fd, std::string_view data, int& error);
-
 /// The folder that holds path: "." for a bare name, "/" for an entry of the root.
 std::string FolderOf(const std::string& path);
 
 /// The last part of path, without its folder.
 std::string FileNameOf(const std::string& path);
-
-/// The name the symbolic links at path lead to, which need not exist: the file a save of path
-/// replaces, and so the one whose companions (ledger, lock) belong to it. path itself when the links
-/// cannot be followed (a loop); a path without links comes back unchanged.
-std::string FollowLinks(const std::string& path);
 
 /// What a private path is expected to be.
 enum class PrivateKind
@@ -72,13 +78,6 @@ std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missi
 /// Makes the folder for this user alone (mode 0700); an existing one is left as it is. False with errno
 /// in error when it cannot be made.
 bool MakePrivateFolder(const std::string& path, int& error);
-
-/// The user's home folder: $HOME, else the password database's entry; empty when there is none.
-std::string HomeFolder();
-
-/// The path made absolute, with links and "." or ".." resolved where it exists; otherwise joined to the
-/// working folder as it stands.
-std::string AbsolutePath(const std::string& path);
 
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SocketHandle.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,8 +53,10 @@ public:
 
     void Close();
     bool IsOpen() const { return m_Fd >= 0; }
-    int Handle() const { return m_Fd; }
+    SocketHandle Handle() const { return static_cast<SocketHandle>(m_Fd); }
 
+    /// True when the peer is this machine (127.0.0.0/8 or ::1), where a connection never leaves it.
+    bool IsPeerLoopback() const;
     /// The local end as an RFC 5321 address literal: "[127.0.0.1]" or "[IPv6:::1]"; empty when unknown.
     std::string LocalAddressLiteral() const;
 
@@ -61,6 +65,10 @@ private:
 
     int m_Fd = -1;
 };
+
+/// True for a numeric address of this machine's loopback interface: 127.0.0.0/8, ::1, or an IPv4
+/// loopback address mapped into IPv6. False for anything else, names included.
+bool IsLoopbackAddress(const std::string& address);
 
 /// The name for HELO: the local host name when it is a valid domain name, else empty.
 std::string LocalDomainName();

@@ -25,17 +25,19 @@ public:
     /// False when the context could not be made or the store not read; GetErrorText says why.
     bool IsValid() const { return m_Context != nullptr; }
     const std::string& GetErrorText() const { return m_ErrorText; }
-    SSL_CTX* Handle() const { return m_Context; }
+    /// How many handshakes so far resumed a kept session.
+    int ResumedCount() const;
 
+private:
+    // Only the session's TLS code sees the library's own types.
+    friend class CTlsSession;
+
+    SSL_CTX* Handle() const { return m_Context; }
     /// Prepares ssl for a connection to the server named by key (host and port): offers the session
     /// kept for it, and keeps what the server grants on this connection for the next one.
     void PrepareResumption(SSL* ssl, const std::string& key);
-    /// How many handshakes so far resumed a kept session.
-    int ResumedCount() const;
     /// Counts ssl's handshake as resumed when it was.
     void NoteHandshake(SSL* ssl);
-
-private:
     static int OnNewSession(SSL* ssl, SSL_SESSION* session);
 
     SSL_CTX* m_Context = nullptr;

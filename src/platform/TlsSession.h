@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ErrorCode.h"
+#include "platform/SocketHandle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +36,7 @@ public:
     /// brackets). The socket stays owned by the caller and must outlive the session. With a shared
     /// context the certificate store is not read again and a session it keeps for this server and
     /// port is resumed; without one the session reads the store for itself.
-    bool Handshake(int socket, const std::string& host, std::uint32_t timeoutMs,
+    bool Handshake(SocketHandle socket, const std::string& host, std::uint32_t timeoutMs,
                    const std::shared_ptr<CTlsContext>& context = nullptr);
 
     /// Sends all bytes; false on failure or when the peer takes nothing for timeoutMs.

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/Kernel.h"
+#include "platform/UserFolders.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,14 +1,11 @@
 #include "send/PlayerAttempt.h"
 
+#include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/Kernel.h"
 #include "setup/AdditionalFiles.h"
 
-#include <openssl/evp.h>
-
-#include <cerrno>
-#include <memory>
-#include <unistd.h>
+#include <vector>
 
 namespace turnpost {
 
@@ -16,34 +13,19 @@ namespace {
 
 /// The file's SHA-256 as lower-case hex, read in slices so that a file of any size costs no more
 /// memory than one slice; empty when it cannot be read.
-std::string FileSha256(const ReadableFile& file)
+std::string FileSha256(ReadableFile& file)
 {
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        return {};
+    CSha256 sha;
     std::vector<unsigned char> slice(1 << 16);
     for (;;) {
-        const ssize_t n = ::read(file.Fd, slice.data(), slice.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = file.Read(slice.data(), slice.size());
         if (n < 0)
             return {};
         if (n == 0)
             break;
-        if (EVP_DigestUpdate(context.get(), slice.data(), static_cast<std::size_t>(n)) != 1)
-            return {};
+        sha.Update(slice.data(), static_cast<std::size_t>(n));
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
-        return {};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += hex[digest[i] >> 4];
-        text += hex[digest[i] & 0x0F];
-    }
-    return text;
+    return sha.FinalHex();
 }
 
 } // namespace
@@ -68,8 +50,8 @@ AttachedFile CAttachmentDigests::Describe(const std::string& path)
         return known->second;
     AttachedFile file;
     file.Path = path;
-    if (const ReadableFile readable = OpenRegularFile(path)) {
-        file.Size = readable.Size;
+    if (ReadableFile readable = OpenRegularFile(path)) {
+        file.Size = readable.Size();
         file.Sha256 = FileSha256(readable);
     }
     m_Known.emplace(path, file);

@@ -1,6 +1,7 @@
 #include "send/RunLock.h"
 
 #include "platform/Files.h"
+#include "platform/UserFolders.h"
 
 namespace turnpost {
 

@@ -4,6 +4,7 @@
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "platform/SmtpOptions.h"
+#include "platform/UserFolders.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,20 +14,11 @@ namespace turnpost {
 
 namespace {
 
-std::string ConfigFolder()
-{
-    // XDG base directory rules ignore a relative XDG_CONFIG_HOME.
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
-        return config;
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : home + "/.config";
-}
-
 // The parts are joined by a zero byte, which none can hold, so no other set of parts hashes the same
 // text.
 std::string ApprovalKey(const std::string& setupPath, const std::string& command, const SecretDestination& to)
 {
-    std::string joined = CanonicalSetupPath(setupPath);
+    std::string joined = AbsolutePath(setupPath);
     for (const std::string* part : {&command, &to.Server, &to.Security, &to.User})
         joined += '\0' + *part;
     return Sha256Hex(joined);
@@ -112,11 +104,6 @@ std::string ApprovalFilePath()
 {
     const std::string folder = ConfigFolder();
     return folder.empty() ? std::string() : folder + "/turnpost/approved-commands";
-}
-
-std::string CanonicalSetupPath(const std::string& path)
-{
-    return AbsolutePath(path);
 }
 
 SecretDestination SmtpDestination(const GameSetup& setup)

@@ -14,13 +14,11 @@ namespace turnpost {
 /// one runs only after the user said yes to that very command, in that very file, giving its secret to
 /// that very server, security and user. Kept in $XDG_CONFIG_HOME/turnpost/approved-commands
 /// (~/.config when the variable is unset), one SHA-256 of file, command and destination per line, mode
-/// 0600, and trusted only while the folder and the file are the user's alone.
+/// 0600, and trusted only while the folder and the file are the user's alone. A setup file is known by
+/// its AbsolutePath, however it was named.
 
 /// The file the approvals are kept in; empty when there is no home folder to put it in.
 std::string ApprovalFilePath();
-
-/// The setup file's path as approvals know it: absolute, with links and "." or ".." resolved.
-std::string CanonicalSetupPath(const std::string& path);
 
 /// Where the setup's mail password goes: its SMTP server, security and user.
 SecretDestination SmtpDestination(const GameSetup& setup);

@@ -127,7 +127,7 @@ TEST_F(TlsSessionTest, VerifiesTheServerByNameOrAddress)
         ASSERT_GE(socket.Fd(), 0);
         CTlsSession session;
         SetLastError(0);
-        const bool ok = session.Handshake(socket.Fd(), c.host, 10000);
+        const bool ok = session.Handshake(static_cast<SocketHandle>(socket.Fd()), c.host, 10000);
         EXPECT_EQ(ok, *c.failure == '\0') << session.GetErrorText();
         if (ok) {
             EXPECT_EQ(ReadLine(session, socket.Fd()).substr(0, 4), "220 ");
@@ -154,7 +154,7 @@ TEST_F(TlsSessionTest, RefusesAnAuthorityOutsideTheStore)
     ASSERT_TRUE(server.IsRunning()) << server.Error();
     LoopbackSocket socket(server.Port());
     CTlsSession session;
-    EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 10000));
+    EXPECT_FALSE(session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 10000));
     EXPECT_EQ(session.GetErrorText(),
               "TLS handshake failed: certificate verify failed (unable to get local issuer certificate)");
 }
@@ -165,7 +165,7 @@ TEST_F(TlsSessionTest, NamesTheFaultOfAPeerThatSpeaksNoTls)
     ASSERT_TRUE(server.IsRunning()) << server.Error();
     LoopbackSocket socket(server.Port());
     CTlsSession session;
-    EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 10000));
+    EXPECT_FALSE(session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 10000));
     EXPECT_EQ(session.GetErrorText().rfind("TLS handshake failed: ", 0), 0u);
     EXPECT_GT(session.GetErrorText().size(), std::string("TLS handshake failed: ").size());
 }
@@ -184,7 +184,7 @@ TEST_F(TlsSessionTest, SilentPeerEndsTheHandshakeWithTheTimeout)
     {
         LoopbackSocket socket(ntohs(address.sin_port));
         CTlsSession session;
-        EXPECT_FALSE(session.Handshake(socket.Fd(), "localhost", 200));
+        EXPECT_FALSE(session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 200));
         EXPECT_EQ(session.GetErrorText(), "TLS handshake failed: timed out");
         EXPECT_EQ(GetLastError(), 10060u);
     }
@@ -205,7 +205,7 @@ TEST_F(TlsSessionTest, ASharedContextReadsTheStoreOnceAndResumesSessions)
     const auto greetAndQuit = [&](std::uint16_t port) {
         LoopbackSocket socket(port);
         CTlsSession session;
-        if (!session.Handshake(socket.Fd(), "localhost", 10000, context))
+        if (!session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 10000, context))
             return session.GetErrorText();
         // The greeting also brings the tickets that TLS 1.3 sends after the handshake.
         const std::string greeting = ReadLine(session, socket.Fd());

@@ -1,6 +1,7 @@
 #include "platform/AppendOnlyFile.h"
 
 #include "platform/Files.h"
+#include "platform/posix/Descriptor.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,5 +1,7 @@
 #include "platform/TlsContext.h"
 
+#include "platform/openssl/OpenSslError.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
@@ -18,14 +20,7 @@ int KeyIndex()
 
 std::string OpenSslReason()
 {
-    std::string reason;
-    while (const unsigned long code = ERR_get_error()) {
-        if (reason.empty()) {
-            char buffer[256];
-            ERR_error_string_n(code, buffer, sizeof buffer);
-            reason = buffer;
-        }
-    }
+    const std::string reason = TakeOpenSslError(OpenSslText::Line);
     return reason.empty() ? "unknown reason" : reason;
 }
 

@@ -1,13 +1,14 @@
 #include "platform/Files.h"
 
 #include "platform/Kernel.h"
+#include "platform/UserFolders.h"
+#include "platform/posix/Descriptor.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,21 +31,6 @@ struct FileDescriptor
 
 } // namespace
 
-bool WriteAll(int fd, std::string_view data, int& error)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
@@ -59,15 +45,38 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-ReadableFile::ReadableFile(ReadableFile&& other) noexcept : Fd(other.Fd), Size(other.Size), Error(other.Error)
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept
+    : m_Handle(other.m_Handle), m_Size(other.m_Size), m_Error(other.m_Error)
 {
-    other.Fd = -1;
+    other.m_Handle = -1;
 }
 
 ReadableFile::~ReadableFile()
 {
-    if (Fd >= 0)
-        ::close(Fd);
+    if (m_Handle >= 0)
+        ::close(m_Handle);
+}
+
+long ReadableFile::Read(void* buffer, std::size_t size)
+{
+    const long n = ReadOnce(m_Handle, buffer, size);
+    if (n < 0)
+        m_Error = errno;
+    return n;
+}
+
+long ReadableFile::ReadFull(void* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const long n = Read(static_cast<char*>(buffer) + done, size - done);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(done);
 }
 
 ReadableFile OpenRegularFile(const std::string& path, Links links)
@@ -78,30 +87,30 @@ ReadableFile OpenRegularFile(const std::string& path, Links links)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
                                             (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         return file;
     }
     struct stat st
     {
     };
     if (::fstat(fd, &st) != 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         ::close(fd);
         return file;
     }
     if (!S_ISREG(st.st_mode)) {
-        file.Error = NotRegularFileError;
+        file.m_Error = NotRegularFileError;
         ::close(fd);
         return file;
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        file.Error = errno;
+        file.m_Error = errno;
         ::close(fd);
         return file;
     }
-    file.Fd = fd;
-    file.Size = static_cast<std::uint64_t>(st.st_size);
+    file.m_Handle = fd;
+    file.m_Size = static_cast<std::uint64_t>(st.st_size);
     return file;
 }
 
@@ -140,13 +149,13 @@ bool FileExists(const std::string& path)
 bool ReadWholeFile(const std::string& path, std::string& contents, int* error, Links links)
 {
     contents.clear();
-    const ReadableFile file = OpenRegularFile(path, links);
+    ReadableFile file = OpenRegularFile(path, links);
     if (!file) {
         if (error)
-            *error = file.Error;
+            *error = file.Error();
         return false;
     }
-    const std::uint64_t size = file.Size;
+    const std::uint64_t size = file.Size();
     std::string data;
     try {
         data.resize(size);
@@ -155,18 +164,12 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error, L
             *error = ENOMEM;
         return false;
     }
-    std::uint64_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(file.Fd, data.data() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // A file that shrank under us is as unreadable as one that failed.
-            if (error)
-                *error = n < 0 ? errno : EIO;
-            return false;
-        }
-        done += static_cast<std::uint64_t>(n);
+    const long n = file.ReadFull(data.data(), data.size());
+    if (n < 0 || static_cast<std::uint64_t>(n) < size) {
+        // A file that shrank under us is as unreadable as one that failed.
+        if (error)
+            *error = n < 0 ? file.Error() : EIO;
+        return false;
     }
     contents = std::move(data);
     return true;
@@ -174,64 +177,22 @@ bool ReadWholeFile(const std::string& path, std::string& contents, int* error, L
 
 std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t count, int* error)
 {
-    const ReadableFile file = OpenRegularFile(path);
+    ReadableFile file = OpenRegularFile(path);
     if (!file) {
         if (error)
-            *error = file.Error;
+            *error = file.Error();
         return std::nullopt;
     }
     std::string data(count, '\0');
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::read(file.Fd, data.data() + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // A file that cannot be read is no shorter file: the caller must not take it for one.
-            if (error)
-                *error = errno;
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
+    const long n = file.ReadFull(data.data(), count);
+    if (n < 0) {
+        // A file that cannot be read is no shorter file: the caller must not take it for one.
+        if (error)
+            *error = file.Error();
+        return std::nullopt;
     }
-    data.resize(done);
+    data.resize(static_cast<std::size_t>(n));
     return data;
-}
-
-namespace {
-
-// Follows the symbolic links at path to the name they end in, which need not exist yet (a dangling
-// link: saving creates what it points to). ELOOP after as many links as the system itself follows.
-bool ResolveLinks(std::string& path, int& error)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st
-        {
-        };
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return true;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOENT;
-            return false;
-        }
-        target.resize(static_cast<std::size_t>(n));
-        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
-    }
-    error = ELOOP;
-    return false;
-}
-
-} // namespace
-
-std::string FollowLinks(const std::string& path)
-{
-    std::string followed = path;
-    int error = 0;
-    return ResolveLinks(followed, error) ? followed : path;
 }
 
 namespace {
@@ -301,7 +262,7 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     // turn it into a plain file and leave the real one behind.
     std::string path = requestedPath;
     int error = 0;
-    if (!ResolveLinks(path, error))
+    if (!FollowLinks(path, error))
         return {WriteResult::OpenFailed, error};
     // The system decides who may write, root included: a file the user could not open for writing is
     // not his to replace either.
@@ -404,27 +365,6 @@ bool MakePrivateFolder(const std::string& path, int& error)
         return true;
     error = errno;
     return false;
-}
-
-std::string HomeFolder()
-{
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    const passwd* user = ::getpwuid(::geteuid());
-    return user && user->pw_dir ? std::string(user->pw_dir) : std::string();
-}
-
-std::string AbsolutePath(const std::string& path)
-{
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        std::string absolute = resolved;
-        std::free(resolved);
-        return absolute;
-    }
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
 }
 
 } // namespace turnpost

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
+#include "platform/posix/Wait.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,23 +19,26 @@ namespace turnpost {
 
 namespace {
 
-// poll for the events, restarting after signals with the time that is left.
 int PollFor(int fd, short events, int timeoutMs, short& revents)
 {
-    if (timeoutMs < 0)
-        timeoutMs = 0;
-    const std::uint32_t start = TickCount();
-    for (;;) {
-        const std::uint32_t spent = TickCount() - start;
-        const int left =
-            spent >= static_cast<std::uint32_t>(timeoutMs) ? 0 : timeoutMs - static_cast<int>(spent);
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, left);
-        if (r < 0 && errno == EINTR)
-            continue;
-        revents = p.revents;
-        return r;
+    return WaitUntil(fd, events, TickCount(), timeoutMs < 0 ? 0u : static_cast<std::uint32_t>(timeoutMs),
+                     &revents);
+}
+
+bool IsLoopbackSocketAddress(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
     }
+    if (address->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+        if (IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
+            return true;
+        // An IPv4 loopback address reached over a dual-stack socket.
+        return IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr) && v6->sin6_addr.s6_addr[12] == 127;
+    }
+    return false;
 }
 
 // Built by appending: GCC 12 warns falsely (-Wrestrict) about chained string concatenation at -O3.
@@ -284,6 +288,28 @@ void CSocket::Close()
         ::close(m_Fd);
         m_Fd = -1;
     }
+}
+
+bool CSocket::IsPeerLoopback() const
+{
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (m_Fd < 0 || ::getpeername(m_Fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return false;
+    return IsLoopbackSocketAddress(reinterpret_cast<const sockaddr*>(&peer));
+}
+
+bool IsLoopbackAddress(const std::string& address)
+{
+    sockaddr_storage parsed{};
+    if (::inet_pton(AF_INET, address.c_str(), &reinterpret_cast<sockaddr_in*>(&parsed)->sin_addr) == 1)
+        parsed.ss_family = AF_INET;
+    else if (::inet_pton(AF_INET6, address.c_str(), &reinterpret_cast<sockaddr_in6*>(&parsed)->sin6_addr) ==
+             1)
+        parsed.ss_family = AF_INET6;
+    else
+        return false;
+    return IsLoopbackSocketAddress(reinterpret_cast<const sockaddr*>(&parsed));
 }
 
 std::string CSocket::LocalAddressLiteral() const

@@ -3,6 +3,8 @@
 #include "platform/ErrorCode.h"
 #include "platform/Kernel.h"
 #include "platform/TlsContext.h"
+#include "platform/openssl/OpenSslError.h"
+#include "platform/posix/Wait.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -70,24 +72,6 @@ const BIO_METHOD* SocketBioMethod()
     return method;
 }
 
-// The oldest and most specific reason on OpenSSL's error queue, which is emptied.
-std::string TakeOpenSslReason()
-{
-    std::string reason;
-    while (const unsigned long code = ERR_get_error()) {
-        if (!reason.empty())
-            continue;
-        if (const char* text = ERR_reason_error_string(code)) {
-            reason = text;
-        } else {
-            char buffer[256];
-            ERR_error_string_n(code, buffer, sizeof buffer);
-            reason = buffer;
-        }
-    }
-    return reason;
-}
-
 bool IsUnexpectedEof()
 {
     const unsigned long code = ERR_peek_error();
@@ -142,12 +126,13 @@ void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_
     SetLastError(error);
 }
 
-bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t timeoutMs,
+bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::uint32_t timeoutMs,
                             const std::shared_ptr<CTlsContext>& context)
 {
     Reset();
     ERR_clear_error();
     m_ErrorText.clear();
+    const int socket = static_cast<int>(handle);
     m_Socket = socket;
     const char* what = "TLS handshake";
 
@@ -158,7 +143,7 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
     }
     BIO* bio = SocketBioMethod() ? BIO_new(SocketBioMethod()) : nullptr;
     if (bio == nullptr) {
-        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        Fail(what, TakeOpenSslError(OpenSslText::Reason), TlsFailureError);
         return false;
     }
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
@@ -167,7 +152,7 @@ bool CTlsSession::Handshake(int socket, const std::string& host, std::uint32_t t
     m_Ssl = SSL_new(m_Context->Handle());
     if (m_Ssl == nullptr) {
         BIO_free(bio);
-        Fail(what, TakeOpenSslReason(), TlsFailureError);
+        Fail(what, TakeOpenSslError(OpenSslText::Reason), TlsFailureError);
         return false;
     }
     SSL_set_bio(m_Ssl, bio, bio);
@@ -219,7 +204,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
         Fail(what, ErrorReason(ErrorCode::ConnectionClosed), ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     case SSL_ERROR_SYSCALL: {
-        std::string reason = TakeOpenSslReason();
+        std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = ErrorReason(savedErrno != 0 ? ErrorNumberFromErrno(savedErrno)
                                                  : ErrorNumber(ErrorCode::ConnectionClosed));
@@ -229,7 +214,7 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
     }
     default: {
         const long verify = SSL_get_verify_result(m_Ssl);
-        std::string reason = TakeOpenSslReason();
+        std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = "protocol error";
         if (verify != X509_V_OK) {
@@ -241,23 +226,17 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
     }
     }
 
-    for (;;) {
-        const std::uint32_t elapsed = TickCount() - since;
-        if (elapsed >= timeoutMs) {
-            Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
-            return Step::Failed;
-        }
-        const std::uint32_t left = timeoutMs - elapsed;
-        pollfd entry{m_Socket, events, 0};
-        const int ready = ::poll(&entry, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        if (ready > 0)
-            return Step::Retry;
-        if (ready < 0 && errno != EINTR) {
-            const int errnum = errno;
-            Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
-            return Step::Failed;
-        }
+    // Time that ran out before the wait counts as out, even with the socket ready.
+    const int ready = TickCount() - since >= timeoutMs ? 0 : WaitUntil(m_Socket, events, since, timeoutMs);
+    if (ready > 0)
+        return Step::Retry;
+    if (ready == 0) {
+        Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
+        return Step::Failed;
     }
+    const int errnum = errno;
+    Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
+    return Step::Failed;
 }
 
 bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t timeoutMs)
