@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/Version.h"
+#include "send/RunLock.h"
 #include "setup/SetupFile.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -177,21 +179,22 @@ TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
 
 TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
 {
-    // A pause after each slot keeps the first run going (some six seconds) while the second one starts.
-    Setup.PauseAfterConnection = 400;
-    Write();
-    ProgramRun first(Dir.Path(), {"-X", SetupPath});
-    for (int i = 0; i < 400 && first.StdErr().find("[Player 1]") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_NE(first.StdErr().find("[Player 1] Sent OK"), std::string::npos) << first.StdErr();
+    // The test process holds the run lock, standing in for a run under way.
+    GameDocument running;
+    running.FilePath = SetupPath;
+    auto held = std::make_unique<CRunLock>();
+    ASSERT_EQ(held->Take(running), CRunLock::Result::Locked);
 
     TempDir elsewhere; // its own output files
     std::string err, out;
     EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err, &out), 1);
     EXPECT_EQ(err, "turnpost: " + SetupPath + " is being sent by another run\n");
     EXPECT_EQ(out, "");
+    EXPECT_FALSE(FileExists(ReportPath)) << "a refused run writes no report";
 
-    EXPECT_EQ(first.Wait(30), 0) << first.StdErr();
+    // Once the other run is over the setup can be sent, and every player is mailed once.
+    held.reset();
+    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err), 0) << err;
     const auto mails = ParseMails(Sink.WaitForMessages(3));
     std::vector<std::string> recipients;
     for (const auto& mail : mails)
@@ -199,11 +202,6 @@ TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
     std::sort(recipients.begin(), recipients.end());
     EXPECT_EQ(recipients,
               (std::vector<std::string>{"<p1@example.org>", "<p2@example.org>", "<p3@example.org>"}));
-
-    // Once the first run is over the setup can be sent again.
-    Setup.PauseAfterConnection = 0;
-    Write();
-    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err), 0) << err;
 }
 
 TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)
