@@ -2,7 +2,7 @@
 
 #include "mail/HeaderEncoding.h"
 #include "mail/MailAttachment.h"
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 #include "platform/Random.h"
 #include "platform/Text.h"
 

@@ -4,8 +4,9 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SmtpAuth.h"
+#include "platform/Clock.h"
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 
 #include <vector>
 

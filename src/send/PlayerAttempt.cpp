@@ -1,7 +1,7 @@
 #include "send/PlayerAttempt.h"
 
+#include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/Kernel.h"
 #include "setup/AdditionalFiles.h"
 
 #include <openssl/evp.h>

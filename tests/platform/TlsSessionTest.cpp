@@ -1,5 +1,5 @@
 #include "platform/TlsSession.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/TlsContext.h"
 #include "support/PythonSmtpServer.h"
 #include "support/ScopedEnvironment.h"
