@@ -4,20 +4,17 @@
 #include "setup/SetupFile.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SilentListener.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -132,9 +129,7 @@ TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFol
         for (const std::string& path : {ReportPath, Dir.File("stderr.txt")})
             std::remove(path.c_str());
         ProgramRun program(Dir.Path(), {"-X", SetupPath});
-        for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
+        ASSERT_TRUE(program.WaitForStdErr("[Player 1] Sent OK")) << program.StdErr();
         ::kill(program.Pid(), c.signal);
 
         EXPECT_EQ(program.Wait(20), 1);
@@ -150,21 +145,13 @@ TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFol
 TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
 {
     // A server that takes the connection and never greets: the first player's mailing waits.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    Setup.SmtpServer = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    SilentListener listener;
+    Setup.SmtpServer = listener.Address();
     Setup.SmtpTimeout = 30000;
     Write();
 
     ProgramRun program(Dir.Path(), {"-X", SetupPath});
-    pollfd waiting{listener, POLLIN, 0};
-    ASSERT_EQ(::poll(&waiting, 1, 10000), 1) << "the run never connected";
+    ASSERT_TRUE(listener.WasConnected(10000)) << "the run never connected";
     ::kill(program.Pid(), SIGTERM);
     // The first signal lets the player being mailed finish: the program is still there.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -174,7 +161,6 @@ TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
     EXPECT_EQ(program.Wait(5), 128 + SIGTERM);
     EXPECT_NE(program.StdErr().find("turnpost: interrupted"), std::string::npos) << program.StdErr();
     EXPECT_FALSE(FileExists(ReportPath));
-    ::close(listener);
 }
 
 TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
