@@ -2,6 +2,7 @@
 
 #include "send/RunLock.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/ScriptedSmtpPeer.h"
 #include "support/SilentListener.h"
 #include "support/TempDir.h"
@@ -26,10 +27,7 @@ struct Delivery : ::testing::Test
     Delivery()
     {
         auto& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
+        setup = test::SampleSetup({}, 0);
         setup.SendPlayerFile = 1;
         setup.SmtpTimeout = 3000;
     }

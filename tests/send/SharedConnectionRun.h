@@ -2,6 +2,7 @@
 
 #include "send/SendRun.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/ScopedEnvironment.h"
 #include "support/ScriptedSmtpPeer.h"
 
@@ -46,17 +47,10 @@ struct SharedConnectionRun : ::testing::Test
 {
     SharedConnectionRun()
     {
-        auto& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
-        setup.SmtpUser = "host";
-        setup.SmtpTimeout = 5000;
+        document.Setup = SampleSetup({});
+        document.Setup.SmtpUser = "host";
+        document.Setup.SmtpTimeout = 5000;
         document.CommandLineRun = 1;
-        for (int i = 0; i < 3; ++i)
-            setup.Players[static_cast<std::size_t>(i)] = {1, "p" + std::to_string(i + 1) + "@example.org",
-                                                          ""};
     }
 
     SendOutcome Run(const ScriptedSmtpPeer& peer)

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
@@ -22,15 +23,10 @@ TEST(UniverseOnce, TheFileIsReadAndDigestedOncePerRun)
     TempDir dir;
     GameDocument document;
     GameSetup& setup = document.Setup;
-    setup.GameName = "Alpha";
-    setup.SmtpServer = sink.Address();
-    setup.ReturnAddress = "host@example.org";
-    setup.MessageSubject = "%G for player %P";
+    setup = SampleSetup(sink.Address());
     setup.SendUniverseFile = 1;
     const std::string first = "universe as the turn began";
     setup.UniverseFile = dir.Write("alpha.xy", first);
-    for (int i = 0; i < 3; ++i)
-        setup.Players[i] = {1, "p" + std::to_string(i + 1) + "@example.org", ""};
 
     RecordingUserInterface ui{&document};
     ui.OnResult = [&](const std::string& line) {
