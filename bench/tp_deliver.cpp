@@ -6,7 +6,7 @@
 #include "mail/SMTPConnection.h"
 #include "mail/ServerText.h"
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 
 #include <chrono>
 #include <cstdio>

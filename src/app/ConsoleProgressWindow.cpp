@@ -1,7 +1,7 @@
 #include "app/ConsoleProgressWindow.h"
 
 #include "app/ConsoleUserInterface.h"
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <ostream>
@@ -43,12 +43,13 @@ int CConsoleProgressWindow::SetPos(int position)
 void CConsoleProgressWindow::PumpFor(int milliseconds)
 {
     // Sleep in short steps so that Ctrl+C ends a long pause without waiting it out.
-    const std::uint32_t start = TickCount();
+    IClock& clock = PauseClock();
+    const std::uint32_t start = clock.TickCount();
     while (!IsCancelled()) {
-        const auto elapsed = static_cast<int>(TickCount() - start);
+        const auto elapsed = static_cast<int>(clock.TickCount() - start);
         if (elapsed >= milliseconds)
             break;
-        SleepMilliseconds(std::min(50, milliseconds - elapsed));
+        clock.Sleep(std::min(50, milliseconds - elapsed));
     }
 }
 

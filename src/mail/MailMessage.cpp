@@ -2,8 +2,8 @@
 
 #include "mail/HeaderEncoding.h"
 #include "mail/MailAttachment.h"
+#include "platform/Clock.h"
 #include "platform/Hex.h"
-#include "platform/Kernel.h"
 #include "platform/Random.h"
 #include "platform/Text.h"
 

@@ -4,8 +4,9 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SmtpAuth.h"
+#include "platform/Clock.h"
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 
 #include <vector>
 
@@ -103,11 +104,7 @@ bool CSMTPConnection::Introduce(const std::string& name)
     if (!SendCommand(SmtpStep::Ehlo, "EHLO " + name + "\r\n"))
         return false;
     if (!AwaitReply(250)) {
-        // RFC 5321 4.1.4: a server that does not know EHLO refuses it, and HELO may follow. That
-        // is only good enough when nothing from the extensions is needed.
-        const bool refused = m_Error.Code() == ErrorCode::UnexpectedReply && m_Error.ReplyCode >= 500 &&
-                             m_Error.ReplyCode <= 599;
-        if (!refused || m_Security == SmtpSecurity::StartTls || !m_User.empty())
+        if (!HeloMayFollow(m_Error, m_Security, !m_User.empty()))
             return false;
         m_Error = {};
         return SendCommand(SmtpStep::Helo, "HELO " + name + "\r\n") && AwaitReply(250);
@@ -156,7 +153,7 @@ bool CSMTPConnection::Login(const SmtpExtensions& extensions)
 {
     m_Step = SmtpStep::Auth;
     // A password in clear can be read on the way, except when the way never leaves this machine.
-    if (!m_Socket.IsSecure() && !m_Socket.IsPeerLoopback())
+    if (!m_Socket.IsSecure() && (m_PeerTakenAsRemote || !m_Socket.IsPeerLoopback()))
         return Fail(ErrorNumber(ErrorCode::AccessDenied),
                     "Password not sent: the connection to " + m_Socket.GetHost() +
                         " is not encrypted (choose STARTTLS or SSL/TLS)");
@@ -546,6 +543,14 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
             return fail(error, m_Reader.Partial());
         }
     }
+}
+
+bool HeloMayFollow(const SmtpError& ehloFailure, SmtpSecurity security, bool loginConfigured)
+{
+    // A server that does not know EHLO refuses it; a time-out or a closed connection is no such answer.
+    const bool refused = ehloFailure.Code() == ErrorCode::UnexpectedReply && ehloFailure.ReplyCode >= 500 &&
+                         ehloFailure.ReplyCode <= 599;
+    return refused && security != SmtpSecurity::StartTls && !loginConfigured;
 }
 
 } // namespace turnpost

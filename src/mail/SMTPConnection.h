@@ -78,6 +78,10 @@ public:
 
     bool IsConnected() const { return m_Connected; }
 
+    /// Counts the server as another machine whatever its address, so that a test on loopback can
+    /// stand in for a remote server when a login would go in clear.
+    void TreatPeerAsRemote(bool remote) { m_PeerTakenAsRemote = remote; }
+
 private:
     /// The server's greeting and our introduction.
     bool Greet();
@@ -124,6 +128,11 @@ private:
     bool m_SmtpUtf8Offered = false;
     SmtpStep m_Step = SmtpStep::None;
     SmtpError m_Error;
+    bool m_PeerTakenAsRemote = false;
 };
+
+/// RFC 5321 4.1.4: whether HELO may follow a refused EHLO. Only a refusal (5xx) of EHLO itself allows
+/// it, and only where nothing from the extensions is needed: not for STARTTLS, nor for a login.
+bool HeloMayFollow(const SmtpError& ehloFailure, SmtpSecurity security, bool loginConfigured);
 
 } // namespace turnpost

@@ -1,6 +1,6 @@
 #include "platform/ErrorCode.h"
 
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 
 #include <cerrno>
 

@@ -65,7 +65,7 @@ inline std::string ErrorReason(ErrorCode code)
     return ErrorReason(ErrorNumber(code));
 }
 
-/// Sets the thread's last-error number (see Kernel.h) from the vocabulary.
+/// Sets the thread's last-error number (see LastError.h) from the vocabulary.
 void SetLastError(ErrorCode code);
 
 } // namespace turnpost

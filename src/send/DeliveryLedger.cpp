@@ -1,7 +1,7 @@
 #include "send/DeliveryLedger.h"
 
 #include "platform/Files.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/UserFolders.h"
 
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 #include "send/PlayerAttempt.h"
 
+#include "platform/Clock.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
-#include "platform/Kernel.h"
 #include "setup/AdditionalFiles.h"
 
 #include <vector>

@@ -2,8 +2,8 @@
 
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/Kernel.h"
 #include "platform/UserInterface.h"
 #include "platform/Version.h"
 #include "send/ConnectionSettings.h"

@@ -3,7 +3,7 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 #include "platform/UserInterface.h"
 #include "send/BusyGuard.h"
 #include "send/ConnectionSettings.h"

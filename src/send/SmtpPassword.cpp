@@ -1,7 +1,8 @@
 #include "send/SmtpPassword.h"
 
 #include "mail/ServerText.h"
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
+#include "platform/LastError.h"
 #include "platform/ProcessRunner.h"
 #include "platform/UserFolders.h"
 #include "platform/UserInterface.h"

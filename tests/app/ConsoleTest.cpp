@@ -1,4 +1,5 @@
 #include "app/ConsoleUserInterface.h"
+#include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -50,4 +51,29 @@ TEST(ConsoleProgress, InterruptCancelsOnlyWindowsMadeBeforeIt)
     run->PumpFor(60000); // a cancelled pause returns at once
     // The report that follows the cancelled run gets a window of its own that starts uncancelled.
     EXPECT_FALSE(console.CreateProgressWindow("Status")->IsCancelled());
+}
+
+TEST(ConsoleProgress, APauseIsWaitedOutInShortStepsAndEndsAtAnInterrupt)
+{
+    std::ostringstream err, out;
+    CConsoleUserInterface console(err, out, false);
+    {
+        test::FakeClock clock;
+        console.CreateProgressWindow("Status")->PumpFor(30000);
+        int slept = 0;
+        for (const int step : clock.Sleeps) {
+            EXPECT_LE(step, 50) << "a long step would keep Ctrl+C waiting";
+            slept += step;
+        }
+        EXPECT_EQ(slept, 30000);
+    }
+    {
+        test::FakeClock clock;
+        clock.AfterSleep = [](std::uint32_t now) {
+            if (now >= 1000 + 200)
+                CConsoleUserInterface::SimulateInterrupt();
+        };
+        console.CreateProgressWindow("Status")->PumpFor(30000);
+        EXPECT_EQ(clock.TickCount(), 1000u + 200u) << "the pause goes on after Ctrl+C";
+    }
 }

@@ -1,21 +1,20 @@
 #include "platform/Files.h"
 #include "platform/Version.h"
+#include "send/RunLock.h"
 #include "setup/SetupFile.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SilentListener.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
+#include <memory>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -130,9 +129,7 @@ TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFol
         for (const std::string& path : {ReportPath, Dir.File("stderr.txt")})
             std::remove(path.c_str());
         ProgramRun program(Dir.Path(), {"-X", SetupPath});
-        for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
+        ASSERT_TRUE(program.WaitForStdErr("[Player 1] Sent OK")) << program.StdErr();
         ::kill(program.Pid(), c.signal);
 
         EXPECT_EQ(program.Wait(20), 1);
@@ -148,21 +145,13 @@ TEST_F(HeadlessSend, CtrlCTermAndHangUpCancelAtTheNextPlayerAndTheReportStillFol
 TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
 {
     // A server that takes the connection and never greets: the first player's mailing waits.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    Setup.SmtpServer = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    SilentListener listener;
+    Setup.SmtpServer = listener.Address();
     Setup.SmtpTimeout = 30000;
     Write();
 
     ProgramRun program(Dir.Path(), {"-X", SetupPath});
-    pollfd waiting{listener, POLLIN, 0};
-    ASSERT_EQ(::poll(&waiting, 1, 10000), 1) << "the run never connected";
+    ASSERT_TRUE(listener.WasConnected(10000)) << "the run never connected";
     ::kill(program.Pid(), SIGTERM);
     // The first signal lets the player being mailed finish: the program is still there.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -172,26 +161,26 @@ TEST_F(HeadlessSend, SecondTermEndsAtOnceWhileAPlayerIsBeingMailed)
     EXPECT_EQ(program.Wait(5), 128 + SIGTERM);
     EXPECT_NE(program.StdErr().find("turnpost: interrupted"), std::string::npos) << program.StdErr();
     EXPECT_FALSE(FileExists(ReportPath));
-    ::close(listener);
 }
 
 TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
 {
-    // A pause after each slot keeps the first run going (some six seconds) while the second one starts.
-    Setup.PauseAfterConnection = 400;
-    Write();
-    ProgramRun first(Dir.Path(), {"-X", SetupPath});
-    for (int i = 0; i < 400 && first.StdErr().find("[Player 1]") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_NE(first.StdErr().find("[Player 1] Sent OK"), std::string::npos) << first.StdErr();
+    // The test process holds the run lock, standing in for a run under way.
+    GameDocument running;
+    running.FilePath = SetupPath;
+    auto held = std::make_unique<CRunLock>();
+    ASSERT_EQ(held->Take(running), CRunLock::Result::Locked);
 
     TempDir elsewhere; // its own output files
     std::string err, out;
     EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err, &out), 1);
     EXPECT_EQ(err, "turnpost: " + SetupPath + " is being sent by another run\n");
     EXPECT_EQ(out, "");
+    EXPECT_FALSE(FileExists(ReportPath)) << "a refused run writes no report";
 
-    EXPECT_EQ(first.Wait(30), 0) << first.StdErr();
+    // Once the other run is over the setup can be sent, and every player is mailed once.
+    held.reset();
+    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err), 0) << err;
     const auto mails = ParseMails(Sink.WaitForMessages(3));
     std::vector<std::string> recipients;
     for (const auto& mail : mails)
@@ -199,11 +188,6 @@ TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
     std::sort(recipients.begin(), recipients.end());
     EXPECT_EQ(recipients,
               (std::vector<std::string>{"<p1@example.org>", "<p2@example.org>", "<p3@example.org>"}));
-
-    // Once the first run is over the setup can be sent again.
-    Setup.PauseAfterConnection = 0;
-    Write();
-    EXPECT_EQ(RunProgram(elsewhere.Path(), {"-X", SetupPath}, &err), 0) << err;
 }
 
 TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)

@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <csignal>
-#include <thread>
 
 using namespace turnpost;
 using namespace turnpost::test;
@@ -186,9 +184,7 @@ TEST_F(TurnCommands, TheLedgerSurvivesCtrlCAndATornLine)
     Write(sink.Address());
     {
         ProgramRun program(Dir.Path(), {"-X", SetupPath});
-        for (int i = 0; i < 400 && program.StdErr().find("[Player 1]") == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        ASSERT_NE(program.StdErr().find("[Player 1] Sent OK"), std::string::npos) << program.StdErr();
+        ASSERT_TRUE(program.WaitForStdErr("[Player 1] Sent OK")) << program.StdErr();
         ::kill(program.Pid(), SIGINT);
         EXPECT_EQ(program.Wait(20), 1);
     }

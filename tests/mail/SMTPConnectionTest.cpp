@@ -1,7 +1,7 @@
 #include "mail/SMTPConnection.h"
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "support/ScriptedSmtpPeer.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "mail/MailAttachment.h"
 #include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 

@@ -1,5 +1,5 @@
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/TlsSession.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "platform/Files.h"
+#include "support/FifoReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace turnpost;
@@ -118,17 +117,6 @@ TEST(WriteFileAtomically, SavingThroughALinkWritesTheFileItPointsTo)
 
 namespace {
 
-std::string ReadFifo(const std::string& path)
-{
-    std::string data;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    char buffer[256];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        data.append(buffer, static_cast<std::size_t>(n));
-    ::close(fd);
-    return data;
-}
-
 struct stat StatOf(const std::string& path)
 {
     struct stat st
@@ -179,18 +167,16 @@ TEST(WriteFileAtomically, SpecialTargetsAreRefusedForSetupsAndWrittenIntoForRepo
 
     // A FIFO that nobody reads fails at once rather than waiting for a reader.
     EXPECT_EQ(WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace).error, ENXIO);
-    std::string read;
-    std::thread reader([&] { read = ReadFifo(fifo); });
-    WriteResult written;
-    // The reader's open may come a moment after ours: try until it is there.
-    for (int i = 0; i < 200; ++i) {
-        written = WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace);
-        if (written.error != ENXIO)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    reader.join();
-    EXPECT_TRUE(written.ok()) << written.error;
+    WriteResult result;
+    bool written = false;
+    const std::string read = test::ReadWhatIsWritten(
+        fifo,
+        [&] {
+            result = WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace);
+            return result.error != ENXIO;
+        },
+        written);
+    EXPECT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(read, "report");
     EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
 }

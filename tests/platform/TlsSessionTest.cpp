@@ -1,8 +1,9 @@
 #include "platform/TlsSession.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/TlsContext.h"
 #include "support/PythonSmtpServer.h"
 #include "support/ScopedEnvironment.h"
+#include "support/SilentListener.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -172,23 +173,14 @@ TEST_F(TlsSessionTest, NamesTheFaultOfAPeerThatSpeaksNoTls)
 
 TEST_F(TlsSessionTest, SilentPeerEndsTheHandshakeWithTheTimeout)
 {
-    // A listening socket that nobody accepts on: the connection stands, but no byte ever comes back.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    SilentListener listener;
     {
-        LoopbackSocket socket(ntohs(address.sin_port));
+        LoopbackSocket socket(listener.Port());
         CTlsSession session;
         EXPECT_FALSE(session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 200));
         EXPECT_EQ(session.GetErrorText(), "TLS handshake failed: timed out");
         EXPECT_EQ(GetLastError(), 10060u);
     }
-    ::close(listener);
 }
 
 TEST_F(TlsSessionTest, ASharedContextReadsTheStoreOnceAndResumesSessions)

@@ -2,6 +2,7 @@
 #include "send/SendRun.h"
 
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
@@ -29,11 +30,7 @@ TEST(AdditionalFilesSend, EachPlayerGetsTheListedFilesAfterHisTurnFile)
 
     GameDocument document;
     GameSetup& setup = document.Setup;
-    setup.GameName = "Alpha";
-    setup.SmtpServer = sink.Address();
-    setup.ReturnAddress = "host@example.org";
-    setup.MessageSubject = "%G for player %P";
-    setup.MessageText = "Your turn.\n";
+    setup = test::SampleSetup(sink.Address(), 0);
     setup.CheckTurnFiles = 0;
     setup.SendAdditionalFiles = 1;
     setup.AdditionalFiles = rules + "\n" + dir.File("race%P.r1");

@@ -4,6 +4,7 @@
 #include "support/GameFiles.h"
 #include "support/PythonSmtpServer.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -81,11 +82,7 @@ TEST(CheckAgreesWithRun, SameVerdictPerPlayerAndNoMailForTheRefused)
         TempDir dir;
         GameDocument document;
         GameSetup& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.SmtpServer = server.Address();
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
+        setup = test::SampleSetup(server.Address(), 0);
         setup.SmtpTimeout = 5000;
         setup.CheckTurnFiles = c.turnChecks ? 1 : 0;
         setup.UniverseFile = test::WriteConsistentGame(dir, "alpha", 2);

@@ -1,16 +1,15 @@
 #include "send/SendReport.h"
 
 #include "platform/Version.h"
+#include "support/FifoReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <thread>
 #include <unistd.h>
 
 namespace turnpost {
@@ -82,24 +81,11 @@ TEST(SendReport, AFifoOrADeviceIsWrittenIntoNotReplaced)
     GameDocument document;
     document.Setup.ReportFile = dir.File("log-collector");
     ASSERT_EQ(::mkfifo(document.Setup.ReportFile.c_str(), 0600), 0);
-    std::string collected;
-    std::thread collector([&] {
-        const int fd = ::open(document.Setup.ReportFile.c_str(), O_RDONLY);
-        char buffer[512];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-            collected.append(buffer, static_cast<std::size_t>(n));
-        ::close(fd);
-    });
-    // The collector's open may come a moment after the run's: a FIFO without a reader is refused at
-    // once rather than waited on, so try again until it is there.
     bool saved = false;
     std::string error;
-    for (int i = 0; i < 200 && !saved; ++i) {
-        saved = SaveReport(document, "[Player 1] Sent OK\n", &error);
-        if (!saved)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    collector.join();
+    const std::string collected = test::ReadWhatIsWritten(
+        document.Setup.ReportFile, [&] { return SaveReport(document, "[Player 1] Sent OK\n", &error); },
+        saved);
     EXPECT_TRUE(saved) << error;
     EXPECT_EQ(collected.substr(0, ReportHeading.size()), ReportHeading);
     EXPECT_NE(collected.find("[Player 1] Sent OK\r\n"), std::string::npos);

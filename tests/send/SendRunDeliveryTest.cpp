@@ -2,15 +2,13 @@
 
 #include "send/RunLock.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SampleSetup.h"
 #include "support/ScriptedSmtpPeer.h"
+#include "support/SilentListener.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <functional>
@@ -21,57 +19,15 @@ namespace {
 
 using test::RecordingUserInterface;
 using test::ScriptedSmtpPeer;
+using test::SilentListener;
 using test::TempDir;
-
-/// A loopback port that listens and never accepts: a connection made to it waits in the backlog,
-/// where the test can see it.
-class SilentListener
-{
-public:
-    SilentListener()
-    {
-        m_Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_Socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_Socket, 16) != 0)
-            ADD_FAILURE() << "cannot listen on loopback";
-        ::getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_Port = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(m_Socket); }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-
-    std::string Address() const { return "127.0.0.1:" + std::to_string(m_Port); }
-    bool WasConnected() const
-    {
-        pollfd p{m_Socket, POLLIN, 0};
-        return ::poll(&p, 1, 0) > 0;
-    }
-    /// Stops listening, so that the port refuses connections.
-    void Close()
-    {
-        ::close(m_Socket);
-        m_Socket = -1;
-    }
-
-private:
-    int m_Socket = -1;
-    std::uint16_t m_Port = 0;
-};
 
 struct Delivery : ::testing::Test
 {
     Delivery()
     {
         auto& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
+        setup = test::SampleSetup({}, 0);
         setup.SendPlayerFile = 1;
         setup.SmtpTimeout = 3000;
     }

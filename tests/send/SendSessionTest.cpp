@@ -1,10 +1,8 @@
 #include "send/SendSession.h"
 
+#include "SharedConnectionRun.h"
 #include "mail/MailMessage.h"
 #include "send/SendRun.h"
-#include "support/RecordingUserInterface.h"
-#include "support/ScopedEnvironment.h"
-#include "support/ScriptedSmtpPeer.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,72 +38,19 @@ TEST(SendSession, ReadsAndEncodesTheUniverseFileOncePerRun)
     EXPECT_EQ(other.Universe(dir.File("missing.xy")), nullptr);
 }
 
-using test::RecordingUserInterface;
-using test::ScopedEnvironment;
+using test::Greeted;
 using test::ScriptedSmtpPeer;
-
-constexpr const char* Login = "AUTH PLAIN AGhvc3QAc2VjcmV0"; // "host" and "secret"
-
-/// Greeting, EHLO with the given extension lines, and the login.
-ScriptedSmtpPeer& Greeted(ScriptedSmtpPeer& peer, const std::string& extensions)
-{
-    return peer.Send("220 peer ready\r\n")
-        .On("EHLO ", "250-peer\r\n" + extensions + "250 AUTH PLAIN\r\n")
-        .On(Login, "235 2.7.0 welcome\r\n");
-}
-
-/// One accepted transaction; with pipelining the three replies go out together.
-ScriptedSmtpPeer& Transaction(ScriptedSmtpPeer& peer, const std::string& to, bool pipelined)
-{
-    if (pipelined)
-        peer.Expect("MAIL FROM:<host@example.org>")
-            .Expect("RCPT TO:<" + to + ">")
-            .Expect("DATA")
-            .Send("250 ok\r\n250 ok\r\n354 go\r\n");
-    else
-        peer.On("MAIL FROM:<host@example.org>", "250 ok\r\n")
-            .On("RCPT TO:<" + to + ">", "250 ok\r\n")
-            .On("DATA", "354 go\r\n");
-    return peer.ExpectData().Send("250 queued\r\n");
-}
-
-struct SharedConnection : ::testing::Test
-{
-    SharedConnection()
-    {
-        auto& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
-        setup.SmtpUser = "host";
-        setup.SmtpTimeout = 3000;
-        document.CommandLineRun = 1;
-        for (int i = 0; i < 3; ++i)
-            setup.Players[static_cast<std::size_t>(i)] = {1, "p" + std::to_string(i + 1) + "@example.org",
-                                                          ""};
-    }
-
-    SendOutcome Run(const ScriptedSmtpPeer& peer)
-    {
-        document.Setup.SmtpServer = peer.Address();
-        RecordingUserInterface ui{&document};
-        ui.FillRows();
-        return OnSend(document, ui);
-    }
-
-    ScopedEnvironment password{"TURNPOST_SMTP_PASSWORD", std::string("secret")};
-    GameDocument document;
-};
+using test::Transaction;
+using SharedConnection = test::SharedConnectionRun;
 
 TEST_F(SharedConnection, ThePlayersShareOneConnectionAndPipelineWhenOffered)
 {
     for (const bool pipelining : {true, false}) {
         SCOPED_TRACE(pipelining ? "PIPELINING" : "no PIPELINING");
         ScriptedSmtpPeer peer;
-        Greeted(peer, pipelining ? "250-PIPELINING\r\n" : "");
+        Greeted(peer, pipelining);
         for (int i = 1; i <= 3; ++i)
-            Transaction(peer, "p" + std::to_string(i) + "@example.org", pipelining);
+            Transaction(peer, i, pipelining);
         // A QUIT left unanswered does not undo what the server has accepted.
         peer.Expect("QUIT").Close();
         peer.Start();
@@ -149,7 +94,7 @@ TEST_F(SharedConnection, RefusalsAndEndsOfTheConnection)
                  .Expect("DATA")
                  .Send("250 ok\r\n550 5.1.1 no such user\r\n554 5.5.1 no valid recipients\r\n")
                  .On("RSET", "250 reset\r\n");
-             Transaction(peer, "p3@example.org", true).On("QUIT", "221 bye\r\n");
+             Transaction(peer, 3, true).On("QUIT", "221 bye\r\n");
          },
          1, "[Player 2] ** ERROR: 550 5.1.1 no such user (reply to RCPT TO)\n[Player 3] Sent OK\n"},
         {"421 before the transaction: once more on a new connection",
@@ -160,9 +105,9 @@ TEST_F(SharedConnection, RefusalsAndEndsOfTheConnection)
                  .Send("421 4.7.0 too many messages\r\n")
                  .Close()
                  .AcceptNext();
-             Greeted(peer, "250-PIPELINING\r\n");
-             Transaction(peer, "p2@example.org", true);
-             Transaction(peer, "p3@example.org", true).On("QUIT", "221 bye\r\n");
+             Greeted(peer, true);
+             Transaction(peer, 2, true);
+             Transaction(peer, 3, true).On("QUIT", "221 bye\r\n");
          },
          2, "[Player 2] Sent OK\n[Player 3] Sent OK\n"},
         {"closed after the message: failed, the next one reconnects",
@@ -175,16 +120,16 @@ TEST_F(SharedConnection, RefusalsAndEndsOfTheConnection)
                  .Send("421 4.3.0 shutting down\r\n")
                  .Close()
                  .AcceptNext();
-             Greeted(peer, "250-PIPELINING\r\n");
-             Transaction(peer, "p3@example.org", true).On("QUIT", "221 bye\r\n");
+             Greeted(peer, true);
+             Transaction(peer, 3, true).On("QUIT", "221 bye\r\n");
          },
          2, "[Player 2] ** ERROR: 421 4.3.0 shutting down\n[Player 3] Sent OK\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedSmtpPeer peer;
-        Greeted(peer, "250-PIPELINING\r\n");
-        Transaction(peer, "p1@example.org", true);
+        Greeted(peer, true);
+        Transaction(peer, 1, true);
         c.player2(peer);
         peer.Start();
         const SendOutcome outcome = Run(peer);
@@ -199,11 +144,11 @@ TEST_F(SharedConnection, RefusalsAndEndsOfTheConnection)
 TEST_F(SharedConnection, ALongPauseClosesTheConnectionForTheNextMessage)
 {
     ScriptedSmtpPeer peer;
-    Greeted(peer, "");
-    Transaction(peer, "p1@example.org", false);
-    Transaction(peer, "p2@example.org", false).On("QUIT", "221 bye\r\n").AcceptNext();
-    Greeted(peer, "");
-    Transaction(peer, "p3@example.org", false).On("QUIT", "221 bye\r\n");
+    Greeted(peer, false);
+    Transaction(peer, 1, false);
+    Transaction(peer, 2, false).On("QUIT", "221 bye\r\n").AcceptNext();
+    Greeted(peer, false);
+    Transaction(peer, 3, false).On("QUIT", "221 bye\r\n");
     peer.Start();
 
     ConnectionSettings settings;

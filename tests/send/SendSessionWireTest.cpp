@@ -1,10 +1,7 @@
 // A shared connection against servers that end it without a word, reset it, or answer out of turn:
 // a message goes once more over a new connection only when the server cannot have taken it, and a
 // player counts as sent only on the reply to his own end of data.
-#include "send/SendRun.h"
-#include "support/RecordingUserInterface.h"
-#include "support/ScopedEnvironment.h"
-#include "support/ScriptedSmtpPeer.h"
+#include "SharedConnectionRun.h"
 
 #include <gtest/gtest.h>
 
@@ -13,65 +10,11 @@
 namespace turnpost {
 namespace {
 
-using test::RecordingUserInterface;
-using test::ScopedEnvironment;
+using test::Envelope;
+using test::Greeted;
 using test::ScriptedSmtpPeer;
-
-ScriptedSmtpPeer& Greeted(ScriptedSmtpPeer& peer, bool pipelining)
-{
-    return peer.Send("220 peer ready\r\n")
-        .On("EHLO ",
-            std::string("250-peer\r\n") + (pipelining ? "250-PIPELINING\r\n" : "") + "250 AUTH PLAIN\r\n")
-        .On("AUTH PLAIN AGhvc3QAc2VjcmV0", "235 2.7.0 welcome\r\n");
-}
-
-/// The envelope of player n, answered with the given replies (all three together with pipelining).
-ScriptedSmtpPeer& Envelope(ScriptedSmtpPeer& peer, int n, bool pipelining,
-                           const std::string& dataReply = "354 go\r\n")
-{
-    const std::string to = "RCPT TO:<p" + std::to_string(n) + "@example.org>";
-    if (pipelining)
-        return peer.Expect("MAIL FROM:<host@example.org>")
-            .Expect(to)
-            .Expect("DATA")
-            .Send("250 ok\r\n250 ok\r\n" + dataReply);
-    return peer.On("MAIL FROM:<host@example.org>", "250 ok\r\n").On(to, "250 ok\r\n").On("DATA", dataReply);
-}
-
-ScriptedSmtpPeer& Transaction(ScriptedSmtpPeer& peer, int n, bool pipelining,
-                              const std::string& endReply = "250 queued\r\n")
-{
-    return Envelope(peer, n, pipelining).ExpectData().Send(endReply);
-}
-
-struct WireRun : ::testing::Test
-{
-    WireRun()
-    {
-        auto& setup = document.Setup;
-        setup.GameName = "Alpha";
-        setup.ReturnAddress = "host@example.org";
-        setup.MessageSubject = "%G for player %P";
-        setup.MessageText = "Your turn.\n";
-        setup.SmtpUser = "host";
-        setup.SmtpTimeout = 5000;
-        document.CommandLineRun = 1;
-        for (int i = 0; i < 3; ++i)
-            setup.Players[static_cast<std::size_t>(i)] = {1, "p" + std::to_string(i + 1) + "@example.org",
-                                                          ""};
-    }
-
-    SendOutcome Run(const ScriptedSmtpPeer& peer)
-    {
-        document.Setup.SmtpServer = peer.Address();
-        RecordingUserInterface ui{&document};
-        ui.FillRows();
-        return OnSend(document, ui);
-    }
-
-    ScopedEnvironment password{"TURNPOST_SMTP_PASSWORD", std::string("secret")};
-    GameDocument document;
-};
+using test::Transaction;
+using WireRun = test::SharedConnectionRun;
 
 int Count(const std::string& text, const std::string& part)
 {

@@ -79,6 +79,17 @@ std::string ProgramRun::StdErr() const
     return ReadFileBytes(m_Err);
 }
 
+bool ProgramRun::WaitForStdErr(const std::string& text, int seconds) const
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (StdErr().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return true;
+}
+
 int RunProgram(const std::string& folder, const std::vector<std::string>& args, std::string* err,
                std::string* out, const std::vector<std::string>& environment)
 {

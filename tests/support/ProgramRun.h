@@ -27,6 +27,9 @@ public:
 
     std::string StdOut() const;
     std::string StdErr() const;
+    /// Waits until the program's standard error holds text, at most about ten seconds; true when it
+    /// came. The output so far stays in StdErr for the failure message.
+    bool WaitForStdErr(const std::string& text, int seconds = 10) const;
     /// For sending it signals, as a terminal would.
     pid_t Pid() const { return m_Pid; }
 

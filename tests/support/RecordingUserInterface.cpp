@@ -30,6 +30,11 @@ public:
     }
     void PumpFor(int milliseconds) override { Record().Pauses.push_back(milliseconds); }
     bool IsCancelled() const override { return m_Cancelled; }
+    void ShowResult(const std::string& line) override
+    {
+        if (m_Ui.OnResult)
+            m_Ui.OnResult(line);
+    }
 
 private:
     RecordingUserInterface::ProgressRecord& Record() { return m_Ui.Progress[m_Index]; }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +91,8 @@ public:
     std::vector<ProgressRecord> Progress;
     /// Cancel the progress window at its n-th pump (1-based), counted over all windows; 0 never.
     int CancelAtPump = 0;
+    /// Called with each result line a progress window shows, so a test can act between players.
+    std::function<void(const std::string&)> OnResult;
 
 private:
     GameDocument* m_Document;

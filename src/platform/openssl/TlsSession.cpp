@@ -1,7 +1,8 @@
 #include "platform/TlsSession.h"
 
+#include "platform/Clock.h"
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/TlsContext.h"
 #include "platform/openssl/OpenSslError.h"
 #include "platform/posix/Wait.h"

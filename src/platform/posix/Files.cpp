@@ -1,6 +1,6 @@
 #include "platform/Files.h"
 
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/UserFolders.h"
 #include "platform/posix/Descriptor.h"
 

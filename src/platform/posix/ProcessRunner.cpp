@@ -1,6 +1,6 @@
 #include "platform/ProcessRunner.h"
 
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/Wait.h"
 

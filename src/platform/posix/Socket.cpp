@@ -1,7 +1,8 @@
 #include "platform/Socket.h"
 
+#include "platform/Clock.h"
 #include "platform/ErrorCode.h"
-#include "platform/Kernel.h"
+#include "platform/LastError.h"
 #include "platform/posix/Wait.h"
 
 #include <arpa/inet.h>

@@ -1,6 +1,6 @@
 #include "platform/posix/Wait.h"
 
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,15 +1,10 @@
-#include "platform/Kernel.h"
+#include "platform/Clock.h"
 
 #include <cerrno>
-#include <cstring>
 #include <locale.h>
 #include <time.h>
 
 namespace turnpost {
-
-namespace {
-thread_local std::uint32_t t_lastError = 0;
-}
 
 std::uint32_t TickCount()
 {
@@ -29,10 +24,10 @@ void SleepMilliseconds(int milliseconds)
     }
 }
 
-void SetLastError(std::uint32_t error) { t_lastError = error; }
-std::uint32_t GetLastError() { return t_lastError; }
-
-std::time_t CurrentTime() { return std::time(nullptr); }
+std::time_t CurrentTime()
+{
+    return std::time(nullptr);
+}
 
 namespace {
 
@@ -45,6 +40,16 @@ std::string FormatTime(const char* format, const std::tm& time)
                                 : strftime(buffer, sizeof buffer, format, &time);
     return std::string(buffer, n);
 }
+
+class SystemClock : public IClock
+{
+public:
+    std::uint32_t TickCount() override { return turnpost::TickCount(); }
+    void Sleep(int milliseconds) override { SleepMilliseconds(milliseconds); }
+};
+
+SystemClock g_systemClock;
+IClock* g_pauseClock = &g_systemClock;
 
 } // namespace
 
@@ -60,12 +65,16 @@ std::string FormatUtcTime(const char* format, std::time_t when)
     return gmtime_r(&when, &utc) ? FormatTime(format, utc) : std::string();
 }
 
-std::string SystemErrorText(int errnum)
+IClock& PauseClock()
 {
-    static const locale_t posix = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (posix)
-        return strerror_l(errnum, posix);
-    return std::strerror(errnum);
+    return *g_pauseClock;
+}
+
+IClock* SetPauseClock(IClock* clock)
+{
+    IClock* const before = g_pauseClock;
+    g_pauseClock = clock ? clock : &g_systemClock;
+    return before;
 }
 
 } // namespace turnpost
