@@ -40,7 +40,10 @@ bool DecodeLine(std::string_view line, std::string& out)
             return false;
     const std::size_t count = value(line[0]);
     line.remove_prefix(1);
-    // Mail systems strip trailing spaces, which stand for zero bits: a missing character is one.
+    // Mail systems strip trailing spaces, which stand for zero bits, so a last group may be missing;
+    // more than that is damage, and would let a short line claim many bytes.
+    if ((count + 2) / 3 * 4 > line.size() + 4)
+        return false;
     std::size_t written = 0;
     for (std::size_t at = 0; written < count; at += 4) {
         unsigned group = 0;

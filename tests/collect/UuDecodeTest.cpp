@@ -33,6 +33,7 @@ TEST(UuDecodeTest, FindsFilesInText)
          0},
         {"not a begin line", "begin 64 x\n#0V%T\nend\nbegin 644\nbegin 644 \nbegin 64x4 y\n", {}, 0},
         {"no end line", "begin 644 cut\n#0V%T\n", {}, 1},
+        {"line far shorter than its count", "begin 644 short\nM\nend\n", {}, 1},
         {"character outside uuencoding", "begin 644 bad\n#0v%T\nend\n", {}, 1},
         {"damaged file then a good one",
          "begin 644 bad\n#0v%T\nend\nbegin 644 good\n#0V%T\nend\n",
