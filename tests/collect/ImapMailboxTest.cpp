@@ -70,6 +70,24 @@ TEST_F(ImapMailboxTest, LogsInOverEachSecurity)
     }
 }
 
+TEST_F(ImapMailboxTest, LogsInWithABearerToken)
+{
+    ImapSettings settings = Settings(ImapSecurity::ImplicitTls);
+    settings.Login = ImapLogin::OAuth2;
+    CImapMailbox mailbox(settings);
+    const ImapUids uids = mailbox.ListUids("INBOX");
+    ASSERT_TRUE(uids.Ok) << uids.Error;
+    // The token must go out as a token, not as a password that happens to work here.
+    const std::string method = Server().LoginMethod(m_User);
+    EXPECT_TRUE(method == "OAUTHBEARER" || method == "XOAUTH2") << method;
+
+    settings.Secret = "expired-token";
+    CImapMailbox refused(settings);
+    const ImapUids none = refused.ListUids("INBOX");
+    EXPECT_FALSE(none.Ok);
+    EXPECT_NE(none.Error.find("the server refused the login"), std::string::npos) << none.Error;
+}
+
 TEST_F(ImapMailboxTest, RefusalsSayWhy)
 {
     struct Case

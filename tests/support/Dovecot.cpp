@@ -128,7 +128,8 @@ bool Dovecot::Start()
         "login_trusted_networks = 127.0.0.0/8\n"
         "ssl_cert = <" +
         m_Certificates.LocalCertificate() + "\n" + "ssl_key = <" + m_Certificates.LocalKey() + "\n" +
-        "auth_mechanisms = plain login\n"
+        // The bearer mechanisms check the token as a password: enough to see which one a client used.
+        "auth_mechanisms = plain login oauthbearer xoauth2\n"
         "mail_location = maildir:~/Maildir\n"
         "first_valid_uid = 1\n"
         "default_internal_user = " +
@@ -193,6 +194,23 @@ bool Dovecot::Save(const std::string& user, const std::string& folder, const std
     if (folder != "INBOX")
         Doveadm("mailbox create -u " + Quoted(user) + " " + Quoted(folder));
     return std::system(command.c_str()) == 0;
+}
+
+std::string Dovecot::LoginMethod(const std::string& user) const
+{
+    // Dovecot's log process writes the line a moment after the login.
+    const std::string login = "Login: user=<" + user + ">, method=";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        const std::string log = ReadFileBytes(m_Dir.File("dovecot.log"));
+        if (const std::size_t at = log.find(login); at != std::string::npos) {
+            const std::size_t start = at + login.size();
+            return log.substr(start, log.find_first_of(",\n", start) - start);
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 std::string Dovecot::Doveadm(const std::string& arguments) const

@@ -14,7 +14,8 @@ namespace turnpost::test {
 ///
 /// Addresses: 127.0.0.1 shows the certificate for localhost/127.0.0.1; 127.0.0.2 shows one issued to
 /// another host name; 127.0.0.3 leaves MOVE out of its capabilities. Each listens on StartTlsPort()
-/// (STARTTLS) and ImplicitTlsPort() (TLS from the first byte).
+/// (STARTTLS) and ImplicitTlsPort() (TLS from the first byte). A bearer token is taken when it equals
+/// the user's password.
 class Dovecot
 {
 public:
@@ -46,6 +47,9 @@ public:
 
     /// Stores a message in a folder of the user's, creating the folder; false when doveadm failed.
     bool Save(const std::string& user, const std::string& folder, const std::string& message);
+    /// The mechanism of the user's first login ("PLAIN", "OAUTHBEARER", ...), from Dovecot's log;
+    /// empty when he has not logged in.
+    std::string LoginMethod(const std::string& user) const;
     /// What doveadm prints for the arguments after "-c CONFIG" (e.g. "mailbox list -u alice").
     std::string Doveadm(const std::string& arguments) const;
 
