@@ -4,7 +4,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <grp.h>
 #include <memory>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -97,6 +99,8 @@ bool Dovecot::Start()
         return false;
     }
     const std::string userName = account->pw_name;
+    const group* primary = ::getgrgid(account->pw_gid);
+    const std::string groupName = primary != nullptr ? primary->gr_name : userName;
     const std::string base = m_Dir.Path();
     for (const char* folder : {"run", "state", "mail"})
         fs::create_directories(base + "/" + folder);
@@ -116,40 +120,83 @@ bool Dovecot::Start()
 
     m_StartTlsPort = FreeLoopbackPort();
     m_ImplicitTlsPort = FreeLoopbackPort();
-    const std::string addresses = std::string("127.0.0.1 ") + WrongNameAddress + " " + NoMoveAddress;
-    const std::string config =
-        "base_dir = " + base + "/run\n" + "state_dir = " + base + "/state\n" + "log_path = " + base +
-        "/dovecot.log\n" +
-        "protocols = imap\n"
-        "listen = 127.0.0.1\n"
-        "ssl = yes\n"
-        "disable_plaintext_auth = yes\n"
-        // Plain-text logins from every loopback address, not only where the client's address is the server's.
-        "login_trusted_networks = 127.0.0.0/8\n"
-        "ssl_cert = <" +
-        m_Certificates.LocalCertificate() + "\n" + "ssl_key = <" + m_Certificates.LocalKey() + "\n" +
-        // The bearer mechanisms check the token as a password: enough to see which one a client used.
-        "auth_mechanisms = plain login oauthbearer xoauth2\n"
-        "mail_location = maildir:~/Maildir\n"
-        "first_valid_uid = 1\n"
-        "default_internal_user = " +
-        userName + "\n" + "default_login_user = " + userName + "\n" +
-        "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " + m_Dir.File("passwd") +
-        "\n}\n" + "userdb {\n  driver = passwd-file\n  args = username_format=%u " + m_Dir.File("passwd") +
-        "\n}\n" +
-        // No chroot: that needs a system install.
-        "service imap-login {\n  chroot =\n"
-        "  inet_listener imap {\n    address = " +
-        addresses + "\n    port = " + std::to_string(m_StartTlsPort) + "\n  }\n" +
-        "  inet_listener imaps {\n    address = " + addresses +
-        "\n    port = " + std::to_string(m_ImplicitTlsPort) + "\n    ssl = yes\n  }\n}\n" +
-        "service anvil {\n  chroot =\n}\n"
-        "service stats {\n  inet_listener http {\n    port = 0\n  }\n}\n"
-        "local " +
-        WrongNameAddress + " {\n  ssl_cert = <" + m_Certificates.OtherCertificate() + "\n  ssl_key = <" +
-        m_Certificates.OtherKey() + "\n}\n" + "local " + NoMoveAddress +
-        " {\n  protocol imap {\n"
-        "    imap_capability = IMAP4rev1 LITERAL+ SASL-IR ID ENABLE IDLE NAMESPACE UIDPLUS\n  }\n}\n";
+    // Written as Dovecot reads it; @NAME@ stands for the values of this run.
+    std::string config = R"(base_dir = @BASE@/run
+state_dir = @BASE@/state
+log_path = @BASE@/dovecot.log
+protocols = imap
+listen = 127.0.0.1
+ssl = yes
+ssl_cert = <@CERT@
+ssl_key = <@KEY@
+disable_plaintext_auth = yes
+# Plain-text logins from every loopback address, not only where client and server addresses agree.
+login_trusted_networks = 127.0.0.0/8
+# The bearer mechanisms check the token as a password: enough to see which one a client used.
+auth_mechanisms = plain login oauthbearer xoauth2
+mail_location = maildir:~/Maildir
+first_valid_uid = 1
+default_internal_user = @USER@
+default_login_user = @USER@
+# Dovecot gives its sockets to this group, which a user who is not root must belong to.
+default_internal_group = @GROUP@
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u @BASE@/passwd
+}
+userdb {
+  driver = passwd-file
+  args = username_format=%u @BASE@/passwd
+}
+# No chroot: that needs a system install.
+service imap-login {
+  chroot =
+  inet_listener imap {
+    address = @ADDRESSES@
+    port = @STARTTLS_PORT@
+  }
+  inet_listener imaps {
+    address = @ADDRESSES@
+    port = @TLS_PORT@
+    ssl = yes
+  }
+}
+service anvil {
+  chroot =
+}
+service stats {
+  inet_listener http {
+    port = 0
+  }
+}
+local @WRONG_NAME@ {
+  ssl_cert = <@OTHER_CERT@
+  ssl_key = <@OTHER_KEY@
+}
+local @NO_MOVE@ {
+  protocol imap {
+    imap_capability = IMAP4rev1 LITERAL+ SASL-IR ID ENABLE IDLE NAMESPACE UIDPLUS
+  }
+}
+)";
+    const std::pair<const char*, std::string> values[] = {
+        {"@BASE@", base},
+        {"@CERT@", m_Certificates.LocalCertificate()},
+        {"@KEY@", m_Certificates.LocalKey()},
+        {"@USER@", userName},
+        {"@GROUP@", groupName},
+        {"@ADDRESSES@", std::string("127.0.0.1 ") + WrongNameAddress + " " + NoMoveAddress},
+        {"@STARTTLS_PORT@", std::to_string(m_StartTlsPort)},
+        {"@TLS_PORT@", std::to_string(m_ImplicitTlsPort)},
+        {"@WRONG_NAME@", WrongNameAddress},
+        {"@OTHER_CERT@", m_Certificates.OtherCertificate()},
+        {"@OTHER_KEY@", m_Certificates.OtherKey()},
+        {"@NO_MOVE@", NoMoveAddress},
+    };
+    for (const auto& [name, value] : values)
+        for (std::size_t at = config.find(name); at != std::string::npos;
+             at = config.find(name, at + value.size()))
+            config.replace(at, std::strlen(name), value);
     const std::string configFile = m_Dir.Write("dovecot.conf", config);
 
     const pid_t pid = ::fork();
