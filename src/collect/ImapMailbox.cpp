@@ -135,6 +135,9 @@ struct CImapMailbox::Session
         CurlText[0] = '\0';
         curl_easy_setopt(Handle, CURLOPT_URL, url.c_str());
         curl_easy_setopt(Handle, CURLOPT_CUSTOMREQUEST, command.empty() ? nullptr : command.c_str());
+        // A command's answer is short: a server that trickles it out forever is given up. A message may
+        // take long on a slow line, as long as it keeps coming.
+        curl_easy_setopt(Handle, CURLOPT_TIMEOUT, command.empty() ? 0L : 4L * Settings.TimeoutSeconds);
         Exchange exchange;
         exchange.Code = curl_easy_perform(Handle);
         exchange.Data = std::move(Data);
@@ -345,6 +348,10 @@ ImapMessage CImapMailbox::Fetch(const std::string& name, std::uint32_t uid)
     const std::string number = std::to_string(uid);
     const std::string url = session.BaseUrl() + FolderUrlPath(folder.Name);
     const std::string what = "message " + number + " in " + folder.Quoted();
+    if (uid == 0) {
+        result.Error = "there is no " + what + ": UIDs start at 1";
+        return result;
+    }
 
     // libcurl keeps the body of a FETCH only for its own UID FETCH ... BODY[], which marks the message
     // read; its flag is noted first and put back after, so the message stays as the player left it.
@@ -390,6 +397,10 @@ ImapResult CImapMailbox::Move(const std::string& name, std::uint32_t uid, const 
     const ImapFolder target = folder.Ok ? session.Folder(targetName) : folder;
     if (!target.Ok) {
         result.Error = target.Error;
+        return result;
+    }
+    if (uid == 0) {
+        result.Error = "there is no message 0: UIDs start at 1";
         return result;
     }
     const ImapCapabilities offered = session.Capabilities();
