@@ -11,11 +11,14 @@ namespace {
 using test::Dovecot;
 using test::ScopedEnvironment;
 
-// A short message as the server gives it back: CR LF line ends.
+// A short message as the server gives it back: CR LF line ends. Its body looks like the server's
+// answers, which must come through as bytes of the message and nothing else.
 std::string Message(const std::string& subject)
 {
     return "From: Player One <one@example.net>\r\nTo: host@example.net\r\nSubject: " + subject +
-           "\r\nMessage-ID: <" + subject + "@example.net>\r\n\r\nOrders for year 2401.\r\n";
+           "\r\nMessage-ID: <" + subject +
+           "@example.net>\r\n\r\nOrders for year 2401.\r\n"
+           "A006 OK done\r\n* 1 FETCH (UID 9 BODY[] {3}\r\nabc)\r\n";
 }
 
 class ImapMailboxTest : public ::testing::Test
