@@ -34,6 +34,8 @@ apt-get install -y -q --no-install-recommends "${missing[@]}"
 # Dovecot is wanted only for the mailbox tests, which start their own on free loopback ports; a system
 # service the package may have started is stopped so that it holds no mail ports.
 if command -v systemctl >/dev/null && systemctl is-active --quiet dovecot 2>/dev/null; then
-    systemctl stop dovecot
-    systemctl disable dovecot
+    systemctl disable --now dovecot
+elif [ -x /etc/init.d/dovecot ] && /etc/init.d/dovecot status >/dev/null 2>&1; then
+    /etc/init.d/dovecot stop
+    update-rc.d dovecot disable
 fi
