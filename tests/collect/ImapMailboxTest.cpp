@@ -57,6 +57,22 @@ protected:
     ScopedEnvironment m_TrustTestAuthority{"SSL_CERT_FILE", Dovecot::Shared().AuthorityFile()};
 };
 
+// No server is needed: the refusal comes before any connection.
+TEST(ImapMailboxSettingsTest, PlainTextBeyondThisMachineIsRefusedBeforeConnecting)
+{
+    ImapSettings settings;
+    settings.Security = ImapSecurity::None;
+    settings.User = "host";
+    settings.Secret = "secret";
+    // A documentation address: a connection attempt would fail with a different text.
+    settings.Server = "192.0.2.1:143";
+    CImapMailbox mailbox(settings);
+    EXPECT_NE(mailbox.SettingsError().find("plain text"), std::string::npos);
+    const ImapUids uids = mailbox.ListUids("INBOX");
+    EXPECT_FALSE(uids.Ok);
+    EXPECT_EQ(uids.Error, mailbox.SettingsError());
+}
+
 TEST_F(ImapMailboxTest, LogsInOverEachSecurity)
 {
     for (const ImapSecurity security :
@@ -124,18 +140,6 @@ TEST_F(ImapMailboxTest, RefusalsSayWhy)
         EXPECT_FALSE(uids.Ok);
         EXPECT_NE(uids.Error.find(c.Expected), std::string::npos) << uids.Error;
     }
-}
-
-TEST_F(ImapMailboxTest, PlainTextBeyondThisMachineIsRefusedBeforeConnecting)
-{
-    ImapSettings settings = Settings(ImapSecurity::None);
-    // A documentation address: a connection attempt would fail with a different text.
-    settings.Server = "192.0.2.1:143";
-    CImapMailbox mailbox(settings);
-    EXPECT_NE(mailbox.SettingsError().find("plain text"), std::string::npos);
-    const ImapUids uids = mailbox.ListUids("INBOX");
-    EXPECT_FALSE(uids.Ok);
-    EXPECT_EQ(uids.Error, mailbox.SettingsError());
 }
 
 TEST_F(ImapMailboxTest, ListsFetchesUnreadAndMoves)
