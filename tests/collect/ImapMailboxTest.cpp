@@ -64,8 +64,9 @@ TEST(ImapMailboxSettingsTest, PlainTextBeyondThisMachineIsRefusedBeforeConnectin
     settings.Security = ImapSecurity::None;
     settings.User = "host";
     settings.Secret = "secret";
-    // A documentation address: a connection attempt would fail with a different text.
+    // A documentation address, never routed: a connection attempt would fail, soon, with another text.
     settings.Server = "192.0.2.1:143";
+    settings.TimeoutSeconds = 1;
     CImapMailbox mailbox(settings);
     EXPECT_NE(mailbox.SettingsError().find("plain text"), std::string::npos);
     const ImapUids uids = mailbox.ListUids("INBOX");
