@@ -8,7 +8,7 @@ packages=(
     libssl-dev openssl ca-certificates nlohmann-json3-dev libidn2-dev
     libcurl4-openssl-dev libgmime-3.0-dev
     libgtest-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     postfix python3 python3-aiosmtpd
     dovecot-core dovecot-imapd
     xvfb xauth fonts-dejavu-core twm xfonts-base

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/check-boundary.sh
 scripts/install-deps.sh
+scripts/check-format.sh
 
 run() {
     local build=$1

@@ -1,9 +1,9 @@
 #include "app/TurnCommands.h"
 
 #include "app/ConsoleUserInterface.h"
+#include "send/CheckRun.h"
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
-#include "send/CheckRun.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>

@@ -128,7 +128,8 @@ TEST(PasswordCommand, AllowCommandRecordsWhatAHeadlessRunNeeds)
     EXPECT_FALSE(FileExists(mark));
 
     ASSERT_EQ(RunProgram(dir.Path(), {"--allow-command", tpf}, &err, &out, environment), 0) << err;
-    EXPECT_NE(out.find("The password goes to: host at " + sink.Address() + " (no encryption)\n"), std::string::npos)
+    EXPECT_NE(out.find("The password goes to: host at " + sink.Address() + " (no encryption)\n"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("Command (1 line):\n" + setup.SmtpPasswordCommand + "\n"), std::string::npos) << out;
     EXPECT_FALSE(FileExists(mark)); // shown, not run

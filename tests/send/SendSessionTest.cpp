@@ -204,11 +204,8 @@ TEST(QuitTimeout, OnlyASharedConnectionIsCutShort)
         bool Keeps;
         std::int32_t Expected;
     } cases[] = {
-        {15000, false, 15000},
-        {15000, true, CSendSession::QuitGrace},
-        {500, true, 500},
-        {-1, false, DefaultSmtpTimeout},
-        {-1, true, CSendSession::QuitGrace},
+        {15000, false, 15000},           {15000, true, CSendSession::QuitGrace}, {500, true, 500},
+        {-1, false, DefaultSmtpTimeout}, {-1, true, CSendSession::QuitGrace},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CSendSession::QuitTimeout(c.Timeout, c.Keeps), c.Expected) << c.Timeout << " " << c.Keeps;

@@ -1,5 +1,5 @@
-#include "send/DeliveryLedger.h"
 #include "send/CheckRun.h"
+#include "send/DeliveryLedger.h"
 #include "send/SendRun.h"
 
 #include "support/GameFiles.h"
