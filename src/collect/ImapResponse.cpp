@@ -85,26 +85,33 @@ std::optional<std::pair<std::string_view, std::string_view>> ListFlags(std::stri
     return std::pair{rest->substr(1, close - 1), rest->substr(close + 1)};
 }
 
+/// Hands take each word of the untagged answers named name; false as soon as take refuses one.
+template <typename Take> bool EachWord(std::string_view untagged, std::string_view name, Take take)
+{
+    for (const std::string_view line : Lines(untagged)) {
+        auto rest = Untagged(line, name);
+        if (!rest)
+            continue;
+        for (std::string_view word = NextWord(*rest); !word.empty(); word = NextWord(*rest))
+            if (!take(word))
+                return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<std::string> ParseCapabilities(std::string_view untagged)
 {
     std::vector<std::string> names;
-    for (const std::string_view line : Lines(untagged)) {
-        auto rest = Untagged(line, "CAPABILITY");
-        if (!rest)
-            continue;
-        while (true) {
-            const std::string_view word = NextWord(*rest);
-            if (word.empty())
-                break;
-            std::string name(word);
-            for (char& c : name)
-                if (c >= 'a' && c <= 'z')
-                    c = static_cast<char>(c - 32);
-            names.push_back(std::move(name));
-        }
-    }
+    EachWord(untagged, "CAPABILITY", [&](std::string_view word) {
+        std::string name(word);
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 32);
+        names.push_back(std::move(name));
+        return true;
+    });
     return names;
 }
 
@@ -151,20 +158,14 @@ bool ListNamesFolder(std::string_view untagged)
 std::optional<std::vector<std::uint32_t>> ParseSearchUids(std::string_view untagged)
 {
     std::vector<std::uint32_t> uids;
-    for (const std::string_view line : Lines(untagged)) {
-        auto rest = Untagged(line, "SEARCH");
-        if (!rest)
-            continue;
-        while (true) {
-            const std::string_view word = NextWord(*rest);
-            if (word.empty())
-                break;
-            const auto uid = ParseUid(word);
-            if (!uid)
-                return std::nullopt;
+    const bool read = EachWord(untagged, "SEARCH", [&](std::string_view word) {
+        const auto uid = ParseUid(word);
+        if (uid)
             uids.push_back(*uid);
-        }
-    }
+        return uid.has_value();
+    });
+    if (!read)
+        return std::nullopt;
     std::sort(uids.begin(), uids.end());
     uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
     return uids;
