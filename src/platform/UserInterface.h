@@ -130,6 +130,12 @@ public:
 
     /// Shows the text of a finished send run and waits until it is dismissed.
     virtual void ShowSummary(const std::string& text) = 0;
+    /// The same for another result to read (the check's, the delivery status), under its own title.
+    virtual void ShowResults(const std::string& title, const std::string& text)
+    {
+        (void)title;
+        ShowSummary(text);
+    }
 
     /// Asks for the mail password of the given account; nullopt when refused. Implementations without
     /// a person to ask return nullopt.

@@ -319,7 +319,7 @@ void CMainWindow::BuildMenu()
         if (m_Busy)
             return;
         const CheckRunOutcome outcome = CheckSendRun(m_Document, UserInterface());
-        m_Services->ShowSummary(outcome.Text() + "\n" + outcome.Verdict() + "\n");
+        m_Services->ShowResults("Check Before Sending", outcome.Text() + "\n" + outcome.Verdict() + "\n");
     });
     add(turn, tr("&Resend Failed"), "resendFailedAction", [this] {
         if (!m_Busy)
@@ -331,7 +331,7 @@ void CMainWindow::BuildMenu()
         std::string text;
         for (const std::string& warning : status.Warnings)
             text += warning + "\n";
-        m_Services->ShowSummary(text + status.Text);
+        m_Services->ShowResults("Delivery Status", text + status.Text);
     });
 
     QMenu* help = m_MenuBar->addMenu(tr("&Help"));

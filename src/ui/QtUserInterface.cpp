@@ -171,6 +171,13 @@ std::unique_ptr<IProgressWindow> CQtUserInterface::CreateProgressWindow(const st
     return std::make_unique<CProgressWindow>(Owner(), title);
 }
 
+void CQtUserInterface::ShowResults(const std::string& title, const std::string& text)
+{
+    CSummaryDialog dialog(text, Owner());
+    dialog.setWindowTitle(ToQString(title));
+    dialog.exec();
+}
+
 void CQtUserInterface::ShowSummary(const std::string& text)
 {
     CSummaryDialog dialog(text, Owner());

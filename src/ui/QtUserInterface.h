@@ -32,6 +32,7 @@ public:
     void ShowHelp() override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& title) override;
     void ShowSummary(const std::string& text) override;
+    void ShowResults(const std::string& title, const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& account) override;
     bool ApprovePasswordCommand(const std::string& command, const std::string& setupPath,
                                 const SecretDestination& to) override;

@@ -62,12 +62,13 @@ TEST(WindowStaysLive, CheckBeforeSendingWaitsForTheServerOffTheWindowsThread)
     document.Setup.ReturnAddress = "host@example.org";
 
     bool sawBusyWindow = false;
-    QString summary;
+    QString summary, title;
     Ticker ticker([&] {
         if (OpenProgressWindow() && !window.findChild<QWidget*>("contentWidget")->isEnabled())
             sawBusyWindow = true;
         if (auto* dialog = qobject_cast<CSummaryDialog*>(QApplication::activeModalWidget())) {
             summary = dialog->findChild<QPlainTextEdit*>()->toPlainText();
+            title = dialog->windowTitle();
             dialog->reject();
         }
     });
@@ -77,6 +78,7 @@ TEST(WindowStaysLive, CheckBeforeSendingWaitsForTheServerOffTheWindowsThread)
     EXPECT_TRUE(sawBusyWindow);
     EXPECT_TRUE(summary.contains("[Server] OK: " + QString::fromStdString(peer.Address())))
         << summary.toStdString();
+    EXPECT_EQ(title, "Check Before Sending");
     EXPECT_TRUE(window.findChild<QWidget*>("contentWidget")->isEnabled());
 }
 
