@@ -132,12 +132,21 @@ int main(int argc, char** argv)
     view.FillRows();
     view.ShowState();
     view.ShowFilePath(document.FilePath);
+    // The marks beside the ticked players come a moment after the rows.
+    QTest::qWait(400);
     Save(window, "main-window");
     window.show();
     document.Modified = 1;
     window.findChild<QLineEdit*>("gameNameEdit")->setFocus();
     view.ShowFilePath(document.FilePath);
     SaveFramed(window, "main-window-framed");
+
+    {
+        // A fresh window, with the line that says the mail settings come first.
+        GameDocument freshDocument;
+        CMainWindow fresh(freshDocument);
+        Save(fresh, "first-run");
+    }
 
     CMailSettingsDialog mail(document.Setup, ui, &window);
     Save(mail, "mail-settings");
@@ -184,6 +193,7 @@ int main(int argc, char** argv)
     {
         // As the desktop shows it: the summary window over the main window, both framed.
         CSummaryDialog checkDialog(check.Text() + "\n" + check.Verdict() + "\n", &window);
+        checkDialog.setWindowTitle("Check Before Sending");
         window.show();
         window.raise();
         checkDialog.show();
