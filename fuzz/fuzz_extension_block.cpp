@@ -24,13 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     setup.ExtensionFields = {{"Earlier", "entry"}};
     const GameSetup before = setup;
     const SetupParseResult result = ParseSetup(bytes, setup);
-    switch (result.status) {
+    switch (result.Status) {
     case SetupParseResult::Loaded:
         break;
     case SetupParseResult::BadVersion:
         std::abort(); // the body is whole and of version 3
     case SetupParseResult::BadExtension:
-        if (result.problem.empty())
+        if (result.Problem.empty())
             std::abort();
         [[fallthrough]];
     case SetupParseResult::PastEnd:
@@ -38,14 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    if (result.version != 3)
+    if (result.Version != 3)
         std::abort();
 
     GameSetup again;
     // Not written to the file: carry it over so that the comparison covers everything else.
     again.UseDefaultMessage = setup.UseDefaultMessage;
     const std::string written = SerializeSetup(setup);
-    if (ParseSetup(written, again).status != SetupParseResult::Loaded || !(again == setup))
+    if (ParseSetup(written, again).Status != SetupParseResult::Loaded || !(again == setup))
         std::abort();
     if (SerializeSetup(again) != written)
         std::abort();

@@ -53,10 +53,10 @@ GameFileHeaderRead ReadGameFileHeader(const std::string& path)
     if (!bytes)
         return result;
     if (const auto header = ParseGameFileHeader(*bytes)) {
-        result.status = GameFileHeaderRead::Read;
+        result.Status = GameFileHeaderRead::Read;
         result.Header = *header;
     } else {
-        result.status = GameFileHeaderRead::NoHeader;
+        result.Status = GameFileHeaderRead::NoHeader;
     }
     return result;
 }

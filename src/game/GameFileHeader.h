@@ -65,13 +65,13 @@ std::optional<std::uint16_t> ParseGameTurn(std::string_view bytes);
 /// A file's header as read from disk.
 struct GameFileHeaderRead
 {
-    enum Status
+    enum Outcome
     {
         Read,
         Unreadable, ///< the file cannot be opened
         NoHeader    ///< too short, or not beginning with a header
     };
-    Status status = Unreadable;
+    Outcome Status = Unreadable;
     GameFileHeader Header;
     /// Why an unreadable file could not be read (an error number of the file functions).
     int Error = 0;

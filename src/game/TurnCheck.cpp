@@ -12,10 +12,10 @@ namespace {
 std::string TurnFileProblem(const std::string& path, int index, const GameFileHeader& host)
 {
     const GameFileHeaderRead read = ReadGameFileHeader(path);
-    if (read.status == GameFileHeaderRead::Unreadable)
+    if (read.Status == GameFileHeaderRead::Unreadable)
         return CouldNotOpenMessage(path, read.Error);
     const GameFileHeader& file = read.Header;
-    if (read.status == GameFileHeaderRead::NoHeader || !file.IsType(GameFileType::Turn))
+    if (read.Status == GameFileHeaderRead::NoHeader || !file.IsType(GameFileType::Turn))
         return "not a turn file: " + path;
     if (file.GameId != host.GameId)
         return path + " belongs to another game";
@@ -30,9 +30,9 @@ std::string TurnFileProblem(const std::string& path, int index, const GameFileHe
 std::string UniverseFileProblem(const std::string& path, const GameFileHeader& host)
 {
     const GameFileHeaderRead read = ReadGameFileHeader(path);
-    if (read.status == GameFileHeaderRead::Unreadable)
+    if (read.Status == GameFileHeaderRead::Unreadable)
         return CouldNotOpenMessage(path, read.Error);
-    if (read.status == GameFileHeaderRead::NoHeader || !read.Header.IsType(GameFileType::Universe))
+    if (read.Status == GameFileHeaderRead::NoHeader || !read.Header.IsType(GameFileType::Universe))
         return "not a universe file: " + path;
     if (read.Header.GameId != host.GameId)
         return path + " belongs to another game";
@@ -66,13 +66,13 @@ TurnCheck CheckTurnFiles(const GameFilesToCheck& files)
     const GameFileHeaderRead host = ReadGameFileHeader(hostPath);
     const char* const unchecked = "Turn files not checked: ";
     // A run that attaches no game file has nothing to check, and nothing to say about it.
-    if (host.status != GameFileHeaderRead::Read && !AttachesGameFiles(files))
+    if (host.Status != GameFileHeaderRead::Read && !AttachesGameFiles(files))
         return check;
-    if (host.status == GameFileHeaderRead::Unreadable) {
+    if (host.Status == GameFileHeaderRead::Unreadable) {
         check.Note = unchecked + std::string("the host file ") + hostPath + " could not be opened";
         return check;
     }
-    if (host.status == GameFileHeaderRead::NoHeader) {
+    if (host.Status == GameFileHeaderRead::NoHeader) {
         check.Note = unchecked + hostPath + " has no game file header";
         return check;
     }

@@ -94,15 +94,15 @@ std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t c
 
 struct WriteResult
 {
-    enum Status
+    enum Outcome
     {
         Written,
         OpenFailed,
         WriteFailed
     };
-    Status status = Written;
-    int error = 0; ///< errno of the failing call
-    bool ok() const { return status == Written; }
+    Outcome Status = Written;
+    int Error = 0; ///< errno of the failing call
+    bool Ok() const { return Status == Written; }
 };
 
 /// What a save does with a target that exists but is no regular file (a device, a FIFO, a socket).

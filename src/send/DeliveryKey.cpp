@@ -27,11 +27,11 @@ std::array<DeliveryKey, PlayerCount> CurrentDeliveryKeys(const GameSetup& setup,
     std::optional<std::uint32_t> hostGame;
     std::optional<std::uint16_t> hostTurn;
     if (const GameFileHeaderRead host = ReadGameFileHeader(hostPath);
-        host.status == GameFileHeaderRead::Read) {
+        host.Status == GameFileHeaderRead::Read) {
         hostGame = host.Header.GameId;
         hostTurn = host.Header.Turn;
     } else if (const GameFileHeaderRead universe = ReadGameFileHeader(setup.UniverseFile);
-               universe.status == GameFileHeaderRead::Read) {
+               universe.Status == GameFileHeaderRead::Read) {
         hostGame = universe.Header.GameId;
     }
 
@@ -50,8 +50,8 @@ std::array<DeliveryKey, PlayerCount> CurrentDeliveryKeys(const GameSetup& setup,
         key.TurnFile = digests.Describe(slot.PlayerFile);
         const GameFileHeaderRead turn = ReadGameFileHeader(slot.PlayerFile);
         key.GameId =
-            turn.status == GameFileHeaderRead::Read ? std::optional(turn.Header.GameId) : std::nullopt;
-        key.Turn = turn.status == GameFileHeaderRead::Read ? std::optional(turn.Header.Turn) : std::nullopt;
+            turn.Status == GameFileHeaderRead::Read ? std::optional(turn.Header.GameId) : std::nullopt;
+        key.Turn = turn.Status == GameFileHeaderRead::Read ? std::optional(turn.Header.Turn) : std::nullopt;
     }
     return keys;
 }

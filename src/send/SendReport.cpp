@@ -48,10 +48,10 @@ bool SaveReport(const GameDocument& document, const std::string& body, std::stri
     const std::string text =
         ExpandPlaceholders(BuildReportHeader(document), document) + ExpandPlaceholders(body, document);
     const WriteResult written = WriteFileAtomically(path, WithCrLf(text), SpecialTarget::WriteInPlace);
-    if (written.ok())
+    if (written.Ok())
         return true;
     if (error)
-        *error = path.empty() ? "no report file is named" : WriteErrorMessage(written.error, path);
+        *error = path.empty() ? "no report file is named" : WriteErrorMessage(written.Error, path);
     return false;
 }
 

@@ -174,8 +174,8 @@ bool ApproveCommand(const std::string& setupPath, const std::string& command, co
         approvals += '\n';
     approvals += key + '\n';
     const WriteResult written = WriteFileAtomically(file, approvals, SpecialTarget::Refuse, 0600);
-    if (!written.ok()) {
-        error = WriteErrorMessage(written.error, file);
+    if (!written.Ok()) {
+        error = WriteErrorMessage(written.Error, file);
         return false;
     }
     return true;

@@ -182,13 +182,13 @@ std::string SerializeSetup(const GameSetup& s)
 bool WriteSetupFile(const std::string& path, const GameSetup& setup, IUserInterface& ui)
 {
     const WriteResult result = WriteFileAtomically(path, SerializeSetup(setup));
-    if (result.status == WriteResult::OpenFailed)
-        ui.MessageBox(SaveRefusedMessage(path, result.error), {}, MessageButtons::Ok,
+    if (result.Status == WriteResult::OpenFailed)
+        ui.MessageBox(SaveRefusedMessage(path, result.Error), {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);
-    else if (result.status == WriteResult::WriteFailed)
-        ui.MessageBox(WriteErrorMessage(result.error, path), {}, MessageButtons::Ok,
+    else if (result.Status == WriteResult::WriteFailed)
+        ui.MessageBox(WriteErrorMessage(result.Error, path), {}, MessageButtons::Ok,
                       MessageIcon::Exclamation);
-    return result.ok();
+    return result.Ok();
 }
 
 SetupParseResult ParseSetup(std::string_view bytes, GameSetup& setup)

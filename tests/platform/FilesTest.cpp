@@ -46,7 +46,7 @@ TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
     const auto path = dir.Write("game.tpf", "old contents");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
 
-    ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
+    ASSERT_TRUE(WriteFileAtomically(path, "new").Ok());
 
     EXPECT_EQ(ReadFileBytes(path), "new");
     struct stat st
@@ -70,7 +70,7 @@ TEST(WriteFileAtomically, FailureHalfWayLeavesOldFileAndNoTemporary)
     const auto result = WriteFileAtomically(path, std::string(100000, 'x'));
     ::setrlimit(RLIMIT_FSIZE, &old);
 
-    EXPECT_EQ(result.status, WriteResult::WriteFailed);
+    EXPECT_EQ(result.Status, WriteResult::WriteFailed);
     EXPECT_EQ(ReadFileBytes(path), "precious");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
@@ -82,7 +82,7 @@ TEST(WriteFileAtomically, FailureHalfWayLeavesOldFileAndNoTemporary)
 TEST(WriteFileAtomically, MissingFolderIsAnOpenFailure)
 {
     TempDir dir;
-    EXPECT_EQ(WriteFileAtomically(dir.File("no/such/folder.tpf"), "x").status, WriteResult::OpenFailed);
+    EXPECT_EQ(WriteFileAtomically(dir.File("no/such/folder.tpf"), "x").Status, WriteResult::OpenFailed);
 }
 
 TEST(ReadWholeFile, ReadsAllBytesAndRefusesFolders)
@@ -105,7 +105,7 @@ TEST(WriteFileAtomically, SavingThroughALinkWritesTheFileItPointsTo)
     const auto link = dir.File("link.tpf");
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
 
-    ASSERT_TRUE(WriteFileAtomically(link, "new").ok());
+    ASSERT_TRUE(WriteFileAtomically(link, "new").Ok());
 
     EXPECT_EQ(ReadFileBytes(target), "new");
     struct stat st
@@ -158,25 +158,25 @@ TEST(WriteFileAtomically, SpecialTargetsAreRefusedForSetupsAndWrittenIntoForRepo
     for (const auto& target : {device, fifo}) {
         SCOPED_TRACE(target);
         const auto refused = WriteFileAtomically(target, "setup");
-        EXPECT_EQ(refused.status, WriteResult::OpenFailed);
-        EXPECT_EQ(FileErrorText(refused.error), "not a regular file");
+        EXPECT_EQ(refused.Status, WriteResult::OpenFailed);
+        EXPECT_EQ(FileErrorText(refused.Error), "not a regular file");
         EXPECT_EQ(StatOf(target).st_mode & S_IFMT, target == device ? S_IFCHR : S_IFIFO);
     }
-    EXPECT_TRUE(WriteFileAtomically(device, "report", SpecialTarget::WriteInPlace).ok());
+    EXPECT_TRUE(WriteFileAtomically(device, "report", SpecialTarget::WriteInPlace).Ok());
     EXPECT_TRUE(S_ISCHR(StatOf(device).st_mode));
 
     // A FIFO that nobody reads fails at once rather than waiting for a reader.
-    EXPECT_EQ(WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace).error, ENXIO);
+    EXPECT_EQ(WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace).Error, ENXIO);
     WriteResult result;
     bool written = false;
     const std::string read = test::ReadWhatIsWritten(
         fifo,
         [&] {
             result = WriteFileAtomically(fifo, "report", SpecialTarget::WriteInPlace);
-            return result.error != ENXIO;
+            return result.Error != ENXIO;
         },
         written);
-    EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_TRUE(result.Ok()) << result.Error;
     EXPECT_EQ(read, "report");
     EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
 }
@@ -187,7 +187,7 @@ TEST(WriteFileAtomically, LinksAreFollowedToTheirEndAndLoopsRefused)
     const std::string dangling = dir.File("dangling.tpf");
     ASSERT_EQ(::symlink("made/../target.tpf", dangling.c_str()), 0);
     ASSERT_EQ(::mkdir(dir.File("made").c_str(), 0700), 0);
-    ASSERT_TRUE(WriteFileAtomically(dangling, "new").ok());
+    ASSERT_TRUE(WriteFileAtomically(dangling, "new").Ok());
     EXPECT_EQ(ReadFileBytes(dir.File("target.tpf")), "new");
     EXPECT_TRUE(S_ISLNK(StatOf(dangling).st_mode));
 
@@ -195,8 +195,8 @@ TEST(WriteFileAtomically, LinksAreFollowedToTheirEndAndLoopsRefused)
     ASSERT_EQ(::symlink(b.c_str(), a.c_str()), 0);
     ASSERT_EQ(::symlink(a.c_str(), b.c_str()), 0);
     const auto loop = WriteFileAtomically(a, "x");
-    EXPECT_EQ(loop.status, WriteResult::OpenFailed);
-    EXPECT_EQ(loop.error, ELOOP);
+    EXPECT_EQ(loop.Status, WriteResult::OpenFailed);
+    EXPECT_EQ(loop.Error, ELOOP);
     EXPECT_TRUE(S_ISLNK(StatOf(a).st_mode));
     EXPECT_TRUE(S_ISLNK(StatOf(b).st_mode));
 }
@@ -209,7 +209,7 @@ TEST(WriteFileAtomically, OwnerGroupAndModeSurviveTheReplacement)
     const auto path = dir.Write("game.tpf", "old");
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
+    ASSERT_TRUE(WriteFileAtomically(path, "new").Ok());
     const struct stat st = StatOf(path);
     EXPECT_EQ(ReadFileBytes(path), "new");
     EXPECT_EQ(st.st_uid, 65534u);
@@ -256,9 +256,9 @@ TEST(WriteFileAtomically, WhatTheUserMayNotWriteIsNeverReplaced)
 
         const int status = AsNobody([&] {
             const auto result = WriteFileAtomically(path, "new");
-            if (result.ok())
+            if (result.Ok())
                 return 0;
-            return result.status == WriteResult::OpenFailed && result.error == EACCES ? 1 : 2;
+            return result.Status == WriteResult::OpenFailed && result.Error == EACCES ? 1 : 2;
         });
         EXPECT_EQ(status, c.Written ? 0 : 1);
         EXPECT_EQ(ReadFileBytes(path), c.Written ? "new" : "old");
