@@ -123,9 +123,11 @@ std::string FileErrorText(int error)
 
 std::string CouldNotOpenMessage(const std::string& path, int error)
 {
-    if (error == ENOENT || error == 0)
-        return "Could not open file: " + path;
-    return "Could not open file: " + path + " (" + FileErrorText(error) + ")";
+    std::string message = "Could not open file: " + path;
+    // A missing file needs no reason: the name says it all.
+    if (error != ENOENT && error != 0)
+        message += " (" + FileErrorText(error) + ")";
+    return message;
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path)

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/ErrorCode.h"
 #include "platform/LastError.h"
+#include "platform/Text.h"
 #include "platform/posix/Wait.h"
 
 #include <arpa/inet.h>
@@ -57,11 +58,9 @@ std::string Bracketed(const char* tag, const char* address)
 bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, std::string& host,
                         std::uint16_t& port)
 {
-    const auto first = server.find_first_not_of(" \t");
-    if (first == std::string::npos)
+    const std::string text(TrimBlanks(server));
+    if (text.empty())
         return false;
-    const auto last = server.find_last_not_of(" \t");
-    const std::string text = server.substr(first, last - first + 1);
 
     std::string portText;
     if (text[0] == '[') {
