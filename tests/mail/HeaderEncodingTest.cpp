@@ -125,5 +125,49 @@ TEST(HeaderEncodingTest, MessageIdIsUniqueAndTakesTheReturnDomain)
     EXPECT_NE(noDomain.GetMessageId().find("@turnpost.invalid>"), std::string::npos);
 }
 
+// The domain goes on the wire as IDNA2008 and the STD3 rules allow it: a character that no host
+// name may hold is refused, not dropped, and an A-label already written must decode.
+TEST(HeaderEncodingTest, DomainsConvertOrAreRefused)
+{
+    const struct
+    {
+        const char* Address;
+        const char* Wire; // null: refused
+    } cases[] = {
+        {"one@example.org", "one@example.org"},
+        {"one@b\xc3\xbc"
+         "cher.example",
+         "one@xn--bcher-kva.example"},
+        {"one@B\xc3\x9c"
+         "cher.example",
+         "one@xn--bcher-kva.example"},
+        {"one@xn--bcher-kva.example", "one@xn--bcher-kva.example"},
+        {"one@mail.XN--BCHER-KVA.example", "one@mail.XN--BCHER-KVA.example"},
+        {"one@b\xc3\xbc_cher.example", nullptr},
+        {"one@b\xc3\xbc"
+         "cher.ex_ample",
+         nullptr},
+        {"one@b\xc3\xbc cher.example", nullptr},
+        {"one@b\xc3\xbc-.example", nullptr},
+        {"one@\xe2\x98\x83.example", nullptr},
+        {"one@xn--.example", nullptr},
+        {"one@xn--zz.example", nullptr},
+        {"one@xn--ls8h.example", nullptr},
+        {"one@mail.xn--a.example", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Address);
+        std::string wire;
+        std::string error;
+        const bool converted = CMailAddress::ToWireForm(c.Address, wire, error);
+        EXPECT_EQ(converted, c.Wire != nullptr) << wire;
+        if (c.Wire) {
+            EXPECT_EQ(wire, c.Wire);
+        } else {
+            EXPECT_FALSE(error.empty());
+        }
+    }
+}
+
 } // namespace
 } // namespace turnpost
