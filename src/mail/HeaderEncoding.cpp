@@ -105,7 +105,11 @@ std::string UnstructuredField(const std::string& name, const std::string& value)
 {
     const std::string clean = CleanHeaderText(value);
     const std::string prefix = name + ": ";
-    if (!IsAscii(clean))
+    // RFC 2047 5: ASCII text that reads as an encoded word ("=?...?=") is encoded itself, or a
+    // reader shows it decoded.
+    const auto open = clean.find("=?");
+    const bool lookalike = open != std::string::npos && clean.find("?=", open + 2) != std::string::npos;
+    if (!IsAscii(clean) || lookalike)
         return prefix + EncodedWords(clean) + "\r\n";
 
     // Fold before a blank; a blank run stays whole on the line it begins (unfolding gives it back).

@@ -28,9 +28,10 @@ struct CMailAddress
     /// False for an address that would break the command it goes into: one holding a control
     /// character, a blank, "<" or ">".
     static bool IsUsable(const std::string& address);
-    /// The address as it goes on the wire: a domain that is not ASCII in its IDNA form (RFC 5891,
-    /// converted by libidn2), the rest unchanged. False, with the reason in error, when the domain
-    /// cannot be converted.
+    /// The address as it goes on the wire: a domain that is not ASCII in its IDNA2008 form under the
+    /// STD3 host name rules (RFC 5891, converted by libidn2), the rest unchanged. False, with the
+    /// reason in error, when the domain cannot be converted or holds an A-label ("xn--...") that does
+    /// not decode.
     static bool ToWireForm(const std::string& address, std::string& wire, std::string& error);
     /// True when the part before the last "@" is not ASCII: only SMTPUTF8 carries it (RFC 6531).
     static bool NeedsSmtpUtf8(const std::string& address);

@@ -40,7 +40,8 @@ std::string Phrase(const std::string& name)
     return quoted + "\"";
 }
 
-std::string HeaderAddress(const CMailAddress& address)
+// column is the length of the line before the address.
+std::string HeaderAddress(const CMailAddress& address, std::size_t column)
 {
     // The domain as the envelope carries it; an address that cannot be converted fails at sending.
     std::string email = HeaderValue(address.TrimmedAddress());
@@ -48,7 +49,13 @@ std::string HeaderAddress(const CMailAddress& address)
     CMailAddress::ToWireForm(email, email, error);
     if (address.FriendlyName.empty())
         return email;
-    return Phrase(address.FriendlyName) + " <" + email + ">";
+    const std::string phrase = Phrase(address.FriendlyName);
+    const auto lastBreak = phrase.rfind("\r\n");
+    const std::size_t lineLength =
+        lastBreak == std::string::npos ? column + phrase.size() : phrase.size() - lastBreak - 2;
+    // RFC 5322 2.2.3: fold before the address rather than pass 78 characters.
+    const bool fold = lineLength + 2 + email.size() + 1 > MaxHeaderLine;
+    return phrase + (fold ? "\r\n <" : " <") + email + ">";
 }
 
 // Calls line(begin, length) for each line of the text, whatever ends it: CR LF, a bare LF or a bare
@@ -156,6 +163,11 @@ std::string CMailMessage::GetMessageId() const
     const std::string from = From.TrimmedAddress();
     const auto at = from.rfind('@');
     std::string domain = at == std::string::npos ? std::string() : from.substr(at + 1);
+    // A domain that is not ASCII gives the form the envelope carries.
+    std::string wire;
+    std::string error;
+    if (!IsAscii(domain) && CMailAddress::ToWireForm(from, wire, error))
+        domain = wire.substr(wire.rfind('@') + 1);
     const bool usable = !domain.empty() && std::all_of(domain.begin(), domain.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
                c == '-';
@@ -215,11 +227,13 @@ std::string CMailMessage::GetHeader() const
     for (const auto& recipient : m_Recipients) {
         if (!to.empty())
             to += ",";
-        to += HeaderAddress(recipient);
+        const auto lastBreak = to.rfind("\r\n");
+        to += HeaderAddress(recipient,
+                            lastBreak == std::string::npos ? 4 + to.size() : to.size() - lastBreak - 2);
     }
 
     std::string header;
-    header += "From: " + HeaderAddress(From) + "\r\n";
+    header += "From: " + HeaderAddress(From, 6) + "\r\n";
     header += "To: " + to + "\r\n";
     header += UnstructuredField("Subject", Subject);
     // A numeric zone, as RFC 5322 3.3 requires.

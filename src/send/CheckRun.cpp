@@ -127,15 +127,16 @@ CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
             attempt.Result = prefix + "** ERROR: " + problem;
         } else {
             attempt.Sent = true;
-            attempt.Result = prefix + "OK: " + CMailAddress(slot.EmailAddress).TrimmedAddress() + ", \"" +
-                             player.Subject + "\"";
+            attempt.Result = prefix + "OK: " + CMailAddress::FromMailbox(slot.EmailAddress).TrimmedAddress() +
+                             ", \"" + player.Subject + "\"";
             std::string names;
             for (const AttachedFile& file : attempt.Files)
                 names += (names.empty() ? "" : " + ") + FileNameOf(file.Path);
             attempt.Result += names.empty() ? ", no files" : ", " + names;
         }
         attempt.Result = PrintableLine(attempt.Result);
-        addresses.push_back(attempt.Sent ? CMailAddress(slot.EmailAddress).TrimmedAddress() : std::string());
+        addresses.push_back(attempt.Sent ? CMailAddress::FromMailbox(slot.EmailAddress).TrimmedAddress()
+                                         : std::string());
         outcome.Players.push_back(std::move(player));
     }
     document.CurrentPlayerNumber = playerNumber;

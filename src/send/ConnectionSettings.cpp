@@ -50,6 +50,13 @@ std::string StopReasonAfter(const SmtpError& error, const std::string& who)
         return "the server refused the login (see " + who + ")";
     if (error.CertificateRejected)
         return "the server's certificate was not accepted (see " + who + ")";
+    // RFC 5321 3.1, 4.2.1: a 5xx greeting or a 5xx to our introduction is permanent; a 4xx one
+    // (421, too many connections) may pass by the next player.
+    const bool introduction =
+        error.Step == SmtpStep::Greeting || error.Step == SmtpStep::Ehlo || error.Step == SmtpStep::Helo;
+    if (introduction && error.Code() == ErrorCode::UnexpectedReply && error.ReplyCode >= 500 &&
+        error.ReplyCode <= 599)
+        return "the server refused the connection (see " + who + ")";
     return {};
 }
 

@@ -53,7 +53,8 @@ struct ConnectionSettings
 /// Why no further connection of a run may be tried after this failure to connect, such as "the server
 /// refused the login (see Player 1)": a refused login is not tried again with the same credentials
 /// (servers lock accounts and ban addresses over repeated failures), and a certificate that did not
-/// verify will not verify for the next mail either. Empty when others may be tried. who names the
+/// verify will not verify for the next mail either, nor will a server that refused the connection
+/// for good (5xx to the greeting, EHLO or HELO) take the next. Empty when others may be tried. who names the
 /// mail that failed.
 std::string StopReasonAfter(const SmtpError& error, const std::string& who);
 

@@ -12,7 +12,8 @@ std::string PlayerPrefix(int number)
 
 std::string AddressProblem(const std::string& address)
 {
-    const std::string trimmed = CMailAddress(address).TrimmedAddress();
+    // Written like the return address: bare, "<address>" or "Name <address>".
+    const std::string trimmed = CMailAddress::FromMailbox(address).TrimmedAddress();
     if (trimmed.empty())
         return "no e-mail address";
     // RFC 5321 4.5.3.1.3: a path is at most 256 bytes with its brackets. A longer one would go out as
@@ -22,6 +23,10 @@ std::string AddressProblem(const std::string& address)
                std::to_string(CMailAddress::MaxLength) + " mail allows: " + PrintableText(trimmed, 60);
     if (!CMailAddress::IsUsable(trimmed))
         return "Invalid e-mail address: " + PrintableText(CMailAddress::Escaped(trimmed));
+    std::string wire;
+    std::string error;
+    if (!CMailAddress::ToWireForm(trimmed, wire, error))
+        return "Invalid e-mail address: " + PrintableText(trimmed) + " (domain: " + error + ")";
     return {};
 }
 

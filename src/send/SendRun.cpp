@@ -46,7 +46,7 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
     message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
     message.Subject = ExpandPlaceholders(setup.MessageSubject, document);
     message.SetBody(ExpandPlaceholders(setup.MessageText, document));
-    message.AddRecipient(CMailAddress(address));
+    message.AddRecipient(CMailAddress::FromMailbox(address));
 
     // A player must not be told "Sent OK" for a mail that lacks the file he waits for.
     if (setup.SendUniverseFile && !setup.UniverseFile.empty()) {

@@ -34,6 +34,11 @@ TEST(HeaderEncodingTest, SubjectsAreCleanedAndFolded)
         {"double  blank " + words + words, "Subject: double  blank " + words + words, 3},
         {std::string(120, 'x'), "", 3},
         {"caf\xc3\xa9", "", 1},
+        // Text that reads as an encoded word is encoded itself, or a reader would decode it.
+        {"=?utf-8?Q?Hi?=", "", 1},
+        {"Turn =?iso-8859-1?q?x?= 2405", "", 1},
+        {"Pay 2 =? or ?= later", "", 1},
+        {"Pay ?= or =? later", "Subject: Pay ?= or =? later", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Value);
@@ -110,6 +115,44 @@ TEST(HeaderEncodingTest, ReturnAddressMayCarryAName)
     EXPECT_NE(header.find("?= <host@example.org>\r\n"), std::string::npos) << header;
 }
 
+// RFC 5322 2.2.3: a name long enough to push the address past 78 characters is followed by a fold.
+TEST(HeaderEncodingTest, FromLineFoldsBeforeTheAddress)
+{
+    const struct
+    {
+        std::string Mailbox;
+        std::size_t LineCount;
+        std::string LastLine;
+    } cases[] = {
+        {"J\xc3\xb6rg <host@example.org>", 1, ""},
+        {"J\xc3\xb6rg Hostmann der gro\xc3\x9f"
+         "en Galaxie <host@example.org>",
+         2, " <host@example.org>"},
+        // Two encoded words: the second leaves room for the address on its line.
+        {"J\xc3\xb6rg Hostmann, Gastgeber der gro\xc3\x9f"
+         "en Galaxie <host@example.org>",
+         2, ""},
+        {"\"Hostmann, the keeper of a rather large galaxy of stars\" <host@example.org>", 2,
+         " <host@example.org>"},
+        {"Galaxy Host <host@example.org>", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Mailbox);
+        CMailMessage message;
+        message.From = CMailAddress::FromMailbox(c.Mailbox);
+        const std::string header = message.GetHeader();
+        const std::string from = header.substr(0, header.find("\r\nTo: ") + 2);
+        const auto lines = Lines(from);
+        EXPECT_EQ(lines.size(), c.LineCount) << from;
+        for (const auto& line : lines)
+            EXPECT_LE(line.size(), MaxHeaderLine) << line;
+        if (!c.LastLine.empty()) {
+            EXPECT_EQ(lines.back(), c.LastLine);
+        }
+        EXPECT_NE(from.find("<host@example.org>\r\n"), std::string::npos) << from;
+    }
+}
+
 TEST(HeaderEncodingTest, MessageIdIsUniqueAndTakesTheReturnDomain)
 {
     CMailMessage first;
@@ -123,6 +166,56 @@ TEST(HeaderEncodingTest, MessageIdIsUniqueAndTakesTheReturnDomain)
     EXPECT_GE(id.find('@'), 1u + 14 + 1 + 32);
     CMailMessage noDomain;
     EXPECT_NE(noDomain.GetMessageId().find("@turnpost.invalid>"), std::string::npos);
+    // A domain that is not ASCII gives its A-label form, as the envelope does.
+    CMailMessage foreign;
+    foreign.From = CMailAddress::FromMailbox("Host <host@b\xc3\xbc"
+                                             "cher.example>");
+    const std::string foreignId = foreign.GetMessageId();
+    EXPECT_EQ(foreignId.substr(foreignId.find('@')), "@xn--bcher-kva.example>");
+}
+
+// The domain goes on the wire as IDNA2008 and the STD3 rules allow it: a character that no host
+// name may hold is refused, not dropped, and an A-label already written must decode.
+TEST(HeaderEncodingTest, DomainsConvertOrAreRefused)
+{
+    const struct
+    {
+        const char* Address;
+        const char* Wire; // null: refused
+    } cases[] = {
+        {"one@example.org", "one@example.org"},
+        {"one@b\xc3\xbc"
+         "cher.example",
+         "one@xn--bcher-kva.example"},
+        {"one@B\xc3\x9c"
+         "cher.example",
+         "one@xn--bcher-kva.example"},
+        {"one@xn--bcher-kva.example", "one@xn--bcher-kva.example"},
+        {"one@mail.XN--BCHER-KVA.example", "one@mail.XN--BCHER-KVA.example"},
+        {"one@b\xc3\xbc_cher.example", nullptr},
+        {"one@b\xc3\xbc"
+         "cher.ex_ample",
+         nullptr},
+        {"one@b\xc3\xbc cher.example", nullptr},
+        {"one@b\xc3\xbc-.example", nullptr},
+        {"one@\xe2\x98\x83.example", nullptr},
+        {"one@xn--.example", nullptr},
+        {"one@xn--zz.example", nullptr},
+        {"one@xn--ls8h.example", nullptr},
+        {"one@mail.xn--a.example", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Address);
+        std::string wire;
+        std::string error;
+        const bool converted = CMailAddress::ToWireForm(c.Address, wire, error);
+        EXPECT_EQ(converted, c.Wire != nullptr) << wire;
+        if (c.Wire) {
+            EXPECT_EQ(wire, c.Wire);
+        } else {
+            EXPECT_FALSE(error.empty());
+        }
+    }
 }
 
 } // namespace

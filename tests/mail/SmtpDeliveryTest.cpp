@@ -139,5 +139,31 @@ TEST(SmtpDeliveryTest, TextAndNamesSurviveAMailReader)
     EXPECT_TRUE(second.Defects.empty());
 }
 
+// A long encoded name folded before its address, and a subject that only looks encoded, read back as
+// the host wrote them.
+TEST(SmtpDeliveryTest, FoldedNameAndLookalikeSubjectSurviveAMailReader)
+{
+    SmtpSink sink;
+    ASSERT_TRUE(sink.IsRunning()) << sink.Error();
+    const std::string name = "J\xc3\xb6rg Hostmann der gro\xc3\x9f"
+                             "en Galaxie";
+    CMailMessage message;
+    message.From = CMailAddress::FromMailbox(name + " <host@example.org>");
+    message.AddRecipient(CMailAddress("a@example.org"));
+    message.Subject = "=?utf-8?B?SGk=?= year 2401";
+    message.SetBody("Your turn.\n");
+    std::string error;
+    ASSERT_TRUE(Deliver(sink, message, error)) << error;
+    const auto files = sink.WaitForMessages(1);
+    ASSERT_EQ(files.size(), 1u);
+    const auto mails = test::ParseMails(files);
+    ASSERT_EQ(mails.size(), 1u);
+    const ParsedMail& mail = mails[0];
+    ASSERT_TRUE(mail.Ok) << mail.Error;
+    EXPECT_EQ(mail.Subject, message.Subject);
+    EXPECT_EQ(mail.From, name + " <host@example.org>");
+    EXPECT_TRUE(mail.Defects.empty()) << mail.Defects.front();
+}
+
 } // namespace
 } // namespace turnpost
