@@ -1,5 +1,7 @@
 #include "support/Dovecot.h"
 
+#include "support/LoopbackPort.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -21,22 +23,6 @@ namespace {
 
 constexpr const char* DovecotProgram = "/usr/sbin/dovecot";
 constexpr const char* DoveadmProgram = "/usr/bin/doveadm";
-
-std::uint16_t FreeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    std::uint16_t port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
 
 bool Accepts(const char* host, std::uint16_t port)
 {

@@ -1,5 +1,7 @@
 #include "support/SmtpSink.h"
 
+#include "support/LoopbackPort.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
@@ -23,22 +25,6 @@ namespace turnpost::test {
 namespace {
 
 constexpr const char* SinkProgram = "/usr/sbin/smtp-sink";
-
-std::uint16_t FreeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    std::uint16_t port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
 
 bool Accepts(std::uint16_t port)
 {
