@@ -2,6 +2,7 @@
 #include "platform/Version.h"
 #include "send/RunLock.h"
 #include "setup/SetupFile.h"
+#include "support/CommandOutput.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SilentListener.h"
@@ -193,13 +194,7 @@ TEST_F(HeadlessSend, SecondRunOfTheSameSetupRefusesAndEveryPlayerIsMailedOnce)
 TEST_F(HeadlessSend, RunsWhereQtCannotBeLoaded)
 {
     // The program's libraries name no Qt library, not even through the libraries they need.
-    std::string libraries;
-    if (FILE* pipe = ::popen(("ldd " + std::string(TURNPOST_BINARY_PATH)).c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            libraries += buffer;
-        ::pclose(pipe);
-    }
+    const std::string libraries = CommandOutput("ldd " + std::string(TURNPOST_BINARY_PATH));
     ASSERT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
     EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
 

@@ -1,5 +1,6 @@
 #include "support/Dovecot.h"
 
+#include "support/CommandOutput.h"
 #include "support/LoopbackPort.h"
 
 #include <arpa/inet.h>
@@ -250,15 +251,7 @@ std::string Dovecot::Doveadm(const std::string& arguments) const
 {
     const std::string command =
         std::string(DoveadmProgram) + " -c " + Quoted(m_Dir.File("dovecot.conf")) + " " + arguments + " 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return output;
+    return CommandOutput(command);
 }
 
 } // namespace turnpost::test

@@ -1,5 +1,6 @@
 #include "support/SmtpSink.h"
 
+#include "support/CommandOutput.h"
 #include "support/LoopbackPort.h"
 
 #include <algorithm>
@@ -145,14 +146,7 @@ std::vector<ParsedMail> ParseMails(const std::vector<std::string>& paths)
     std::string command = "/usr/bin/python3 '" + SupportScript("parse_mail.py") + "'";
     for (const auto& path : paths)
         command += " '" + path + "'";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        ::pclose(pipe);
-    }
+    const std::string output = CommandOutput(command);
     std::vector<ParsedMail> mails(paths.size());
     const auto json = nlohmann::json::parse(output, nullptr, false);
     if (!json.is_array() || json.size() != paths.size()) {
