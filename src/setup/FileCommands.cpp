@@ -87,6 +87,7 @@ void MakeFreshDocument(GameDocument& document)
 {
     document.Setup = GameSetup{};
     document.PasswordCommandFromFile.clear();
+    document.CollectPasswordCommandFromFile.clear();
     document.FilePath = UntitledPath;
     document.Modified = 0;
 }

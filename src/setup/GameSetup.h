@@ -57,6 +57,23 @@ struct GameSetup
     /// Further files that every mailed player gets while SendAdditionalFiles is on, one path per line;
     /// "%P" in a path stands for the player's number (race%P.r1), so each may get his own.
     std::string AdditionalFiles;
+
+    // Collecting the players' orders from an IMAP mailbox: "host" or "host:port" (993 with implicit
+    // TLS, 143 otherwise), an ImapSecurity value (plain text only to this machine), the login, and how
+    // the password command's secret is used (0 password, 1 OAuth2 bearer token).
+    std::string CollectServer;
+    std::int32_t CollectSecurity = 2;
+    std::string CollectUser;
+    std::string CollectPasswordCommand;
+    std::int32_t CollectLoginMethod = 0;
+    /// Where orders arrive, and where their messages go once taken or refused; '/' between levels.
+    std::string CollectFolder = "INBOX";
+    std::string ProcessedFolder = "Turnpost/Processed";
+    std::string RejectedFolder = "Turnpost/Rejected";
+    /// On: each sender of an order file gets a reply saying whether it was taken; %R is the result.
+    std::int32_t AcknowledgeOrders = 1;
+    std::string AcknowledgeSubject = "%G: %R";
+    std::string AcknowledgeText = "%R\r\n";
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;
@@ -83,6 +100,8 @@ struct GameDocument
     /// The password command as the file last read or written held it. While the setup's command is
     /// this one it came from a file and needs the user's approval to run; one typed since does not.
     std::string PasswordCommandFromFile;
+    /// The same for the mailbox's password command.
+    std::string CollectPasswordCommandFromFile;
 
     bool operator==(const GameDocument&) const = default;
 };

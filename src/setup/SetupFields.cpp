@@ -37,6 +37,17 @@ const SetupField Fields[] = {
     {"SmtpLoginMethod", Integer, nullptr, &S::SmtpLoginMethod, 0, 0},
     {"CheckTurnFiles", Integer, nullptr, &S::CheckTurnFiles, 0, 0},
     {"AdditionalFiles", SetupFieldKind::Lines, &S::AdditionalFiles, nullptr, 0, 0},
+    {"CollectServer", Text, &S::CollectServer, nullptr, 0, 0},
+    {"CollectSecurity", Integer, nullptr, &S::CollectSecurity, 0, 0},
+    {"CollectUser", Text, &S::CollectUser, nullptr, 0, 0},
+    {"CollectPasswordCommand", Text, &S::CollectPasswordCommand, nullptr, 0, 0},
+    {"CollectLoginMethod", Integer, nullptr, &S::CollectLoginMethod, 0, 0},
+    {"CollectFolder", Text, &S::CollectFolder, nullptr, 0, 0},
+    {"ProcessedFolder", Text, &S::ProcessedFolder, nullptr, 0, 0},
+    {"RejectedFolder", Text, &S::RejectedFolder, nullptr, 0, 0},
+    {"AcknowledgeOrders", Integer, nullptr, &S::AcknowledgeOrders, 0, 0},
+    {"AcknowledgeSubject", Text, &S::AcknowledgeSubject, nullptr, 0, 0},
+    {"AcknowledgeText", Text, &S::AcknowledgeText, nullptr, 0, 0},
 };
 
 const GameSetup& Fresh()

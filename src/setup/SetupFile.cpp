@@ -249,6 +249,7 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
     document.FilePath = path;
     document.Modified = 0;
     document.PasswordCommandFromFile = document.Setup.SmtpPasswordCommand;
+    document.CollectPasswordCommandFromFile = document.Setup.CollectPasswordCommand;
     IDocumentView& view = ui.View();
     view.ShowFilePath(path);
     view.FillRows();

@@ -82,6 +82,17 @@ GameSetup RichSetup()
     s.SmtpPasswordCommand = "pass show smtp";
     s.SmtpLoginMethod = 1;
     s.CheckTurnFiles = 0;
+    s.CollectServer = "imap.example.org:143";
+    s.CollectSecurity = 1;
+    s.CollectUser = "orders";
+    s.CollectPasswordCommand = "pass show imap";
+    s.CollectLoginMethod = 1;
+    s.CollectFolder = "Stars/Orders";
+    s.ProcessedFolder = "Stars/Done";
+    s.RejectedFolder = "";
+    s.AcknowledgeOrders = 0;
+    s.AcknowledgeSubject = "%G %Y";
+    s.AcknowledgeText = "Result: %R";
     s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }
@@ -491,6 +502,9 @@ TEST(SetupFileWrite, ExtensionBlockOnlyWhenAnExtensionFieldIsSet)
     plain.SmtpLoginMethod = 0;
     plain.CheckTurnFiles = 1;
     plain.ExtensionFields.clear();
+    for (const SetupField& field : SetupFields())
+        if (field.InExtension())
+            ResetSetupField(field, plain);
     const std::string version3 = SerializeSetup(plain);
     EXPECT_EQ(version3[13], 3);
     // Nothing follows the last player's file name.
