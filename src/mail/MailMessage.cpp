@@ -254,12 +254,21 @@ std::string CMailMessage::GetHeader() const
 
 bool CMailMessage::WriteContent(const std::function<bool(std::string_view piece)>& write) const
 {
+    m_ContentError.clear();
+    m_AttachmentsSent.clear();
     const bool multipart = !m_Attachments.empty();
     if (!write(GetHeader()) || (multipart && !write(GetTextPartHeader())) || !write(GetDataBody()))
         return false;
-    for (const CMailAttachment* attachment : m_Attachments)
-        if (!write(GetAttachmentPartHeader(*attachment)) || !write(attachment->GetEncodedText()))
+    for (const CMailAttachment* attachment : m_Attachments) {
+        if (!write(GetAttachmentPartHeader(*attachment)))
             return false;
+        CMailAttachment::Sent sent = attachment->Stream(write);
+        if (!sent.Ok) {
+            m_ContentError = sent.Error;
+            return false;
+        }
+        m_AttachmentsSent.push_back(std::move(sent));
+    }
     return !multipart || write(ClosingBoundary);
 }
 

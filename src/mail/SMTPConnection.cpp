@@ -378,7 +378,7 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     m_Step = SmtpStep::EndOfData;
     if (!message.WriteContent(
             [this](std::string_view piece) { return m_Socket.Send(piece.data(), piece.size(), true); }))
-        return FailSend();
+        return message.GetContentError().empty() ? FailSend() : FailContent(message.GetContentError());
     // A reply that came while the message went out is early too; the end of data decides.
     if (!NothingEarly())
         return false;
@@ -391,6 +391,15 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     if (m_Reader.HasBufferedBytes())
         m_OutOfStep = true;
     return true;
+}
+
+bool CSMTPConnection::FailContent(const std::string& reason)
+{
+    // RFC 5321 has no way to take back a message once its data has begun; only a connection that
+    // ends before the end of data makes the server drop it.
+    m_PeerClosed = true;
+    m_Socket.Close();
+    return Fail(ErrorNumber(ErrorCode::ConnectionAborted), reason);
 }
 
 bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8)

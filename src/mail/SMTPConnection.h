@@ -102,6 +102,9 @@ private:
     bool FailSend();
     /// A reply wait failed in SendMessage: refused or late replies set the last-error number 22.
     bool FailDialogue();
+    /// An attachment could not be read whole while the message went out: the connection is dropped
+    /// without the end of data, so that no server takes what was sent for a whole message.
+    bool FailContent(const std::string& reason);
     /// Before a command goes out: false when bytes are already waiting (a reply can only answer a
     /// command that was sent) or the connection has ended. Takes no more than what is there.
     bool NothingEarly();
