@@ -272,6 +272,17 @@ bool CMailMessage::WriteContent(const std::function<bool(std::string_view piece)
     return !multipart || write(ClosingBoundary);
 }
 
+std::uint64_t CMailMessage::GetWireSize() const
+{
+    // The header's date has the same width whenever it is made; the rest is built as it will be sent.
+    std::uint64_t size = GetHeader().size() + GetTextPartHeader().size() + GetDataBody().size();
+    for (const CMailAttachment* attachment : m_Attachments)
+        size += GetAttachmentPartHeader(*attachment).size() + attachment->GetEncodedLength();
+    if (!m_Attachments.empty())
+        size += std::char_traits<char>::length(ClosingBoundary);
+    return size + 2;
+}
+
 std::string CMailMessage::GetTextPartHeader() const
 {
     if (m_Attachments.empty())

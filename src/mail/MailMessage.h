@@ -50,6 +50,11 @@ public:
     /// describe exactly the bytes that went out.
     const std::vector<CMailAttachment::Sent>& GetAttachmentsSent() const { return m_AttachmentsSent; }
 
+    /// How many bytes WriteContent writes, with the line break that ends the last line (the CR LF
+    /// of EndOfData): the size of the message as RFC 1870 counts it, reckoned from the sizes of the
+    /// attachments without reading them.
+    std::uint64_t GetWireSize() const;
+
     // The pieces WriteContent writes.
     std::string GetTextPartHeader() const;
     /// The body as it goes out: every line ended by CR LF, quoted-printable where the headers say so,
