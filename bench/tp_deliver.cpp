@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     const int count = std::atoi(argv[2]);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-        // As in a send run: the attachments are loaded for each message and freed after it.
+        // As in a send run: the attachments are opened for each message and read while it is sent.
         std::vector<std::unique_ptr<turnpost::CMailAttachment>> attachments;
         turnpost::CMailMessage message;
         message.From = turnpost::CMailAddress("host@example.org");
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         message.SetBody("Turn attached.\n");
         for (int a = 3; a < argc; ++a) {
             attachments.push_back(std::make_unique<turnpost::CMailAttachment>());
-            if (!attachments.back()->Load(argv[a])) {
+            if (!attachments.back()->Open(argv[a])) {
                 std::fprintf(stderr, "cannot read %s\n", argv[a]);
                 return 1;
             }

@@ -254,13 +254,33 @@ std::string CMailMessage::GetHeader() const
 
 bool CMailMessage::WriteContent(const std::function<bool(std::string_view piece)>& write) const
 {
+    m_ContentError.clear();
+    m_AttachmentsSent.clear();
     const bool multipart = !m_Attachments.empty();
     if (!write(GetHeader()) || (multipart && !write(GetTextPartHeader())) || !write(GetDataBody()))
         return false;
-    for (const CMailAttachment* attachment : m_Attachments)
-        if (!write(GetAttachmentPartHeader(*attachment)) || !write(attachment->GetEncodedText()))
+    for (const CMailAttachment* attachment : m_Attachments) {
+        if (!write(GetAttachmentPartHeader(*attachment)))
             return false;
+        CMailAttachment::Sent sent = attachment->Stream(write);
+        if (!sent.Ok) {
+            m_ContentError = sent.Error;
+            return false;
+        }
+        m_AttachmentsSent.push_back(std::move(sent));
+    }
     return !multipart || write(ClosingBoundary);
+}
+
+std::uint64_t CMailMessage::GetWireSize() const
+{
+    // The header's date has the same width whenever it is made; the rest is built as it will be sent.
+    std::uint64_t size = GetHeader().size() + GetTextPartHeader().size() + GetDataBody().size();
+    for (const CMailAttachment* attachment : m_Attachments)
+        size += GetAttachmentPartHeader(*attachment).size() + attachment->GetEncodedLength();
+    if (!m_Attachments.empty())
+        size += std::char_traits<char>::length(ClosingBoundary);
+    return size + 2;
 }
 
 std::string CMailMessage::GetTextPartHeader() const

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "mail/MailAddress.h"
+#include "mail/MailAttachment.h"
 #include "platform/Version.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -10,9 +12,8 @@
 
 namespace turnpost {
 
-class CMailAttachment;
-
-/// One mail: header fields, body and attachments (referenced, not owned: they must outlive sending).
+/// One mail: header fields, body and attachments (referenced, not owned: they must outlive sending;
+/// an attachment that is only opened is read while the message is written).
 /// Without attachments it is a plain RFC 5322 mail (MIME text/plain when its text is not plain
 /// ASCII); with attachments a MIME multipart/mixed mail whose first part is the text.
 class CMailMessage
@@ -39,8 +40,20 @@ public:
     /// Hands the message to write piece by piece, in the order of the wire: the header block, the text
     /// part header (with attachments only), the data body, for each attachment its part header and
     /// encoded text, and the closing boundary (with attachments only). The end of data is left to the
-    /// caller, who may first look for early replies. Stops at the first piece write refuses (false).
+    /// caller, who may first look for early replies. Stops at the first piece write refuses (false),
+    /// and when an attachment cannot be read whole (false, with GetContentError set): the pieces
+    /// written so far are then no whole message, and must not be ended as one.
     bool WriteContent(const std::function<bool(std::string_view piece)>& write) const;
+    /// Why the last WriteContent stopped at an attachment, naming its file; empty otherwise.
+    const std::string& GetContentError() const { return m_ContentError; }
+    /// What the last WriteContent read of each attachment it wrote whole, in order: the digests
+    /// describe exactly the bytes that went out.
+    const std::vector<CMailAttachment::Sent>& GetAttachmentsSent() const { return m_AttachmentsSent; }
+
+    /// How many bytes WriteContent writes, with the line break that ends the last line (the CR LF
+    /// of EndOfData): the size of the message as RFC 1870 counts it, reckoned from the sizes of the
+    /// attachments without reading them.
+    std::uint64_t GetWireSize() const;
 
     // The pieces WriteContent writes.
     std::string GetTextPartHeader() const;
@@ -67,6 +80,8 @@ private:
     std::string m_Body;
     std::vector<const CMailAttachment*> m_Attachments;
     std::string m_MessageIdLeft;
+    mutable std::string m_ContentError;
+    mutable std::vector<CMailAttachment::Sent> m_AttachmentsSent;
 };
 
 } // namespace turnpost

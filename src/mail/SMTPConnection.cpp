@@ -54,6 +54,8 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_Pipelining = false;
     m_OutOfStep = false;
     m_SmtpUtf8Offered = false;
+    m_SizeOffered = false;
+    m_SizeLimit = 0;
     m_Error = {};
     m_Step = SmtpStep::Connect;
     if (m_Security != SmtpSecurity::None && m_Security != SmtpSecurity::StartTls &&
@@ -131,6 +133,8 @@ bool CSMTPConnection::Introduce(const std::string& name)
         m_SmtpUtf8Offered = extensions.SmtpUtf8;
     }
     m_Pipelining = extensions.Pipelining;
+    m_SizeOffered = extensions.Size;
+    m_SizeLimit = extensions.SizeLimit;
     if (m_User.empty())
         return true;
     return Login(extensions);
@@ -346,14 +350,18 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
         }
         wire.push_back(std::move(converted));
     }
+    m_DeclaredSize = m_SizeOffered ? message.GetWireSize() : 0;
+    // RFC 1870 6.1: a message the server has said it will not take is not sent.
+    m_Step = SmtpStep::Mail;
+    if (m_SizeLimit > 0 && m_DeclaredSize > m_SizeLimit)
+        return Fail(ErrorNumber(ErrorCode::MessageTooLong), OversizeRefusal(m_DeclaredSize, m_SizeLimit));
     m_CleanRefusal = false;
 
     if (m_Pipelining) {
         if (!SendEnvelopePipelined(wire, smtpUtf8))
             return false;
     } else {
-        if (!SendCommand(SmtpStep::Mail,
-                         "MAIL FROM:<" + wire[0] + ">" + (smtpUtf8 ? " SMTPUTF8" : "") + "\r\n"))
+        if (!SendCommand(SmtpStep::Mail, MailFromCommand(wire[0], smtpUtf8)))
             return false;
         if (!AwaitReply(250))
             return FailDialogue();
@@ -378,7 +386,7 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     m_Step = SmtpStep::EndOfData;
     if (!message.WriteContent(
             [this](std::string_view piece) { return m_Socket.Send(piece.data(), piece.size(), true); }))
-        return FailSend();
+        return message.GetContentError().empty() ? FailSend() : FailContent(message.GetContentError());
     // A reply that came while the message went out is early too; the end of data decides.
     if (!NothingEarly())
         return false;
@@ -393,10 +401,29 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     return true;
 }
 
+std::string CSMTPConnection::MailFromCommand(const std::string& from, bool smtpUtf8) const
+{
+    std::string command = "MAIL FROM:<" + from + ">";
+    if (smtpUtf8)
+        command += " SMTPUTF8";
+    if (m_SizeOffered)
+        command += " SIZE=" + std::to_string(m_DeclaredSize);
+    return command + "\r\n";
+}
+
+bool CSMTPConnection::FailContent(const std::string& reason)
+{
+    // RFC 5321 has no way to take back a message once its data has begun; only a connection that
+    // ends before the end of data makes the server drop it.
+    m_PeerClosed = true;
+    m_Socket.Close();
+    return Fail(ErrorNumber(ErrorCode::ConnectionAborted), reason);
+}
+
 bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8)
 {
     // RFC 2920 3.1: DATA ends the group, as its reply decides what is sent next.
-    std::string group = "MAIL FROM:<" + wire[0] + ">" + (smtpUtf8 ? " SMTPUTF8" : "") + "\r\n";
+    std::string group = MailFromCommand(wire[0], smtpUtf8);
     for (std::size_t i = 1; i < wire.size(); ++i)
         group += "RCPT TO:<" + wire[i] + ">\r\n";
     group += "DATA\r\n";
@@ -543,6 +570,18 @@ bool CSMTPConnection::AwaitReply(int expectedCode)
             return fail(error, m_Reader.Partial());
         }
     }
+}
+
+std::string OversizeRefusal(std::uint64_t size, std::uint64_t limit)
+{
+    // In tenths of a megabyte.
+    const std::uint64_t sizeTenths = size / 100000 + (size % 100000 != 0 ? 1 : 0);
+    const std::uint64_t limitTenths = limit / 100000;
+    const auto megabytes = [](std::uint64_t tenths) {
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+    };
+    return "not sent: the message is " + megabytes(sizeTenths) + ", the server takes at most " +
+           megabytes(limitTenths);
 }
 
 bool HeloMayFollow(const SmtpError& ehloFailure, SmtpSecurity security, bool loginConfigured)

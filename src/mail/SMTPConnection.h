@@ -67,6 +67,9 @@ public:
     bool OffersPipelining() const { return m_Pipelining; }
     /// The server's last EHLO reply offered SMTPUTF8 (RFC 6531).
     bool OffersSmtpUtf8() const { return m_SmtpUtf8Offered; }
+    /// The server's last EHLO reply offered SIZE (RFC 1870): MAIL FROM then declares each message's
+    /// size, and a message over the server's limit is refused before anything of it is sent.
+    bool OffersSize() const { return m_SizeOffered; }
     /// The last SendMessage failed where the server cannot have taken the message: the connection
     /// ended (a close, a reset, a 421) before any reply to its MAIL FROM, or a reply came before
     /// MAIL FROM was sent. Such a message may go once more over a new connection.
@@ -102,6 +105,11 @@ private:
     bool FailSend();
     /// A reply wait failed in SendMessage: refused or late replies set the last-error number 22.
     bool FailDialogue();
+    /// An attachment could not be read whole while the message went out: the connection is dropped
+    /// without the end of data, so that no server takes what was sent for a whole message.
+    bool FailContent(const std::string& reason);
+    /// MAIL FROM with the parameters the message needs.
+    std::string MailFromCommand(const std::string& from, bool smtpUtf8) const;
     /// Before a command goes out: false when bytes are already waiting (a reply can only answer a
     /// command that was sent) or the connection has ended. Takes no more than what is there.
     bool NothingEarly();
@@ -126,6 +134,9 @@ private:
     SmtpLoginMethod m_LoginMethod = SmtpLoginMethod::Password;
     bool m_SmtpUtf8Wanted = false;
     bool m_SmtpUtf8Offered = false;
+    bool m_SizeOffered = false;
+    std::uint64_t m_SizeLimit = 0;    // 0: none announced
+    std::uint64_t m_DeclaredSize = 0; // of the message being sent, when SIZE is offered
     SmtpStep m_Step = SmtpStep::None;
     SmtpError m_Error;
     bool m_PeerTakenAsRemote = false;
@@ -134,5 +145,10 @@ private:
 /// RFC 5321 4.1.4: whether HELO may follow a refused EHLO. Only a refusal (5xx) of EHLO itself allows
 /// it, and only where nothing from the extensions is needed: not for STARTTLS, nor for a login.
 bool HeloMayFollow(const SmtpError& ehloFailure, SmtpSecurity security, bool loginConfigured);
+
+/// "not sent: the message is N MB, the server takes at most M MB", in megabytes of a million bytes with
+/// one decimal: the size rounded up and the limit down, so that a message over the limit never reads
+/// as one that fits.
+std::string OversizeRefusal(std::uint64_t size, std::uint64_t limit);
 
 } // namespace turnpost

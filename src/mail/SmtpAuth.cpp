@@ -56,6 +56,22 @@ bool SmtpExtensions::OffersAuth(std::string_view mechanism) const
     return std::find(AuthMechanisms.begin(), AuthMechanisms.end(), wanted) != AuthMechanisms.end();
 }
 
+namespace {
+
+// The limit of "SIZE n" (RFC 1870 4): 0 for none, and for a value that is no number or passes 64 bits.
+std::uint64_t SizeLimitOf(std::string_view text)
+{
+    std::uint64_t limit = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || limit > (UINT64_MAX - 9) / 10)
+            return 0;
+        limit = limit * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return limit;
+}
+
+} // namespace
+
 SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
 {
     SmtpExtensions extensions;
@@ -90,6 +106,9 @@ SmtpExtensions SmtpExtensions::Parse(std::string_view reply)
             extensions.Pipelining = true;
         } else if (keyword == "SMTPUTF8") {
             extensions.SmtpUtf8 = true;
+        } else if (keyword == "SIZE") {
+            extensions.Size = true;
+            extensions.SizeLimit = words.empty() ? 0 : SizeLimitOf(words.front());
         } else if (keyword == "AUTH") {
             for (const auto word : words) {
                 std::string mechanism = UpperCase(word);

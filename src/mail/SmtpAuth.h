@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,10 @@ struct SmtpExtensions
     bool Pipelining = false;
     /// RFC 6531: addresses and headers in UTF-8.
     bool SmtpUtf8 = false;
+    /// RFC 1870: MAIL FROM may declare the message's size; SizeLimit is the largest message taken,
+    /// 0 when the server names none (or a number that cannot be read).
+    bool Size = false;
+    std::uint64_t SizeLimit = 0;
     /// The SASL mechanisms after AUTH, upper-case, in the server's order.
     std::vector<std::string> AuthMechanisms;
 

@@ -11,12 +11,15 @@ typedef struct ssl_session_st SSL_SESSION;
 namespace turnpost {
 
 /// What the TLS sessions of one run share: the client settings and the system's certificate store,
-/// read once (reading the whole store costs more than a handshake), and the last session each
-/// server granted, so that the next connection to it resumes instead of running a full handshake.
+/// set up once (where the system keeps a hashed folder of certificates, each is read only when a
+/// handshake needs it; otherwise the whole bundle is read, which costs more than a handshake), and
+/// the last session each server granted, so that the next connection to it resumes instead of
+/// running a full handshake.
 class CTlsContext
 {
 public:
-    /// Reads the certificate store as it is now (SSL_CERT_FILE, SSL_CERT_DIR or OpenSSL's defaults).
+    /// Opens the certificate store as it is now: SSL_CERT_FILE and SSL_CERT_DIR when either is set,
+    /// otherwise the system's hashed folder, or OpenSSL's default bundle where there is none.
     CTlsContext();
     ~CTlsContext();
     CTlsContext(const CTlsContext&) = delete;

@@ -96,7 +96,7 @@ CheckRunOutcome CheckSendRun(GameDocument& document, IUserInterface& ui)
         auto known = fileProblems.find(path);
         if (known == fileProblems.end()) {
             CMailAttachment attachment;
-            known = fileProblems.emplace(path, attachment.Load(path) ? std::string() : attachment.GetError())
+            known = fileProblems.emplace(path, attachment.Open(path) ? std::string() : attachment.GetError())
                         .first;
         }
         return known->second;

@@ -1,5 +1,6 @@
 #include "send/PlayerAttempt.h"
 
+#include "mail/MailAttachment.h"
 #include "platform/Clock.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
@@ -52,7 +53,8 @@ AttachedFile CAttachmentDigests::Describe(const std::string& path)
     file.Path = path;
     if (ReadableFile readable = OpenRegularFile(path)) {
         file.Size = readable.Size();
-        file.Sha256 = FileSha256(readable);
+        if (file.Size <= MaxAttachmentSize)
+            file.Sha256 = FileSha256(readable);
     }
     m_Known.emplace(path, file);
     return file;

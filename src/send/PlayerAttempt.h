@@ -37,7 +37,8 @@ struct PlayerAttempt
 };
 
 /// Lists the files a player's message carries (as the send options say) with their sizes and
-/// SHA-256 digests. Each file is read once per run, however many players get it.
+/// SHA-256 digests. Each file is read once per run, however many players get it; one too large to
+/// mail is not read at all.
 class CAttachmentDigests
 {
 public:

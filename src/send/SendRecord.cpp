@@ -28,7 +28,7 @@ std::string CSendRecord::DeliveredEarlierLine(int index)
 }
 
 void CSendRecord::Add(const GameSetup& setup, int index, const std::string& resultLine, bool sent,
-                      const std::string& reply)
+                      const std::string& reply, const std::vector<AttachedFile>* mailed)
 {
     PlayerAttempt attempt;
     attempt.Time = AttemptTime();
@@ -37,7 +37,7 @@ void CSendRecord::Add(const GameSetup& setup, int index, const std::string& resu
     attempt.Turn = m_Keys[static_cast<std::size_t>(index)].Turn;
     attempt.Player = index + 1;
     attempt.Address = setup.Players[static_cast<std::size_t>(index)].EmailAddress;
-    attempt.Files = m_Digests.ForPlayer(setup, index);
+    attempt.Files = sent && mailed ? *mailed : m_Digests.ForPlayer(setup, index);
     attempt.Result = resultLine.substr(0, resultLine.find('\n'));
     attempt.Sent = sent;
     attempt.Reply = reply;

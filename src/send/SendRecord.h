@@ -31,9 +31,10 @@ public:
     /// The line for such a player, with LF.
     static std::string DeliveredEarlierLine(int index);
 
-    /// Notes the attempt for the player of slot index and writes it to the ledger.
+    /// Notes the attempt for the player of slot index and writes it to the ledger. mailed describes
+    /// the files of a sent message as they went out; without it they are read for the ledger.
     void Add(const GameSetup& setup, int index, const std::string& resultLine, bool sent,
-             const std::string& reply);
+             const std::string& reply, const std::vector<AttachedFile>* mailed = nullptr);
 
     /// Writes the run's line, syncs the ledger and hands year, attempts and ledger trouble to outcome.
     void Finish(SendOutcome& outcome, const std::string& note);

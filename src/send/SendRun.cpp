@@ -34,7 +34,8 @@ bool AnyPlayerSelected(const GameSetup& setup)
 }
 
 std::string MailPlayerUnguarded(const GameDocument& document, const std::string& address, int index,
-                                CSendSession& session, bool* sent, std::string* reply)
+                                CSendSession& session, bool* sent, std::string* reply,
+                                std::vector<AttachedFile>* mailed)
 {
     const GameSetup& setup = document.Setup;
     const std::string prefix = PlayerPrefix(index + 1);
@@ -58,15 +59,15 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
     CMailAttachment player;
     const std::string& playerFile = setup.Players[static_cast<std::size_t>(index)].PlayerFile;
     if (setup.SendPlayerFile && !playerFile.empty()) {
-        if (!player.Load(playerFile))
+        if (!player.Open(playerFile))
             return failure(player.GetError());
         message.AddAttachment(player);
     }
-    // Each further file is read as the turn file is: one that cannot be read fails this player only.
+    // Each further file is taken as the turn file is: one that cannot be read fails this player only.
     std::vector<std::unique_ptr<CMailAttachment>> further;
     for (const std::string& path : AdditionalFilesForPlayer(setup, index + 1)) {
         further.push_back(std::make_unique<CMailAttachment>());
-        if (!further.back()->Load(path))
+        if (!further.back()->Open(path))
             return failure(further.back()->GetError());
         message.AddAttachment(*further.back());
     }
@@ -76,18 +77,26 @@ std::string MailPlayerUnguarded(const GameDocument& document, const std::string&
         return failure(error);
     if (sent)
         *sent = true;
+    if (mailed) {
+        // Taken while the files went out, so that they describe what the player got.
+        const auto& attachments = message.GetAttachments();
+        const auto& read = message.GetAttachmentsSent();
+        for (std::size_t i = 0; i < attachments.size() && i < read.size(); ++i)
+            mailed->push_back({attachments[i]->GetPath(), attachments[i]->GetSize(), read[i].Sha256});
+    }
     return prefix + "Sent OK\n";
 }
 
 } // namespace
 
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       CSendSession& session, bool* sent, std::string* reply)
+                       CSendSession& session, bool* sent, std::string* reply,
+                       std::vector<AttachedFile>* mailed)
 {
     // Memory that runs out while one player's mail is built belongs to that player: what was allocated
     // for it is freed on the way out, and the others are still mailed.
     try {
-        return MailPlayerUnguarded(document, address, index, session, sent, reply);
+        return MailPlayerUnguarded(document, address, index, session, sent, reply, mailed);
     } catch (const std::bad_alloc&) {
         if (sent)
             *sent = false;
@@ -179,15 +188,17 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             progress->SetText("Sending to Player #" + std::to_string(number) + "...");
             bool sent = false;
             std::string reply;
+            std::vector<AttachedFile> mailed;
             // Refused for what is known before connecting, in the words the check uses.
             const std::string refusal = PlayerRefusal(setup, index, turns);
             std::string result =
                 refusal.empty() ? std::string() : PlayerPrefix(number) + "** ERROR: " + refusal + "\n";
             if (result.empty())
-                progress->RunWork(
-                    [&] { result = MailPlayer(document, slot.EmailAddress, index, session, &sent, &reply); });
+                progress->RunWork([&] {
+                    result = MailPlayer(document, slot.EmailAddress, index, session, &sent, &reply, &mailed);
+                });
             result = PrintableLine(result);
-            record.Add(setup, index, result, sent, reply);
+            record.Add(setup, index, result, sent, reply, &mailed);
             if (!sent)
                 ++outcome.Failed;
             summary += result;

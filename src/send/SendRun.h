@@ -57,8 +57,10 @@ SendOutcome OnResendFailed(GameDocument& document, IUserInterface& ui);
 /// Builds and sends the message of the player in slot index (0 to 15) to address through the run's
 /// session, and returns his result line, ended by LF. Never fails towards the caller: every failure is
 /// told in the line, and sent (when given) says whether the mail went out, reply (when given) what the
-/// server said to the end of the data. Expects CurrentPlayerNumber to be index + 1 already.
+/// server said to the end of the data, mailed (when given) each attached file's path, size and the
+/// digest of the bytes that went out. Expects CurrentPlayerNumber to be index + 1 already.
 std::string MailPlayer(const GameDocument& document, const std::string& address, int index,
-                       CSendSession& session, bool* sent = nullptr, std::string* reply = nullptr);
+                       CSendSession& session, bool* sent = nullptr, std::string* reply = nullptr,
+                       std::vector<AttachedFile>* mailed = nullptr);
 
 } // namespace turnpost

@@ -19,11 +19,14 @@ CSendSession::~CSendSession()
 
 const CMailAttachment* CSendSession::Universe(const std::string& path)
 {
-    if (!m_UniverseTried || path != m_UniversePath) {
+    // A failure, or a held text, stands for the run; a streamed file is measured anew for each message.
+    const bool settled = !m_UniverseLoaded || m_Universe.IsHeld();
+    if (!m_UniverseTried || path != m_UniversePath || !settled) {
         m_UniverseTried = false;
         m_UniverseLoaded = false;
         // Memory that runs out here fails this player only: the next one tries again.
-        m_UniverseLoaded = m_Universe.Load(path);
+        m_UniverseLoaded =
+            m_Universe.Open(path) && (m_Universe.GetSize() >= HeldUniverseSize || m_Universe.Load(path));
         m_UniversePath = path;
         m_UniverseTried = true;
     }

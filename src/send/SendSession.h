@@ -12,7 +12,7 @@ namespace turnpost {
 class CMailMessage;
 
 /// What the messages of one send run share: the connection settings, the universe file (every
-/// player gets it, so it is read and encoded once), and, where the settings speak EHLO (TLS or a
+/// player gets it, so a small one is read and encoded once), and, where the settings speak EHLO (TLS or a
 /// login), one SMTP connection for all of them: the greeting, the TLS handshake and the login then
 /// happen once per run instead of once per player. A plain setup keeps one connection per message.
 class CSendSession
@@ -34,7 +34,12 @@ public:
     /// True when the messages share one connection.
     bool KeepsConnection() const { return m_Keep; }
 
-    /// The universe file at path, read and encoded on first use; null when it cannot be read.
+    /// Below this size the universe file is encoded once and held for the run; a larger one is read
+    /// again for each message, so that memory stays the same whatever its size.
+    static constexpr std::uint64_t HeldUniverseSize = std::uint64_t{8} << 20;
+
+    /// The universe file at path: opened on first use, and read and encoded then when it is small;
+    /// a larger one is opened again at each call. Null when it cannot be mailed.
     const CMailAttachment* Universe(const std::string& path);
     /// Why the universe file could not be read, naming it.
     const std::string& UniverseError() const { return m_Universe.GetError(); }

@@ -1,6 +1,7 @@
 #include "platform/TlsSession.h"
 #include "platform/LastError.h"
 #include "platform/TlsContext.h"
+#include "support/CommandOutput.h"
 #include "support/PythonSmtpServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SilentListener.h"
@@ -215,4 +216,26 @@ TEST_F(TlsSessionTest, ASharedContextReadsTheStoreOnceAndResumesSessions)
     EXPECT_EQ(context->ResumedCount(), 1);
     EXPECT_EQ(greetAndQuit(first.Port()), "220 ");
     EXPECT_EQ(context->ResumedCount(), 2);
+}
+
+// A private authority given as a hashed folder is found there when the handshake asks for it.
+TEST_F(TlsSessionTest, TrustsAnAuthorityInTheFolderOfSslCertDir)
+{
+    TempDir folder;
+    const std::string hash =
+        CommandOutput("openssl x509 -hash -noout -in '" + s_Certificates->AuthorityFile() + "'");
+    ASSERT_EQ(hash.size(), 9u) << hash; // eight hex digits and a line feed
+    folder.Write(hash.substr(0, 8) + ".0", ReadFileBytes(s_Certificates->AuthorityFile()));
+    ScopedEnvironment noFile("SSL_CERT_FILE", std::nullopt);
+    ScopedEnvironment trust("SSL_CERT_DIR", folder.Path());
+
+    PythonSmtpServer server(ImplicitTls(false));
+    ASSERT_TRUE(server.IsRunning()) << server.Error();
+    LoopbackSocket socket(server.Port());
+    ASSERT_GE(socket.Fd(), 0);
+    CTlsSession session;
+    ASSERT_TRUE(session.Handshake(static_cast<SocketHandle>(socket.Fd()), "localhost", 10000))
+        << session.GetErrorText();
+    EXPECT_EQ(ReadLine(session, socket.Fd()).substr(0, 4), "220 ");
+    session.Shutdown();
 }

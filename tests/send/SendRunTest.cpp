@@ -196,11 +196,12 @@ TEST_F(SendRunTest, FileOverTheSizeLimitIsRefusedBeforeItIsRead)
 TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
 {
     document.Setup.CheckTurnFiles = 0; // made-up files without game headers
-    // A universe file under the size limit whose encoded text does not fit in what is left.
+    // A universe file small enough to be encoded once for the run, whose text does not fit in what
+    // is left.
     auto& setup = document.Setup;
     setup.SendUniverseFile = 1;
     setup.UniverseFile = dir.Write("alpha.xy", "");
-    ASSERT_EQ(::truncate(setup.UniverseFile.c_str(), 200 << 20), 0);
+    ASSERT_EQ(::truncate(setup.UniverseFile.c_str(), 7 << 20), 0);
     setup.Players[0] = {1, "one@example.org", ""};
     setup.Players[1] = {1, "two@example.org", ""};
 
@@ -213,7 +214,7 @@ TEST_F(SendRunTest, MemoryThatRunsOutFailsOnlyThePlayerItBelongsTo)
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
     rlimit tight = old;
-    tight.rlim_cur = used + (64 << 20);
+    tight.rlim_cur = used + (4 << 20);
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
     const SendOutcome outcome = Run();
     ::setrlimit(RLIMIT_AS, &old);

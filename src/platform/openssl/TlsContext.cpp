@@ -4,6 +4,11 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 namespace turnpost {
 
@@ -16,6 +21,36 @@ int KeyIndex()
         0, nullptr, nullptr, nullptr,
         [](void*, void* key, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<std::string*>(key); });
     return index;
+}
+
+// A folder of certificates named by their subject hash ("5ad8a5d6.0", as c_rehash and Debian's
+// ca-certificates make them), where OpenSSL finds the one a handshake needs without reading the rest.
+bool IsHashedFolder(const char* path)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entry(path, error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+        const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+        if (name.size() > 9 && name[8] == '.' && std::all_of(name.begin(), name.begin() + 8, isHex) &&
+            std::all_of(name.begin() + 9, name.end(), isDigit))
+            return true;
+    }
+    return false;
+}
+
+// Reading the whole bundle costs more CPU than the rest of a run; the system's hashed folder gives
+// the same certificates one at a time, as they are asked for. What SSL_CERT_FILE or SSL_CERT_DIR say
+// is done exactly as OpenSSL's defaults do it.
+bool LoadTrustStore(SSL_CTX* context)
+{
+    const bool chosen = std::getenv(X509_get_default_cert_file_env()) != nullptr ||
+                        std::getenv(X509_get_default_cert_dir_env()) != nullptr;
+    const char* folder = X509_get_default_cert_dir();
+    if (!chosen && IsHashedFolder(folder))
+        return SSL_CTX_load_verify_locations(context, nullptr, folder) == 1;
+    return SSL_CTX_set_default_verify_paths(context) == 1;
 }
 
 std::string OpenSslReason()
@@ -37,7 +72,7 @@ CTlsContext::CTlsContext()
     SSL_CTX_set_min_proto_version(m_Context, TLS1_2_VERSION);
     SSL_CTX_set_verify(m_Context, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_mode(m_Context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    if (SSL_CTX_set_default_verify_paths(m_Context) != 1) {
+    if (!LoadTrustStore(m_Context)) {
         m_ErrorText = "cannot load the system's certificates: " + OpenSslReason();
         SSL_CTX_free(m_Context);
         m_Context = nullptr;
