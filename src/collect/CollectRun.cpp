@@ -1,0 +1,415 @@
+#include "collect/CollectRun.h"
+
+#include "collect/ImapMailbox.h"
+#include "collect/ImapPassword.h"
+#include "collect/OrderAcknowledgement.h"
+#include "collect/OrderExtractor.h"
+#include "collect/OrderWriter.h"
+#include "game/OrderCheck.h"
+#include "game/OrderFiles.h"
+#include "mail/MailMessage.h"
+#include "platform/Digest.h"
+#include "platform/UserInterface.h"
+#include "send/BusyGuard.h"
+#include "send/ConnectionSettings.h"
+#include "send/DeliveryLedger.h"
+#include "send/PlayerAttempt.h"
+#include "send/PlayerVerdict.h"
+#include "send/RunLock.h"
+#include "send/SendSession.h"
+
+#include <map>
+#include <memory>
+
+namespace turnpost {
+
+namespace {
+
+/// One file of a message that reads as a game file, and what the checks made of it.
+struct JudgedFile
+{
+    CollectedOrder Order;
+    OrderCheck::Verdict Verdict = OrderCheck::NotOrders;
+    std::string Bytes; ///< kept while it may still be written
+};
+
+/// One message of the collect folder as the first pass left it.
+struct JudgedMessage
+{
+    std::uint32_t Uid = 0;
+    bool Read = false;
+    std::string Problem; ///< why it could not be read, when Read is false
+    bool FetchFailed = false;
+    std::string From;
+    std::string MessageId;
+    std::vector<JudgedFile> Files;
+};
+
+JudgedMessage JudgeMessage(CImapMailbox& mailbox, const std::string& folder, std::uint32_t uid,
+                           const GameFileHeader& host)
+{
+    JudgedMessage judged;
+    judged.Uid = uid;
+    const ImapMessage fetched = mailbox.Fetch(folder, uid);
+    if (!fetched.Ok) {
+        judged.FetchFailed = true;
+        judged.Problem = fetched.Error;
+        return judged;
+    }
+    const ExtractedMessage message = COrderExtractor().Extract(fetched.Bytes);
+    if (!message.Ok) {
+        judged.Problem = message.Error;
+        return judged;
+    }
+    judged.Read = true;
+    judged.From = message.From;
+    judged.MessageId = message.MessageId;
+    for (const MessageFile& file : message.Files) {
+        // A file without a game header (a note, a picture) is no business of the collection.
+        if (!ParseGameFileHeader(file.Bytes))
+            continue;
+        const OrderCheck check = CheckOrderFile(file.Bytes, file.Name, host);
+        JudgedFile entry;
+        entry.Verdict = check.verdict;
+        entry.Order.result =
+            check.verdict == OrderCheck::Accepted ? CollectedOrder::Taken : CollectedOrder::Refused;
+        entry.Order.PlayerIndex = check.PlayerIndex;
+        entry.Order.FileName = file.Name;
+        entry.Order.Size = file.Bytes.size();
+        entry.Order.Sha256 = Sha256Hex(file.Bytes);
+        entry.Order.Sender = message.From;
+        entry.Order.MessageId = message.MessageId;
+        entry.Order.Reason = check.Reason;
+        entry.Order.Uid = uid;
+        if (check.verdict == OrderCheck::Accepted)
+            entry.Bytes = file.Bytes;
+        judged.Files.push_back(std::move(entry));
+    }
+    return judged;
+}
+
+/// The newest message wins: every accepted order but the last one (in UID order) of its player is
+/// replaced by that one.
+void MarkReplaced(std::vector<JudgedMessage>& messages)
+{
+    std::map<int, const JudgedFile*> newest;
+    for (const JudgedMessage& message : messages)
+        for (const JudgedFile& file : message.Files)
+            if (file.Order.result == CollectedOrder::Taken)
+                newest[file.Order.PlayerIndex] = &file;
+    for (JudgedMessage& message : messages)
+        for (JudgedFile& file : message.Files)
+            if (file.Order.result == CollectedOrder::Taken && newest[file.Order.PlayerIndex] != &file) {
+                file.Order.result = CollectedOrder::Replaced;
+                file.Order.Reason = "replaced by the orders of a newer message (" +
+                                    std::to_string(newest[file.Order.PlayerIndex]->Order.Uid) + ")";
+                file.Bytes.clear();
+            }
+}
+
+const char* ResultWord(CollectedOrder::Result result)
+{
+    switch (result) {
+    case CollectedOrder::Taken:
+        return "taken";
+    case CollectedOrder::Replaced:
+        return "replaced";
+    case CollectedOrder::Refused:
+        break;
+    }
+    return "refused";
+}
+
+std::string FileLine(const CollectedOrder& order)
+{
+    std::string line = order.FileName + ": " + ResultWord(order.result);
+    if (order.result == CollectedOrder::Taken)
+        line += " for player " + std::to_string(order.PlayerIndex + 1);
+    else
+        line += " (" + order.Reason + ")";
+    return line;
+}
+
+/// "Orders in: 5 of 7; missing: players 2, 6", over the selected players.
+std::string OrdersSummary(const GameSetup& setup, const std::array<bool, PlayerCount>& in)
+{
+    int selected = 0;
+    int present = 0;
+    std::vector<int> missing;
+    for (int index = 0; index < PlayerCount; ++index) {
+        if (!setup.Players[static_cast<std::size_t>(index)].Selected)
+            continue;
+        ++selected;
+        if (in[static_cast<std::size_t>(index)])
+            ++present;
+        else
+            missing.push_back(index + 1);
+    }
+    std::string summary = "Orders in: " + std::to_string(present) + " of " + std::to_string(selected);
+    if (!missing.empty()) {
+        summary += missing.size() == 1 ? "; missing: player " : "; missing: players ";
+        for (std::size_t i = 0; i < missing.size(); ++i)
+            summary += (i == 0 ? "" : ", ") + std::to_string(missing[i]);
+    }
+    return summary;
+}
+
+/// What the replies of one collection are made of: per sender, the results of his orders.
+struct PendingReply
+{
+    std::string Sender;
+    std::string MessageId; ///< of his newest message
+    std::vector<CollectedOrder> Orders;
+};
+
+void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& progress,
+                 const std::vector<PendingReply>& replies, std::uint16_t year, CollectOutcome& outcome)
+{
+    const GameSetup& setup = document.Setup;
+    if (replies.empty())
+        return;
+    if (setup.SmtpServer.empty()) {
+        outcome.Lines.push_back("No acknowledgement sent: no SMTP server specified");
+        return;
+    }
+    if (setup.ReturnAddress.empty()) {
+        outcome.Lines.push_back("No acknowledgement sent: no return address");
+        return;
+    }
+    // Asked here, on the caller's thread: the password dialog must not open from the work.
+    const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, true);
+    CSendSession session(connection);
+    progress.SetText("Acknowledging the orders...");
+    progress.PumpMessages();
+    for (const PendingReply& reply : replies) {
+        CMailMessage message;
+        const AcknowledgementText text = MakeAcknowledgement(document, reply.Orders, year);
+        message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
+        message.AddRecipient(CMailAddress(reply.Sender));
+        message.Subject = text.Subject;
+        message.SetBody(text.Body);
+        message.InReplyTo = reply.MessageId;
+        std::string error;
+        bool sent = false;
+        progress.RunWork([&] { sent = session.Deliver(message, error, "the reply to " + reply.Sender); });
+        if (!sent)
+            outcome.Lines.push_back(
+                PrintableLine("Acknowledgement to " + reply.Sender + " not sent: " + error));
+    }
+    session.Close();
+    session.ForgetRefusedPassword(ui);
+}
+
+} // namespace
+
+CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
+{
+    CollectOutcome outcome;
+    ui.View().GatherRows();
+    const GameSetup& setup = document.Setup;
+    const auto fail = [&](const std::string& error) {
+        outcome.Error = "Orders not collected: " + error;
+        return outcome;
+    };
+    if (setup.CollectServer.empty())
+        return fail("no mailbox server specified");
+    if (setup.CollectSecurity < 0 || setup.CollectSecurity > 2)
+        return fail("the mailbox security " + std::to_string(setup.CollectSecurity) +
+                    " is unknown (0 none, 1 STARTTLS, 2 TLS)");
+
+    // A send and a collection of the same game must not overlap, nor two collections.
+    CRunLock runLock;
+    if (runLock.Take(document) == CRunLock::Result::HeldElsewhere)
+        return fail(document.FilePath + " is being sent or collected by another run");
+    const HostFileState host = ReadHostFileState(setup.UniverseFile);
+    if (!host.Ok)
+        return fail(host.Error);
+    outcome.Year = host.Header.Year();
+
+    BusyGuard busy(ui);
+    std::string passwordError;
+    bool askedOfUser = false;
+    const auto secret =
+        ObtainImapPassword(setup, CollectCommandSource(document), ui, passwordError, &askedOfUser);
+    if (!secret)
+        return fail(passwordError);
+
+    const auto progress = ui.CreateProgressWindow("Collecting orders");
+    progress->SetRange(1, 1);
+    progress->SetText("Opening the mailbox...");
+    progress->PumpMessages();
+
+    CImapMailbox mailbox(CollectSettings(setup, *secret));
+    ImapUids uids;
+    progress->RunWork([&] { uids = mailbox.ListUids(setup.CollectFolder); });
+    if (!uids.Ok) {
+        // A password the user gave and the server refused must not be handed out again.
+        if (askedOfUser && uids.Error.find("refused the login") != std::string::npos)
+            ui.ForgetPassword(ImapPasswordAccount(setup));
+        return fail(uids.Error);
+    }
+    outcome.Ran = true;
+
+    const int count = static_cast<int>(uids.Uids.size());
+    progress->SetRange(2 * count + 1, 1);
+
+    // First every message is read and judged, nothing changed: the newest orders of each player are
+    // only known once all were seen, and a Cancel here leaves the mailbox and the folder as they were.
+    std::vector<JudgedMessage> messages;
+    for (int i = 0; i < count && !outcome.Cancelled; ++i) {
+        progress->SetText("Reading message " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                          "...");
+        progress->StepIt();
+        progress->PumpMessages();
+        if (progress->IsCancelled()) {
+            outcome.Cancelled = true;
+            break;
+        }
+        JudgedMessage judged;
+        progress->RunWork([&] {
+            judged = JudgeMessage(mailbox, setup.CollectFolder, uids.Uids[static_cast<std::size_t>(i)],
+                                  host.Header);
+        });
+        messages.push_back(std::move(judged));
+    }
+    if (outcome.Cancelled) {
+        outcome.Lines.push_back("Cancelled: nothing was collected");
+        return outcome;
+    }
+    MarkReplaced(messages);
+
+    CDeliveryLedger ledger(document);
+    std::vector<PendingReply> replies;
+    std::map<std::string, std::size_t> replyOf;
+    std::map<std::string, bool> folderReady;
+    for (JudgedMessage& message : messages) {
+        progress->SetText("Filing message " + std::to_string(message.Uid) + "...");
+        progress->StepIt();
+        progress->PumpMessages();
+        if (progress->IsCancelled()) {
+            outcome.Cancelled = true;
+            break;
+        }
+        std::string line = "Message " + std::to_string(message.Uid);
+        if (!message.From.empty())
+            line += " from " + message.From;
+        line += ": ";
+        if (!message.Read) {
+            line += "could not be read (" + message.Problem + "); left in " + setup.CollectFolder;
+            outcome.Lines.push_back(PrintableLine(line));
+            if (message.FetchFailed && outcome.Error.empty())
+                outcome.Error =
+                    "Message " + std::to_string(message.Uid) + " could not be fetched: " + message.Problem;
+            continue;
+        }
+        if (message.Files.empty()) {
+            line += "no order file; left in " + setup.CollectFolder;
+            outcome.Lines.push_back(PrintableLine(line));
+            continue;
+        }
+
+        // The orders go to disk before the message leaves the collect folder.
+        std::string writeError;
+        std::vector<std::string> warnings;
+        for (JudgedFile& file : message.Files) {
+            if (file.Order.result != CollectedOrder::Taken)
+                continue;
+            const OrderWrite written =
+                WriteOrderFile(OrderFilePath(setup.UniverseFile, file.Order.PlayerIndex), file.Bytes);
+            if (!written.Ok) {
+                writeError = written.Error;
+                break;
+            }
+            const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(file.Order.PlayerIndex)];
+            if (slot.EmailAddress.empty() && slot.PlayerFile.empty())
+                warnings.push_back("Warning: player " + std::to_string(file.Order.PlayerIndex + 1) +
+                                   " has an empty slot in the setup; his orders were taken all the same");
+        }
+        if (!writeError.empty()) {
+            line += "not taken (" + writeError + "); left in " + setup.CollectFolder;
+            outcome.Lines.push_back(PrintableLine(line));
+            if (outcome.Error.empty())
+                outcome.Error = writeError;
+            continue;
+        }
+
+        bool accepted = false;
+        bool busyHost = false;
+        for (std::size_t i = 0; i < message.Files.size(); ++i) {
+            const JudgedFile& file = message.Files[i];
+            accepted = accepted || file.Order.result != CollectedOrder::Refused;
+            busyHost = busyHost || file.Verdict == OrderCheck::HostBusy;
+            line += (i == 0 ? "" : "; ") + FileLine(file.Order);
+            OrderRecord record;
+            record.Time = AttemptTime();
+            record.Year = outcome.Year;
+            record.Player = file.Order.PlayerIndex + 1;
+            record.File = file.Order.FileName;
+            record.Size = file.Order.Size;
+            record.Sha256 = file.Order.Sha256;
+            record.Sender = file.Order.Sender;
+            record.MessageId = file.Order.MessageId;
+            record.Result = ResultWord(file.Order.result);
+            record.Reason = file.Order.Reason;
+            ledger.RecordOrder(record);
+            outcome.Orders.push_back(file.Order);
+        }
+
+        // A refusal for a busy host is not the player's fault: his message waits for the next run.
+        const std::string target = accepted   ? setup.ProcessedFolder
+                                   : busyHost ? std::string()
+                                              : setup.RejectedFolder;
+        if (target.empty()) {
+            line += "; left in " + setup.CollectFolder;
+        } else {
+            ImapResult moved;
+            progress->RunWork([&] {
+                if (!folderReady[target]) {
+                    moved = mailbox.CreateFolder(target);
+                    folderReady[target] = moved.Ok;
+                    if (!moved.Ok)
+                        return;
+                }
+                moved = mailbox.Move(setup.CollectFolder, message.Uid, target);
+            });
+            if (moved.Ok) {
+                line += "; moved to " + target;
+            } else {
+                line += "; not moved to " + target + " (" + moved.Error + ")";
+                if (outcome.Error.empty())
+                    outcome.Error = "Message " + std::to_string(message.Uid) + " could not be moved to " +
+                                    target + ": " + moved.Error;
+            }
+        }
+        outcome.Lines.push_back(PrintableLine(line));
+        for (const std::string& warning : warnings)
+            outcome.Lines.push_back(warning);
+
+        if (setup.AcknowledgeOrders && AddressProblem(message.From).empty() &&
+            message.From.find('@') != std::string::npos) {
+            auto [at, added] = replyOf.emplace(message.From, replies.size());
+            if (added)
+                replies.push_back({message.From, {}, {}});
+            PendingReply& reply = replies[at->second];
+            reply.MessageId = message.MessageId;
+            for (const JudgedFile& file : message.Files)
+                reply.Orders.push_back(file.Order);
+        }
+    }
+    if (!ledger.Error().empty())
+        outcome.Lines.push_back("The ledger could not be written: " + ledger.Error());
+
+    progress->StepIt();
+    SendReplies(document, ui, *progress, replies, outcome.Year, outcome);
+
+    // Counted from the folder, so that orders that came by other means count as well.
+    const OrdersInFolder found = FindOrdersInFolder(setup.UniverseFile);
+    for (int index = 0; index < PlayerCount; ++index)
+        outcome.OrdersIn[static_cast<std::size_t>(index)] = found.Players[static_cast<std::size_t>(index)].In;
+    outcome.Summary = OrdersSummary(setup, outcome.OrdersIn);
+    outcome.Lines.push_back(outcome.Summary);
+    progress->Finish("Done.");
+    return outcome;
+}
+
+} // namespace turnpost
