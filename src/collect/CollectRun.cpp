@@ -154,6 +154,13 @@ std::string OrdersSummary(const GameSetup& setup, const std::array<bool, PlayerC
     return summary;
 }
 
+/// Adds a line to the outcome and shows it where the front end lists results as they come.
+void Tell(CollectOutcome& outcome, IProgressWindow& progress, const std::string& line)
+{
+    outcome.Lines.push_back(PrintableLine(line));
+    progress.ShowResult(outcome.Lines.back() + "\n");
+}
+
 /// What the replies of one collection are made of: per sender, the results of his orders.
 struct PendingReply
 {
@@ -169,11 +176,11 @@ void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& pr
     if (replies.empty())
         return;
     if (setup.SmtpServer.empty()) {
-        outcome.Lines.push_back("No acknowledgement sent: no SMTP server specified");
+        Tell(outcome, progress, "No acknowledgement sent: no SMTP server specified");
         return;
     }
     if (setup.ReturnAddress.empty()) {
-        outcome.Lines.push_back("No acknowledgement sent: no return address");
+        Tell(outcome, progress, "No acknowledgement sent: no return address");
         return;
     }
     // Asked here, on the caller's thread: the password dialog must not open from the work.
@@ -192,8 +199,7 @@ void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& pr
         bool sent = false;
         progress.RunWork([&] { sent = session.Deliver(message, error, "the reply to " + reply.Sender); });
         if (!sent)
-            outcome.Lines.push_back(
-                PrintableLine("Acknowledgement to " + reply.Sender + " not sent: " + error));
+            Tell(outcome, progress, "Acknowledgement to " + reply.Sender + " not sent: " + error);
     }
     session.Close();
     session.ForgetRefusedPassword(ui);
@@ -247,15 +253,14 @@ void CFiling::File(JudgedMessage& message)
     line += ": ";
     const std::string leftAlone = "; left in " + m_Setup.CollectFolder;
     if (!message.Read) {
-        m_Outcome.Lines.push_back(
-            PrintableLine(line + "could not be read (" + message.Problem + ")" + leftAlone));
+        Tell(m_Outcome, m_Progress, line + "could not be read (" + message.Problem + ")" + leftAlone);
         // A message the server would not hand over may hold orders; one that is no mail message does not.
         if (message.FetchFailed)
             Fail("Message " + std::to_string(message.Uid) + " could not be fetched: " + message.Problem);
         return;
     }
     if (message.Files.empty()) {
-        m_Outcome.Lines.push_back(PrintableLine(line + "no order file" + leftAlone));
+        Tell(m_Outcome, m_Progress, line + "no order file" + leftAlone);
         return;
     }
 
@@ -263,7 +268,7 @@ void CFiling::File(JudgedMessage& message)
     // one that cannot be written leaves the whole message for the next collection.
     std::vector<std::string> warnings;
     if (const std::string error = WriteOrders(message, warnings); !error.empty()) {
-        m_Outcome.Lines.push_back(PrintableLine(line + "not taken (" + error + ")" + leftAlone));
+        Tell(m_Outcome, m_Progress, line + "not taken (" + error + ")" + leftAlone);
         Fail(error);
         return;
     }
@@ -289,9 +294,9 @@ void CFiling::File(JudgedMessage& message)
         line += "; not moved to " + target + " (" + error + ")";
         Fail("Message " + std::to_string(message.Uid) + " could not be moved to " + target + ": " + error);
     }
-    m_Outcome.Lines.push_back(PrintableLine(line));
+    Tell(m_Outcome, m_Progress, line);
     for (const std::string& warning : warnings)
-        m_Outcome.Lines.push_back(warning);
+        Tell(m_Outcome, m_Progress, warning);
     QueueReply(message);
 }
 
@@ -436,20 +441,20 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
         messages.push_back(std::move(judged));
     }
     if (outcome.Cancelled) {
-        outcome.Lines.push_back("Cancelled: nothing was collected");
+        Tell(outcome, *progress, "Cancelled: nothing was collected");
     } else {
         MarkReplaced(messages);
         CFiling filing(document, mailbox, *progress, outcome);
         for (std::size_t i = 0; i < count; ++i) {
             if (cancelledAt("Filing message " + ofCount(i) + "...")) {
-                outcome.Lines.push_back("Cancelled: " + std::to_string(count - i) + " messages left in " +
-                                        setup.CollectFolder);
+                Tell(outcome, *progress,
+                     "Cancelled: " + std::to_string(count - i) + " messages left in " + setup.CollectFolder);
                 break;
             }
             filing.File(messages[i]);
         }
         if (!filing.LedgerError().empty()) {
-            outcome.Lines.push_back("The ledger could not be written: " + filing.LedgerError());
+            Tell(outcome, *progress, "The ledger could not be written: " + filing.LedgerError());
             if (outcome.Error.empty())
                 outcome.Error = "The ledger could not be written: " + filing.LedgerError();
         }
@@ -464,7 +469,7 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
     for (std::size_t index = 0; index < PlayerCount; ++index)
         outcome.OrdersIn[index] = found.Players[index].In;
     outcome.Summary = OrdersSummary(setup, outcome.OrdersIn);
-    outcome.Lines.push_back(outcome.Summary);
+    Tell(outcome, *progress, outcome.Summary);
     return outcome;
 }
 

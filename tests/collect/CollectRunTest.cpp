@@ -198,6 +198,8 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     ASSERT_TRUE(sink.IsRunning()) << sink.Error();
     m_Document.Setup.SmtpServer = sink.Address();
     // Player 4 had sent orders by other means before: they are kept beside the new ones.
+    // Player 5's slot is empty: his orders are taken all the same, and he is not counted as missing.
+    m_Document.Setup.Players[4] = {};
     const std::string earlierFour = OrderBytes(3, GameId, Turn, 33);
     m_Dir.Write("alpha.x4", earlierFour);
 
@@ -260,14 +262,16 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     for (const std::string& line : outcome.Lines)
         all += line + "\n";
     SCOPED_TRACE(all);
-    ASSERT_EQ(outcome.Lines.size(), messages.size() + 1);
-    EXPECT_NE(outcome.Lines[3].find("alpha.x4: replaced"), std::string::npos) << outcome.Lines[3];
-    EXPECT_NE(outcome.Lines[6].find("this order file is for another game"), std::string::npos);
-    EXPECT_NE(outcome.Lines[7].find("for turn 2441, the current turn is 2442"), std::string::npos);
-    EXPECT_NE(outcome.Lines[8].find("for player 5, but named alpha.x8"), std::string::npos);
-    EXPECT_NE(outcome.Lines[9].find("this is not an order file"), std::string::npos);
-    EXPECT_NE(outcome.Lines[10].find("no order file; left in INBOX"), std::string::npos);
-    EXPECT_EQ(outcome.Summary, "Orders in: 5 of 8; missing: players 6, 7, 8");
+    ASSERT_EQ(outcome.Lines.size(), messages.size() + 2);
+    EXPECT_NE(outcome.Lines[3].find("alpha.x4: replaced"), std::string::npos);
+    EXPECT_EQ(outcome.Lines[5],
+              "Warning: player 5 has an empty slot in the setup; his orders were taken all the same");
+    EXPECT_NE(outcome.Lines[7].find("this order file is for another game"), std::string::npos);
+    EXPECT_NE(outcome.Lines[8].find("for turn 2441, the current turn is 2442"), std::string::npos);
+    EXPECT_NE(outcome.Lines[9].find("for player 5, but named alpha.x8"), std::string::npos);
+    EXPECT_NE(outcome.Lines[10].find("this is not an order file"), std::string::npos);
+    EXPECT_NE(outcome.Lines[11].find("no order file; left in INBOX"), std::string::npos);
+    EXPECT_EQ(outcome.Summary, "Orders in: 4 of 7; missing: players 6, 7, 8");
     EXPECT_EQ(outcome.Lines.back(), outcome.Summary);
     const std::array<bool, PlayerCount> in{true, true, true, true, true};
     EXPECT_EQ(outcome.OrdersIn, in);
@@ -495,6 +499,19 @@ TEST_F(CollectRunTest, CancelStopsBetweenMessages)
         EXPECT_EQ(FileExists(OrderFile(1)), c.FirstTaken);
         EXPECT_FALSE(FileExists(OrderFile(2)));
     }
+}
+
+TEST_F(CollectRunTest, AReplyThatCannotBeSentIsALineNotAFailure)
+{
+    m_Document.Setup.SmtpServer = "127.0.0.1:1";
+    SaveFirstOrder();
+    const CollectOutcome outcome = OnCollect(m_Document, m_Ui);
+    EXPECT_TRUE(outcome.Succeeded()) << outcome.Error;
+    EXPECT_EQ(ReadFileBytes(OrderFile(1)), OrderBytes(0));
+    EXPECT_EQ(IdsIn("Turnpost.Processed"), std::vector<std::string>{"m1"});
+    ASSERT_EQ(outcome.Lines.size(), 3u);
+    EXPECT_EQ(outcome.Lines[1].rfind("Acknowledgement to p1@example.net not sent: ", 0), 0u)
+        << outcome.Lines[1];
 }
 
 // The login goes to a server of our own that refuses it: one attempt, never a second.
