@@ -43,6 +43,7 @@ struct JudgedMessage
     std::string From;
     std::string MessageId;
     std::vector<JudgedFile> Files;
+    std::vector<std::string> Notes; ///< files seen but not taken out (a damaged uuencoded block)
 };
 
 JudgedMessage JudgeMessage(CImapMailbox& mailbox, const std::string& folder, std::uint32_t uid,
@@ -64,6 +65,7 @@ JudgedMessage JudgeMessage(CImapMailbox& mailbox, const std::string& folder, std
     judged.Read = true;
     judged.From = message.From;
     judged.MessageId = message.MessageId;
+    judged.Notes = message.Notes;
     for (const MessageFile& file : message.Files) {
         // A file without a game header (a note, a picture) is no business of the collection.
         if (!ParseGameFileHeader(file.Bytes))
@@ -101,8 +103,8 @@ void MarkReplaced(std::vector<JudgedMessage>& messages)
         for (JudgedFile& file : message.Files)
             if (file.Order.result == CollectedOrder::Taken && newest[file.Order.PlayerIndex] != &file) {
                 file.Order.result = CollectedOrder::Replaced;
-                file.Order.Reason = "replaced by the orders of a newer message (" +
-                                    std::to_string(newest[file.Order.PlayerIndex]->Order.Uid) + ")";
+                file.Order.Reason = "replaced by the orders in message " +
+                                    std::to_string(newest[file.Order.PlayerIndex]->Order.Uid);
                 file.Bytes.clear();
             }
 }
@@ -260,7 +262,10 @@ void CFiling::File(JudgedMessage& message)
         return;
     }
     if (message.Files.empty()) {
-        Tell(m_Outcome, m_Progress, line + "no order file" + leftAlone);
+        std::string notes;
+        for (const std::string& note : message.Notes)
+            notes += (notes.empty() ? " (" : "; ") + note;
+        Tell(m_Outcome, m_Progress, line + "no order file" + (notes.empty() ? "" : notes + ")") + leftAlone);
         return;
     }
 

@@ -283,7 +283,7 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     std::map<std::string, std::string> resultOf;
     for (const OrderRecord& order : ledger.Orders)
         resultOf[order.MessageId] = order.Result + (order.Reason.empty() ? "" : ": " + order.Reason);
-    EXPECT_EQ(resultOf["m4"], "replaced: replaced by the orders of a newer message (6)");
+    EXPECT_EQ(resultOf["m4"], "replaced: replaced by the orders in message 6");
     EXPECT_EQ(resultOf["m6"], "taken");
     EXPECT_EQ(resultOf["m5"], "taken");
     EXPECT_EQ(resultOf["m10"], "refused: this is not an order file");
