@@ -383,6 +383,9 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
     };
     if (setup.CollectServer.empty())
         return fail("no mailbox server specified");
+    // Every mailbox wants a login; asking a password for nobody would only puzzle the host.
+    if (setup.CollectUser.empty())
+        return fail("no mailbox user specified");
     if (setup.CollectSecurity < 0 || setup.CollectSecurity > 2)
         return fail("the mailbox security " + std::to_string(setup.CollectSecurity) +
                     " is unknown (0 none, 1 STARTTLS, 2 TLS)");

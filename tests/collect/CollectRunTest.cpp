@@ -358,6 +358,7 @@ TEST_F(CollectRunTest, NothingIsCollectedUntilTheGameAndTheSetupAllowIt)
         {"unknown security", [this] { m_Document.Setup.CollectSecurity = 3; },
          "the mailbox security 3 is unknown"},
         {"no server", [this] { m_Document.Setup.CollectServer.clear(); }, "no mailbox server specified"},
+        {"no user", [this] { m_Document.Setup.CollectUser.clear(); }, "no mailbox user specified"},
     };
     const GameSetup original = m_Document.Setup;
     for (const Case& c : cases) {
