@@ -17,11 +17,6 @@ constexpr int CommandTimeout = 60000;
 
 } // namespace
 
-SecretDestination CollectDestination(const GameSetup& setup)
-{
-    return {setup.CollectServer, "IMAP " + SecurityName(setup.CollectSecurity), setup.CollectUser};
-}
-
 CommandSource CollectCommandSource(const GameDocument& document)
 {
     if (document.FilePath == UntitledPath ||

@@ -2,6 +2,7 @@
 
 #include "collect/ImapSettings.h"
 #include "send/SmtpPassword.h"
+#include "setup/CommandApproval.h"
 #include "setup/GameSetup.h"
 
 #include <optional>
@@ -11,10 +12,6 @@ namespace turnpost {
 
 class IUserInterface;
 struct SecretDestination;
-
-/// Where the mailbox's password goes: the collect server, its security (named apart from the mail
-/// server's, so that an approval given for one never lets a command's secret go to the other) and user.
-SecretDestination CollectDestination(const GameSetup& setup);
 
 /// Where the document's mailbox password command came from (see CommandSource::Of).
 CommandSource CollectCommandSource(const GameDocument& document);

@@ -153,6 +153,18 @@ std::string NewMessageIdLeft()
     return left;
 }
 
+/// A message-id as another mail gave it may go into a header of ours only when it cannot break it:
+/// visible ASCII without the brackets, and short enough for one header line (RFC 5322 2.1.1).
+bool IsMessageIdText(const std::string& id)
+{
+    if (id.empty() || id.size() > 900)
+        return false;
+    for (const char c : id)
+        if (c <= ' ' || c > '~' || c == '<' || c == '>')
+            return false;
+    return true;
+}
+
 } // namespace
 
 CMailMessage::CMailMessage() : m_MessageIdLeft(NewMessageIdLeft()) {}
@@ -240,6 +252,8 @@ std::string CMailMessage::GetHeader() const
     header += "Date: " + FormatLocalTime("%a, %d %b %Y %H:%M:%S %z") + "\r\n";
     header += "Message-ID: " + GetMessageId() + "\r\n";
     header += UnstructuredField("X-Mailer", XMailer);
+    if (IsMessageIdText(InReplyTo))
+        header += "In-Reply-To: <" + InReplyTo + ">\r\nReferences: <" + InReplyTo + ">\r\n";
     if (!m_Attachments.empty()) {
         header += "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n";
     } else if (IsTextEncoded()) {

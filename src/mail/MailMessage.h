@@ -74,6 +74,9 @@ public:
     CMailAddress From;
     std::string Subject;
     std::string XMailer = ProgramName;
+    /// The message-id (without angle brackets) this mail answers: In-Reply-To and References name it
+    /// (RFC 5322 3.6.4). One that could not be a message-id is left out rather than sent.
+    std::string InReplyTo;
 
 private:
     std::vector<CMailAddress> m_Recipients;

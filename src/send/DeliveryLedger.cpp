@@ -71,6 +71,21 @@ std::string RunToJson(const RunRecord& run)
                      {"note", run.Note}});
 }
 
+std::string OrderToJson(const OrderRecord& order)
+{
+    return Dump(json{{"kind", "order"},
+                     {"time", order.Time},
+                     {"year", order.Year},
+                     {"player", order.Player},
+                     {"file", order.File},
+                     {"size", order.Size},
+                     {"sha256", order.Sha256},
+                     {"sender", order.Sender},
+                     {"message-id", order.MessageId},
+                     {"result", order.Result},
+                     {"reason", order.Reason}});
+}
+
 namespace {
 
 /// Why a line of the ledger is skipped: it is not a record, or one of its numbers is out of range.
@@ -110,6 +125,7 @@ struct ParsedLine
 {
     std::optional<PlayerAttempt> Attempt;
     std::optional<RunRecord> Run;
+    std::optional<OrderRecord> Order;
     std::string Problem;
 };
 
@@ -153,6 +169,19 @@ ParsedLine ParseLine(const std::string& line)
             run.Cancelled = object.value("cancelled", false);
             run.Note = object.value("note", "");
             parsed.Run = std::move(run);
+        } else if (kind == "order") {
+            OrderRecord order;
+            order.Time = object.at("time").get<std::string>();
+            order.Year = Whole<std::uint16_t>(object, "year", 0, MaxYear);
+            order.Player = Whole<int>(object, "player", 0, PlayerCount);
+            order.File = object.value("file", "");
+            order.Size = WholeOr<std::uint64_t>(object, "size", 0, 0, UINT64_MAX);
+            order.Sha256 = object.value("sha256", "");
+            order.Sender = object.value("sender", "");
+            order.MessageId = object.value("message-id", "");
+            order.Result = object.at("result").get<std::string>();
+            order.Reason = object.value("reason", "");
+            parsed.Order = std::move(order);
         } else {
             parsed.Problem = "not a ledger record";
         }
@@ -176,6 +205,11 @@ std::optional<RunRecord> RunFromJson(const std::string& line)
     return ParseLine(line).Run;
 }
 
+std::optional<OrderRecord> OrderFromJson(const std::string& line)
+{
+    return ParseLine(line).Order;
+}
+
 CDeliveryLedger::CDeliveryLedger(const GameDocument& document) : m_Path(LedgerPath(document))
 {
     if (!m_Path.empty() && !m_File.Open(m_Path))
@@ -192,6 +226,13 @@ void CDeliveryLedger::Write(const std::string& line)
 void CDeliveryLedger::Record(const PlayerAttempt& attempt)
 {
     Write(AttemptToJson(attempt));
+}
+
+void CDeliveryLedger::RecordOrder(const OrderRecord& order)
+{
+    Write(OrderToJson(order));
+    if (m_File.IsOpen() && !m_File.Sync() && m_Error.empty())
+        m_Error = m_Path + ": " + SystemErrorText(m_File.Error());
 }
 
 void CDeliveryLedger::Finish(const RunRecord& run)
@@ -240,6 +281,8 @@ LedgerContents ParseLedger(std::string_view text, const std::string& path)
             contents.Attempts.push_back(std::move(*parsed.Attempt));
         else if (parsed.Run)
             contents.Runs.push_back(std::move(*parsed.Run));
+        else if (parsed.Order)
+            contents.Orders.push_back(std::move(*parsed.Order));
         else
             contents.Warnings.push_back(path + ":" + std::to_string(number) + ": " + parsed.Problem +
                                         ", skipped");

@@ -25,12 +25,28 @@ struct RunRecord
     std::string Note; ///< why the turn files were not checked, or why nobody was mailed
 };
 
+/// One order file a collection found in the mailbox, and what became of it.
+struct OrderRecord
+{
+    std::string Time;
+    std::uint16_t Year = 0; ///< the host file's year when it was collected
+    int Player = 0;         ///< 1 to 16; 0 when the file named no player
+    std::string File;       ///< as the message named it
+    std::uint64_t Size = 0;
+    std::string Sha256;
+    std::string Sender;
+    std::string MessageId;
+    std::string Result; ///< "taken", "replaced" or "refused"
+    std::string Reason; ///< why it was refused or replaced; empty when taken
+};
+
 /// The ledger beside a saved setup: FILE.tpf.ledger, beside the file its symbolic links lead to, so
 /// that every name of one setup shares one ledger; empty for an untitled setup, which has none.
 std::string LedgerPath(const GameDocument& document);
 
 /// The record of every mail a setup's send runs have made: JSON Lines, one object per player
-/// attempt ("kind": "player") and one per run ("kind": "run"). It is only ever appended to; each
+/// attempt ("kind": "player"), one per run ("kind": "run") and one per collected order file
+/// ("kind": "order"). It is only ever appended to; each
 /// line is written whole as it happens, and the run's end puts everything on disk.
 class CDeliveryLedger
 {
@@ -39,6 +55,8 @@ public:
     explicit CDeliveryLedger(const GameDocument& document);
 
     void Record(const PlayerAttempt& attempt);
+    /// Appends an order's line and syncs the file: the order file is already in the game folder.
+    void RecordOrder(const OrderRecord& order);
     /// Appends the run's line and syncs the file.
     void Finish(const RunRecord& run);
 
@@ -62,6 +80,7 @@ struct LedgerContents
     std::string Error;
     std::vector<PlayerAttempt> Attempts;
     std::vector<RunRecord> Runs;
+    std::vector<OrderRecord> Orders;
     /// One per line that is not a ledger record (a line cut short by a crash, an edit) or holds a
     /// number out of range: skipped.
     std::vector<std::string> Warnings;
@@ -78,5 +97,7 @@ std::string AttemptToJson(const PlayerAttempt& attempt, bool withKind = true);
 std::optional<PlayerAttempt> AttemptFromJson(const std::string& line);
 std::string RunToJson(const RunRecord& run);
 std::optional<RunRecord> RunFromJson(const std::string& line);
+std::string OrderToJson(const OrderRecord& order);
+std::optional<OrderRecord> OrderFromJson(const std::string& line);
 
 } // namespace turnpost

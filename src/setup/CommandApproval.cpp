@@ -111,6 +111,11 @@ SecretDestination SmtpDestination(const GameSetup& setup)
     return {setup.SmtpServer, SecurityName(setup.SmtpSecurity), setup.SmtpUser};
 }
 
+SecretDestination CollectDestination(const GameSetup& setup)
+{
+    return {setup.CollectServer, "IMAP " + SecurityName(setup.CollectSecurity), setup.CollectUser};
+}
+
 std::string DestinationText(const SecretDestination& to)
 {
     return to.User + " at " + to.Server + " (" + to.Security + ")";

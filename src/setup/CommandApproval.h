@@ -23,6 +23,10 @@ std::string ApprovalFilePath();
 /// Where the setup's mail password goes: its SMTP server, security and user.
 SecretDestination SmtpDestination(const GameSetup& setup);
 
+/// Where the mailbox password goes: the collect server, its security (named apart from the mail
+/// server's, so that an approval given for one never lets a command's secret go to the other) and user.
+SecretDestination CollectDestination(const GameSetup& setup);
+
 /// "host at smtp.example.org:587 (STARTTLS)": the destination as the host is shown it.
 std::string DestinationText(const SecretDestination& to);
 

@@ -16,18 +16,28 @@ bool IsUntitled(const GameDocument& document)
     return document.FilePath == UntitledPath;
 }
 
-/// A password command the user typed into Mail Settings is his own: saving it approves it for the file
-/// it is saved in. From then on it counts as read from that file.
-void ApproveTypedCommand(GameDocument& document, const std::string& path, IUserInterface& ui)
+/// A password command the user typed into a settings dialog is his own: saving it approves it for the
+/// file it is saved in, for the place its secret goes. From then on it counts as read from that file.
+void ApproveTypedCommand(const char* what, const std::string& command, std::string& commandFromFile,
+                         const SecretDestination& to, const std::string& path, IUserInterface& ui)
 {
-    const std::string& command = document.Setup.SmtpPasswordCommand;
-    if (!command.empty() && command != document.PasswordCommandFromFile) {
+    if (!command.empty() && command != commandFromFile) {
         std::string error;
-        if (!ApproveCommand(path, command, SmtpDestination(document.Setup), error))
-            ui.MessageBox("The password command was saved but its approval could not be kept: " + error, {},
-                          MessageButtons::Ok, MessageIcon::Exclamation);
+        if (!ApproveCommand(path, command, to, error))
+            ui.MessageBox(std::string("The ") + what +
+                              " was saved but its approval could not be kept: " + error,
+                          {}, MessageButtons::Ok, MessageIcon::Exclamation);
     }
-    document.PasswordCommandFromFile = command;
+    commandFromFile = command;
+}
+
+void ApproveTypedCommands(GameDocument& document, const std::string& path, IUserInterface& ui)
+{
+    const GameSetup& setup = document.Setup;
+    ApproveTypedCommand("password command", setup.SmtpPasswordCommand, document.PasswordCommandFromFile,
+                        SmtpDestination(setup), path, ui);
+    ApproveTypedCommand("mailbox password command", setup.CollectPasswordCommand,
+                        document.CollectPasswordCommandFromFile, CollectDestination(setup), path, ui);
 }
 
 enum class SaveResult
@@ -45,7 +55,7 @@ SaveResult SaveAs(GameDocument& document, IUserInterface& ui)
         return SaveResult::Cancelled;
     if (!WriteSetupFile(*path, document.Setup, ui))
         return SaveResult::Failed;
-    ApproveTypedCommand(document, *path, ui);
+    ApproveTypedCommands(document, *path, ui);
     document.FilePath = *path;
     document.Modified = 0;
     ui.View().ShowFilePath(document.FilePath);
@@ -59,7 +69,7 @@ SaveResult Save(GameDocument& document, IUserInterface& ui)
     ui.View().GatherRows();
     if (!WriteSetupFile(document.FilePath, document.Setup, ui))
         return SaveResult::Failed;
-    ApproveTypedCommand(document, document.FilePath, ui);
+    ApproveTypedCommands(document, document.FilePath, ui);
     document.Modified = 0;
     return SaveResult::Saved;
 }

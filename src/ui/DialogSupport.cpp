@@ -3,8 +3,9 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
-
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -22,10 +23,31 @@ std::string EditedText(const QLineEdit* edit, const std::string& original)
     return edit->text().toStdString();
 }
 
+QString FromStoredText(const std::string& text)
+{
+    return ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+std::string ToStoredText(const QPlainTextEdit* edit)
+{
+    // The raw text keeps non-breaking spaces that toPlainText() would turn into blanks.
+    QString text = edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QChar('\n')).replace(QChar::LineSeparator, QChar('\n'));
+    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
+}
+
 QLineEdit* NewSetupEdit(const QString& text, QWidget* parent)
 {
     auto* edit = new QLineEdit(text, parent);
     edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
+}
+
+QLineEdit* NewSetupEdit(QWidget* parent, const char* name, const std::string& text)
+{
+    auto* edit = NewSetupEdit(ToQString(text), parent);
+    edit->setObjectName(name);
+    edit->setCursorPosition(0);
     return edit;
 }
 

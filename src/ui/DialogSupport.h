@@ -7,6 +7,7 @@
 class QDialog;
 class QDialogButtonBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -21,9 +22,17 @@ QString ToQString(const std::string& text);
 /// would replace them, so an unchanged field keeps exactly what it was given.
 std::string EditedText(const QLineEdit* edit, const std::string& original);
 
+/// A mail text of the setup (kept with CR LF line ends, as mail wants them) as a multi-line edit shows
+/// it, with LF alone.
+QString FromStoredText(const std::string& text);
+/// What the edit holds, as a stored mail text with CR LF line ends.
+std::string ToStoredText(const QPlainTextEdit* edit);
+
 /// A line edit for a setup text. The setup sets no length limit, so neither does the box: Qt's default
 /// of 32,767 characters would cut a longer text, and the next save would write the cut text.
 QLineEdit* NewSetupEdit(const QString& text, QWidget* parent);
+/// The same, named and showing the start of a long value.
+QLineEdit* NewSetupEdit(QWidget* parent, const char* name, const std::string& text);
 
 /// Pixels of the given number of horizontal or vertical dialog units in the widget's font: a
 /// horizontal unit is a quarter of the average character width, a vertical one an eighth of the

@@ -19,42 +19,16 @@
 
 namespace turnpost {
 
-namespace {
-
-// The message is kept with CR LF line ends, as mail text wants them; the edit works with LF.
-QString FromStoredText(const std::string& text)
-{
-    return ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-std::string ToStoredText(const QPlainTextEdit* edit)
-{
-    // The raw text keeps non-breaking spaces that toPlainText() would turn into blanks.
-    QString text = edit->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QChar('\n')).replace(QChar::LineSeparator, QChar('\n'));
-    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const std::string& text)
-{
-    auto* edit = NewSetupEdit(ToQString(text), parent);
-    edit->setObjectName(name);
-    edit->setCursorPosition(0); // a long value shows its start
-    return edit;
-}
-
-} // namespace
-
 CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, QWidget* parent)
     : QDialog(parent), m_Setup(setup), m_Ui(ui)
 {
     setWindowTitle(tr("Mail Settings"));
 
-    m_SmtpServer = MakeEdit(this, "smtpServerEdit", setup.SmtpServer);
-    m_ReturnAddress = MakeEdit(this, "returnAddressEdit", setup.ReturnAddress);
-    m_SmtpUser = MakeEdit(this, "smtpUserEdit", setup.SmtpUser);
-    m_PasswordCommand = MakeEdit(this, "passwordCommandEdit", setup.SmtpPasswordCommand);
-    m_MessageSubject = MakeEdit(this, "messageSubjectEdit", setup.MessageSubject);
+    m_SmtpServer = NewSetupEdit(this, "smtpServerEdit", setup.SmtpServer);
+    m_ReturnAddress = NewSetupEdit(this, "returnAddressEdit", setup.ReturnAddress);
+    m_SmtpUser = NewSetupEdit(this, "smtpUserEdit", setup.SmtpUser);
+    m_PasswordCommand = NewSetupEdit(this, "passwordCommandEdit", setup.SmtpPasswordCommand);
+    m_MessageSubject = NewSetupEdit(this, "messageSubjectEdit", setup.MessageSubject);
     m_SmtpServer->setPlaceholderText(tr("mail.example.com"));
     m_SmtpUser->setPlaceholderText(tr("empty: no login"));
     m_PasswordCommand->setPlaceholderText(tr("empty: ask when sending"));

@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "collect/CollectRun.h"
+#include "game/OrderFiles.h"
 #include "game/TurnFiles.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -13,6 +15,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/AdditionalFilesDialog.h"
 #include "ui/AdvancedSettingsDialog.h"
+#include "ui/CollectSettingsDialog.h"
 #include "ui/DialogSupport.h"
 #include "ui/MailSettingsDialog.h"
 #include "ui/PreferencesDialog.h"
@@ -204,9 +207,19 @@ void CMainWindow::BuildControls()
         m_RowMarks[i] = m_RowEdits[i]->addAction(QIcon(), QLineEdit::TrailingPosition);
         m_RowMarks[i]->setObjectName(QString("rowMark%1").arg(i + 1));
         m_RowMarks[i]->setVisible(false);
+        // Whether his orders for this turn are in: a mark of its own beside the box, so the box keeps
+        // its room and the mark its place whether or not a game is open.
+        m_OrderMarks[i] = new QLabel(m_Content);
+        m_OrderMarks[i]->setObjectName(QString("ordersMark%1").arg(i + 1));
+        m_OrderMarks[i]->setAlignment(Qt::AlignCenter);
+        m_OrderMarks[i]->setFixedWidth(unitsX(10));
+        auto* row = new QHBoxLayout;
+        row->setSpacing(0);
+        row->addWidget(m_RowEdits[i], 1);
+        row->addWidget(m_OrderMarks[i]);
         const int column = i < 8 ? 0 : 3;
         rows->addWidget(m_PlayerChecks[i], 3 + i % 8, column);
-        rows->addWidget(m_RowEdits[i], 3 + i % 8, column + 1);
+        rows->addLayout(row, 3 + i % 8, column + 1);
     }
     layout->addLayout(rows);
     layout->addSpacing(metrics.height() / 2);
@@ -309,6 +322,7 @@ void CMainWindow::BuildMenu()
     add(
         settings, tr("&Mail..."), "mailSettingsAction", [this] { OnMailSettings(); },
         QKeySequence(Qt::CTRL | Qt::Key_M));
+    add(settings, tr("&Collect..."), "collectSettingsAction", [this] { OnCollectSettings(); });
     add(settings, tr("&Advanced..."), "advancedSettingsAction", [this] { OnAdvancedSettings(); });
     settings->addSeparator();
     add(settings, tr("&Preferences..."), "preferencesAction", [this] { OnPreferences(); });
@@ -333,6 +347,16 @@ void CMainWindow::BuildMenu()
             text += warning + "\n";
         m_Services->ShowResults("Delivery Status", text + status.Text);
     });
+    turn->addSeparator();
+    add(turn, tr("Collect &Orders"), "collectAction", [this] { OnCollect(); });
+    // The game folder changes behind the window's back (orders copied in, the host generating).
+    add(
+        turn, tr("Re&fresh"), "refreshAction",
+        [this] {
+            m_PreviewTimer->stop();
+            ShowPreview();
+        },
+        QKeySequence(Qt::Key_F5));
 
     QMenu* help = m_MenuBar->addMenu(tr("&Help"));
     add(
@@ -451,11 +475,14 @@ void CMainWindow::ShowPreview()
         slot.Selected = m_PlayerChecks[i]->isChecked() ? 1 : 0;
     }
     const TurnCheck turns = TurnChecksWanted(setup) ? CheckGameFiles(setup) : TurnCheck{};
+    const std::array<QString, PlayerCount> orders = ShowOrdersIn(setup);
     const QIcon ready = style()->standardIcon(QStyle::SP_DialogApplyButton);
     const QIcon refused = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     for (int i = 0; i < PlayerCount; ++i) {
         const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(i)];
         QString tip = RowTip(i);
+        if (!orders[i].isEmpty())
+            tip += QLatin1Char('\n') + orders[i];
         QAction* mark = m_RowMarks[i];
         mark->setVisible(slot.Selected != 0);
         if (slot.Selected) {
@@ -471,6 +498,44 @@ void CMainWindow::ShowPreview()
         }
         m_RowEdits[i]->setToolTip(tip);
     }
+}
+
+std::array<QString, PlayerCount> CMainWindow::ShowOrdersIn(const GameSetup& setup)
+{
+    std::array<QString, PlayerCount> lines;
+    const bool judged = !setup.UniverseFile.empty();
+    const OrdersInFolder found = judged ? FindOrdersInFolder(setup.UniverseFile) : OrdersInFolder{};
+    // Without a usable host file no order counts; the universe file says why, the rows say nothing.
+    m_UniverseFileEdit->setToolTip(judged && !found.Host.Ok
+                                       ? tr("Orders cannot be judged: %1").arg(ToQString(found.Host.Error))
+                                       : QString());
+    for (int i = 0; i < PlayerCount; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const PlayerOrders& player = found.Players[slot];
+        const QString file = judged ? ToQString(FileNameOf(OrderFilePath(setup.UniverseFile, i))) : QString();
+        QString mark, state;
+        if (found.Host.Ok && player.In) {
+            mark = QStringLiteral("\u2713");
+            state = tr("in");
+            lines[slot] = tr("Orders for %1 are in: %2").arg(found.Year).arg(file);
+        } else if (found.Host.Ok && player.Present) {
+            mark = QStringLiteral("!");
+            state = tr("not counted");
+            lines[slot] = tr("%1 does not count: %2").arg(file, ToQString(player.Problem));
+        } else if (found.Host.Ok && setup.Players[slot].Selected) {
+            mark = QStringLiteral("\u2013");
+            state = tr("missing");
+            lines[slot] = tr("No orders for %1 yet").arg(found.Year);
+        }
+        QLabel* label = m_OrderMarks[slot];
+        label->setText(mark);
+        label->setToolTip(lines[slot]);
+        // A screen reader says what the sign means, not its name.
+        label->setAccessibleName(mark.isEmpty() ? QString()
+                                                : tr("Player %1 orders: %2").arg(i + 1).arg(state));
+        label->setAccessibleDescription(lines[slot]);
+    }
+    return lines;
 }
 
 void CMainWindow::ShowFilePath(const std::string& path)
@@ -694,6 +759,24 @@ void CMainWindow::OnSend()
     if (m_Busy)
         return;
     m_SendCommand();
+    ShowPreview();
+}
+
+void CMainWindow::OnCollect()
+{
+    if (m_Busy)
+        return;
+    const CollectOutcome outcome = turnpost::OnCollect(m_Document, UserInterface());
+    // The marks first: the results are read with the rows in view.
+    m_PreviewTimer->stop();
+    ShowPreview();
+    std::string text;
+    for (const std::string& line : outcome.Lines)
+        text += line + "\n";
+    if (!outcome.Error.empty() &&
+        std::find(outcome.Lines.begin(), outcome.Lines.end(), outcome.Error) == outcome.Lines.end())
+        text += outcome.Error + "\n";
+    m_Services->ShowResults("Collect Orders", text);
 }
 
 void CMainWindow::OnFileExit()
@@ -710,6 +793,17 @@ void CMainWindow::OnMailSettings()
     if (dialog.exec() == QDialog::Accepted)
         m_Document.Modified = 1;
     ShowFirstRunHint();
+}
+
+void CMainWindow::OnCollectSettings()
+{
+    const GameSetup before = m_Document.Setup;
+    CCollectSettingsDialog dialog(m_Document.Setup, UserInterface(), this);
+    if (m_Document.FilePath != UntitledPath)
+        dialog.SetPasswordCommandSource(m_Document.FilePath, m_Document.CollectPasswordCommandFromFile);
+    // OK without an edit leaves the setup as saved.
+    if (dialog.exec() == QDialog::Accepted && !(m_Document.Setup == before))
+        m_Document.Modified = 1;
 }
 
 void CMainWindow::OnAdvancedSettings()

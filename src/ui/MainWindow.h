@@ -12,6 +12,7 @@
 class QAction;
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -79,6 +80,9 @@ private:
     void SchedulePreview();
     void ShowPreview();
     QString RowTip(int index) const;
+    /// Per row: whether the player's orders for this turn are in the game folder, and why a file that
+    /// is there does not count. Returns the line each row's tip gains; empty without a universe file.
+    std::array<QString, PlayerCount> ShowOrdersIn(const GameSetup& setup);
 
     void BuildControls();
     void BuildMenu();
@@ -93,9 +97,11 @@ private:
     void OnDisplayClicked(int mode);
     void OnBrowse();
     void OnSend();
+    void OnCollect();
     void OnFileExit();
     // The dialogs; each settings dialog writes back into the setup when accepted.
     void OnMailSettings();
+    void OnCollectSettings();
     void OnAdvancedSettings();
     void OnPreferences();
     void OnAdditionalFiles();
@@ -131,6 +137,7 @@ private:
     QFrame* m_FirstRunHint = nullptr;
     bool m_HintDismissed = false;
     std::array<QAction*, PlayerCount> m_RowMarks{};
+    std::array<QLabel*, PlayerCount> m_OrderMarks{};
     QTimer* m_PreviewTimer = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 #include "ui/AdvancedSettingsDialog.h"
+#include "ui/CollectSettingsDialog.h"
 #include "ui/MailSettingsDialog.h"
 #include "ui/NextModal.h"
 #include "ui/PreferencesDialog.h"
@@ -427,7 +428,8 @@ TEST(KeyboardTest, EveryLabelledControlHasItsOwnAltLetter)
     CMailSettingsDialog mail(setup, ui);
     CPreferencesDialog preferences(setup, ui);
     CAdvancedSettingsDialog advanced(setup, ui);
-    for (QWidget* window : std::initializer_list<QWidget*>{&main, &mail, &preferences, &advanced}) {
+    CCollectSettingsDialog collect(setup, ui);
+    for (QWidget* window : std::initializer_list<QWidget*>{&main, &mail, &preferences, &advanced, &collect}) {
         SCOPED_TRACE(window->windowTitle().toStdString());
         std::map<QChar, QString> taken;
         for (const auto& [control, letter] : Mnemonics(*window)) {
