@@ -8,7 +8,10 @@
 
 namespace turnpost {
 
-/// Why --check, --status, --resend-failed or --json do not fit the other words; empty when they do.
+struct CollectOutcome;
+
+/// Why --check, --status, --resend-failed, --collect or --json do not fit the other words; empty when
+/// they do.
 std::string TurnCommandConflict(const CommandLineOptions& options);
 
 /// --check FILE: the check of a send run, one line per selected player and one for the server on standard
@@ -18,6 +21,14 @@ int RunCheck(const std::string& setupPath, bool json);
 /// --status FILE: each selected player's last result and time in the ledger for the host file's
 /// current year. 0 when every selected player has had this year's turn.
 int PrintDeliveryStatus(const std::string& setupPath);
+
+/// --collect FILE: the orders from the setup's mailbox; one line per message and the summary on
+/// standard output (or JSON), errors on standard error. 0 when the collection ran, refused orders
+/// included.
+int RunCollect(const std::string& setupPath, bool json);
+
+/// The outcome of a collection as one JSON object and LF.
+void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);
 
 /// The outcome of a send run as one JSON object and LF.
 void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, const std::string& mode,
