@@ -38,9 +38,11 @@ const CommandOption Options[] = {
      "to the same address for the same game and turn (without a turn file: the same address, game and "
      "year). A ledger that exists but cannot be read stops the resend with status 1."},
     {"--status", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Status, nullptr, false, true,
-     "each player's last result this year, from the ledger",
-     "Print each ticked player's last result and time for the mail he would get now, from the ledger; "
-     "status 0 only when every one of them has had it, 1 also when the ledger cannot be read."},
+     "each player's last result this year, from the ledger, and whether his orders are in",
+     "Print each ticked player's last result and time for the mail he would get now, from the ledger, "
+     "then whether his order file for the host file's current turn is in the game folder (and why a file "
+     "there does not count); status 0 only when every one of them has had his mail, 1 also when the "
+     "ledger cannot be read."},
     {"--collect", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Collect, nullptr, false, true,
      "take this turn's orders from the setup's mailbox into the game folder",
      "Take the players' order files for the host file's current turn from the setup's mailbox into the "

@@ -2,6 +2,8 @@
 
 #include "app/ConsoleUserInterface.h"
 #include "collect/CollectRun.h"
+#include "game/OrderFiles.h"
+#include "mail/ServerText.h"
 #include "send/CheckRun.h"
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
@@ -90,8 +92,33 @@ int PrintDeliveryStatus(const std::string& setupPath)
     const DeliveryStatus status = GetDeliveryStatus(document);
     for (const std::string& warning : status.Warnings)
         ui.MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
-    std::cout << status.Text << std::flush;
+    std::cout << status.Text;
+    // A setup that names no game has no host file to judge orders against, and nothing to collect.
+    if (!document.Setup.UniverseFile.empty())
+        std::cout << OrdersInText(document.Setup, FindOrdersInFolder(document.Setup.UniverseFile));
+    std::cout << std::flush;
     return status.Everybody && std::cout ? 0 : 1;
+}
+
+std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders)
+{
+    if (!orders.Host.Ok)
+        return "Orders cannot be checked: " + PrintableText(orders.Host.Error) + "\n";
+    std::string text = "Orders for " + std::to_string(orders.Year) + " in the game folder:\n";
+    for (int index = 0; index < PlayerCount; ++index) {
+        if (!setup.Players[static_cast<std::size_t>(index)].Selected)
+            continue;
+        const PlayerOrders& player = orders.Players[static_cast<std::size_t>(index)];
+        text += PlayerPrefix(index + 1);
+        if (player.In)
+            text += "orders in\n";
+        else if (!player.Present)
+            text += "no orders yet\n";
+        else
+            // The reason may name the file as it is called in the folder, which anyone could have named.
+            text += "orders not counted: " + PrintableText(player.Problem) + "\n";
+    }
+    return text;
 }
 
 int RunCollect(const std::string& setupPath, bool json)

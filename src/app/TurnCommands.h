@@ -9,6 +9,7 @@
 namespace turnpost {
 
 struct CollectOutcome;
+struct OrdersInFolder;
 
 /// Why --check, --status, --resend-failed, --collect or --json do not fit the other words; empty when
 /// they do.
@@ -19,8 +20,14 @@ std::string TurnCommandConflict(const CommandLineOptions& options);
 int RunCheck(const std::string& setupPath, bool json);
 
 /// --status FILE: each selected player's last result and time in the ledger for the host file's
-/// current year. 0 when every selected player has had this year's turn.
+/// current year, then whether his orders are in (OrdersInText). 0 when every selected player has had
+/// this year's turn; the orders do not change it.
 int PrintDeliveryStatus(const std::string& setupPath);
+
+/// The lines --status adds for the orders in the game folder: per selected player whether his orders
+/// for the host file's turn are there, and why a file that is there does not count; one line instead
+/// when the host file cannot be read or is in use.
+std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders);
 
 /// --collect FILE: the orders from the setup's mailbox; one line per message and the summary on
 /// standard output (or JSON), errors on standard error. 0 when the collection ran, refused orders

@@ -125,6 +125,12 @@ TEST_F(CollectCommand, AHostFileInUseStopsItBeforeTheMailbox)
     EXPECT_EQ(report["error"], error);
     EXPECT_EQ(report["orders"], nlohmann::json::array());
     EXPECT_FALSE(mailbox.WasConnected());
+
+    // --status tells the same instead of judging orders against a turn being made.
+    Run({"--status", SetupPath}, &out, &err);
+    EXPECT_NE(out.find("\nOrders cannot be checked: " + Dir.File("g.hst") + " is in use\n"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(CollectCommand, CollectsFromTheMailboxWithAnAllowedPasswordCommand)
@@ -141,6 +147,8 @@ TEST_F(CollectCommand, CollectsFromTheMailboxWithAnAllowedPasswordCommand)
     ASSERT_TRUE(server.Save(user, "INBOX", OrdersMessage("p1@example.org", "m1", "g.x1", one)));
     ASSERT_TRUE(server.Save(user, "INBOX", OrdersMessage("p2@example.org", "m2", "g.x2", two)));
     ASSERT_TRUE(server.Save(user, "INBOX", OrdersMessage("p3@example.org", "m3", "g.x3", stale)));
+    // Player 3 put last turn's orders into the game folder by hand: they do not count.
+    Dir.Write("g.x3", stale);
 
     // The mailbox's password command needs the host's word, as the mail server's does.
     std::string out, err;
@@ -179,6 +187,14 @@ TEST_F(CollectCommand, CollectsFromTheMailboxWithAnAllowedPasswordCommand)
     EXPECT_EQ(test::ReadFileBytes(Dir.File("g.x1")), one);
     EXPECT_EQ(test::ReadFileBytes(Dir.File("g.x2")), two);
 
+    EXPECT_EQ(Run({"--status", SetupPath}, &out, &err), 1) << err;
+    EXPECT_NE(out.find("Orders for 2442 in the game folder:\n"
+                       "[Player 1] orders in\n"
+                       "[Player 2] orders in\n"
+                       "[Player 3] orders not counted: "),
+              std::string::npos)
+        << out;
+
     // Player 3 tries again; the text form tells each message and the summary.
     const std::string three = OrderBytes(2);
     ASSERT_TRUE(server.Save(user, "INBOX", OrdersMessage("p3@example.org", "m4", "g.x3", three)));
@@ -186,4 +202,7 @@ TEST_F(CollectCommand, CollectsFromTheMailboxWithAnAllowedPasswordCommand)
     EXPECT_EQ(out.rfind("Message 4 from p3@example.org: g.x3: taken for player 3", 0), 0u) << out;
     EXPECT_NE(out.find("\nOrders in: 3 of 3\n"), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+
+    EXPECT_EQ(Run({"--status", SetupPath}, &out, &err), 1) << err;
+    EXPECT_NE(out.find("[Player 3] orders in\n"), std::string::npos) << out;
 }
