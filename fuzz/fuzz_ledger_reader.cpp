@@ -27,6 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!again || RunToJson(*again) != line)
             std::abort();
     }
+    for (const OrderRecord& order : contents.Orders) {
+        if (order.Player < 0 || order.Player > PlayerCount)
+            std::abort();
+        const std::string line = OrderToJson(order);
+        const auto again = OrderFromJson(line);
+        if (!again || OrderToJson(*again) != line)
+            std::abort();
+    }
     for (const std::string& warning : contents.Warnings)
         if (warning.rfind("fuzz.ledger:", 0) != 0)
             std::abort();

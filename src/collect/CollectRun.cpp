@@ -43,6 +43,7 @@ struct JudgedMessage
     std::string From;
     std::string MessageId;
     std::vector<JudgedFile> Files;
+    std::vector<std::string> Notes; ///< files seen but not taken out (a damaged uuencoded block)
 };
 
 JudgedMessage JudgeMessage(CImapMailbox& mailbox, const std::string& folder, std::uint32_t uid,
@@ -64,6 +65,7 @@ JudgedMessage JudgeMessage(CImapMailbox& mailbox, const std::string& folder, std
     judged.Read = true;
     judged.From = message.From;
     judged.MessageId = message.MessageId;
+    judged.Notes = message.Notes;
     for (const MessageFile& file : message.Files) {
         // A file without a game header (a note, a picture) is no business of the collection.
         if (!ParseGameFileHeader(file.Bytes))
@@ -101,8 +103,8 @@ void MarkReplaced(std::vector<JudgedMessage>& messages)
         for (JudgedFile& file : message.Files)
             if (file.Order.result == CollectedOrder::Taken && newest[file.Order.PlayerIndex] != &file) {
                 file.Order.result = CollectedOrder::Replaced;
-                file.Order.Reason = "replaced by the orders of a newer message (" +
-                                    std::to_string(newest[file.Order.PlayerIndex]->Order.Uid) + ")";
+                file.Order.Reason = "replaced by the orders in message " +
+                                    std::to_string(newest[file.Order.PlayerIndex]->Order.Uid);
                 file.Bytes.clear();
             }
 }
@@ -154,6 +156,13 @@ std::string OrdersSummary(const GameSetup& setup, const std::array<bool, PlayerC
     return summary;
 }
 
+/// Adds a line to the outcome and shows it where the front end lists results as they come.
+void Tell(CollectOutcome& outcome, IProgressWindow& progress, const std::string& line)
+{
+    outcome.Lines.push_back(PrintableLine(line));
+    progress.ShowResult(outcome.Lines.back() + "\n");
+}
+
 /// What the replies of one collection are made of: per sender, the results of his orders.
 struct PendingReply
 {
@@ -169,17 +178,16 @@ void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& pr
     if (replies.empty())
         return;
     if (setup.SmtpServer.empty()) {
-        outcome.Lines.push_back("No acknowledgement sent: no SMTP server specified");
+        Tell(outcome, progress, "No acknowledgement sent: no SMTP server specified");
         return;
     }
     if (setup.ReturnAddress.empty()) {
-        outcome.Lines.push_back("No acknowledgement sent: no return address");
+        Tell(outcome, progress, "No acknowledgement sent: no return address");
         return;
     }
     // Asked here, on the caller's thread: the password dialog must not open from the work.
     const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, true);
     CSendSession session(connection);
-    progress.SetText("Acknowledging the orders...");
     progress.PumpMessages();
     for (const PendingReply& reply : replies) {
         CMailMessage message;
@@ -193,11 +201,173 @@ void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& pr
         bool sent = false;
         progress.RunWork([&] { sent = session.Deliver(message, error, "the reply to " + reply.Sender); });
         if (!sent)
-            outcome.Lines.push_back(
-                PrintableLine("Acknowledgement to " + reply.Sender + " not sent: " + error));
+            Tell(outcome, progress, "Acknowledgement to " + reply.Sender + " not sent: " + error);
     }
     session.Close();
     session.ForgetRefusedPassword(ui);
+}
+
+/// The second pass: each judged message's orders go to disk, into the ledger and the reply to its
+/// sender, and the message into its folder.
+class CFiling
+{
+public:
+    CFiling(const GameDocument& document, CImapMailbox& mailbox, IProgressWindow& progress,
+            CollectOutcome& outcome)
+        : m_Setup(document.Setup), m_Mailbox(mailbox), m_Progress(progress), m_Outcome(outcome),
+          m_Ledger(document)
+    {
+    }
+
+    void File(JudgedMessage& message);
+
+    const std::vector<PendingReply>& Replies() const { return m_Replies; }
+    const std::string& LedgerError() const { return m_Ledger.Error(); }
+
+private:
+    void Fail(const std::string& error)
+    {
+        if (m_Outcome.Error.empty())
+            m_Outcome.Error = error;
+    }
+    /// Writes the message's winning orders; why one could not be written, else empty.
+    std::string WriteOrders(const JudgedMessage& message, std::vector<std::string>& warnings) const;
+    void Record(const JudgedFile& file);
+    /// Moves the message, creating the folder on first use; the error, else empty.
+    std::string Move(std::uint32_t uid, const std::string& target);
+    void QueueReply(const JudgedMessage& message);
+
+    const GameSetup& m_Setup;
+    CImapMailbox& m_Mailbox;
+    IProgressWindow& m_Progress;
+    CollectOutcome& m_Outcome;
+    CDeliveryLedger m_Ledger;
+    std::map<std::string, bool> m_FolderReady;
+    std::vector<PendingReply> m_Replies;
+    std::map<std::string, std::size_t> m_ReplyOf;
+};
+
+void CFiling::File(JudgedMessage& message)
+{
+    std::string line = "Message " + std::to_string(message.Uid);
+    if (!message.From.empty())
+        line += " from " + message.From;
+    line += ": ";
+    const std::string leftAlone = "; left in " + m_Setup.CollectFolder;
+    if (!message.Read) {
+        Tell(m_Outcome, m_Progress, line + "could not be read (" + message.Problem + ")" + leftAlone);
+        // A message the server would not hand over may hold orders; one that is no mail message does not.
+        if (message.FetchFailed)
+            Fail("Message " + std::to_string(message.Uid) + " could not be fetched: " + message.Problem);
+        return;
+    }
+    if (message.Files.empty()) {
+        std::string notes;
+        for (const std::string& note : message.Notes)
+            notes += (notes.empty() ? " (" : "; ") + note;
+        Tell(m_Outcome, m_Progress, line + "no order file" + (notes.empty() ? "" : notes + ")") + leftAlone);
+        return;
+    }
+
+    // The orders go to disk before anything is said of them or the message leaves the collect folder:
+    // one that cannot be written leaves the whole message for the next collection.
+    std::vector<std::string> warnings;
+    if (const std::string error = WriteOrders(message, warnings); !error.empty()) {
+        Tell(m_Outcome, m_Progress, line + "not taken (" + error + ")" + leftAlone);
+        Fail(error);
+        return;
+    }
+    bool accepted = false;
+    bool busyHost = false;
+    for (std::size_t i = 0; i < message.Files.size(); ++i) {
+        const JudgedFile& file = message.Files[i];
+        accepted = accepted || file.Order.result != CollectedOrder::Refused;
+        busyHost = busyHost || file.Verdict == OrderCheck::HostBusy;
+        line += (i == 0 ? "" : "; ") + FileLine(file.Order);
+        Record(file);
+    }
+
+    // Orders refused only because the host was generating the turn are taken by a later collection.
+    const std::string target = accepted   ? m_Setup.ProcessedFolder
+                               : busyHost ? std::string()
+                                          : m_Setup.RejectedFolder;
+    if (target.empty()) {
+        line += leftAlone;
+    } else if (const std::string error = Move(message.Uid, target); error.empty()) {
+        line += "; moved to " + target;
+    } else {
+        line += "; not moved to " + target + " (" + error + ")";
+        Fail("Message " + std::to_string(message.Uid) + " could not be moved to " + target + ": " + error);
+    }
+    Tell(m_Outcome, m_Progress, line);
+    for (const std::string& warning : warnings)
+        Tell(m_Outcome, m_Progress, warning);
+    QueueReply(message);
+}
+
+std::string CFiling::WriteOrders(const JudgedMessage& message, std::vector<std::string>& warnings) const
+{
+    for (const JudgedFile& file : message.Files) {
+        if (file.Order.result != CollectedOrder::Taken)
+            continue;
+        const OrderWrite written =
+            WriteOrderFile(OrderFilePath(m_Setup.UniverseFile, file.Order.PlayerIndex), file.Bytes);
+        if (!written.Ok)
+            return written.Error;
+        const PlayerSlot& slot = m_Setup.Players[static_cast<std::size_t>(file.Order.PlayerIndex)];
+        if (slot.EmailAddress.empty() && slot.PlayerFile.empty())
+            warnings.push_back("Warning: player " + std::to_string(file.Order.PlayerIndex + 1) +
+                               " has an empty slot in the setup; his orders were taken all the same");
+    }
+    return {};
+}
+
+void CFiling::Record(const JudgedFile& file)
+{
+    OrderRecord record;
+    record.Time = AttemptTime();
+    record.Year = m_Outcome.Year;
+    record.Player = file.Order.PlayerIndex + 1;
+    record.File = file.Order.FileName;
+    record.Size = file.Order.Size;
+    record.Sha256 = file.Order.Sha256;
+    record.Sender = file.Order.Sender;
+    record.MessageId = file.Order.MessageId;
+    record.Result = ResultWord(file.Order.result);
+    record.Reason = file.Order.Reason;
+    m_Ledger.RecordOrder(record);
+    m_Outcome.Orders.push_back(file.Order);
+}
+
+std::string CFiling::Move(std::uint32_t uid, const std::string& target)
+{
+    ImapResult moved;
+    bool& ready = m_FolderReady[target];
+    m_Progress.RunWork([&] {
+        if (!ready) {
+            moved = m_Mailbox.CreateFolder(target);
+            ready = moved.Ok;
+            if (!moved.Ok)
+                return;
+        }
+        moved = m_Mailbox.Move(m_Setup.CollectFolder, uid, target);
+    });
+    return moved.Ok ? std::string() : moved.Error;
+}
+
+void CFiling::QueueReply(const JudgedMessage& message)
+{
+    // Nobody is answered at an address mail cannot go to.
+    if (!m_Setup.AcknowledgeOrders || message.From.find('@') == std::string::npos ||
+        !AddressProblem(message.From).empty())
+        return;
+    const auto [at, added] = m_ReplyOf.emplace(message.From, m_Replies.size());
+    if (added)
+        m_Replies.push_back({message.From, {}, {}});
+    PendingReply& reply = m_Replies[at->second];
+    reply.MessageId = message.MessageId;
+    for (const JudgedFile& file : message.Files)
+        reply.Orders.push_back(file.Order);
 }
 
 } // namespace
@@ -239,6 +409,7 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
     progress->SetText("Opening the mailbox...");
     progress->PumpMessages();
 
+    // Opened once: a refused login is reported, never tried again in the same collection.
     CImapMailbox mailbox(CollectSettings(setup, *secret));
     ImapUids uids;
     progress->RunWork([&] { uids = mailbox.ListUids(setup.CollectFolder); });
@@ -250,165 +421,60 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
     }
     outcome.Ran = true;
 
-    const int count = static_cast<int>(uids.Uids.size());
-    progress->SetRange(2 * count + 1, 1);
+    const std::size_t count = uids.Uids.size();
+    progress->SetRange(static_cast<int>(2 * count + 1), 1);
+    const auto cancelledAt = [&](const std::string& text) {
+        progress->SetText(text);
+        progress->StepIt();
+        progress->PumpMessages();
+        outcome.Cancelled = outcome.Cancelled || progress->IsCancelled();
+        return outcome.Cancelled;
+    };
+    const auto ofCount = [&](std::size_t i) {
+        return std::to_string(i + 1) + " of " + std::to_string(count);
+    };
 
     // First every message is read and judged, nothing changed: the newest orders of each player are
     // only known once all were seen, and a Cancel here leaves the mailbox and the folder as they were.
     std::vector<JudgedMessage> messages;
-    for (int i = 0; i < count && !outcome.Cancelled; ++i) {
-        progress->SetText("Reading message " + std::to_string(i + 1) + " of " + std::to_string(count) +
-                          "...");
-        progress->StepIt();
-        progress->PumpMessages();
-        if (progress->IsCancelled()) {
-            outcome.Cancelled = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (cancelledAt("Reading message " + ofCount(i) + "..."))
             break;
-        }
         JudgedMessage judged;
-        progress->RunWork([&] {
-            judged = JudgeMessage(mailbox, setup.CollectFolder, uids.Uids[static_cast<std::size_t>(i)],
-                                  host.Header);
-        });
+        progress->RunWork(
+            [&] { judged = JudgeMessage(mailbox, setup.CollectFolder, uids.Uids[i], host.Header); });
         messages.push_back(std::move(judged));
     }
     if (outcome.Cancelled) {
-        outcome.Lines.push_back("Cancelled: nothing was collected");
-        return outcome;
-    }
-    MarkReplaced(messages);
-
-    CDeliveryLedger ledger(document);
-    std::vector<PendingReply> replies;
-    std::map<std::string, std::size_t> replyOf;
-    std::map<std::string, bool> folderReady;
-    for (JudgedMessage& message : messages) {
-        progress->SetText("Filing message " + std::to_string(message.Uid) + "...");
-        progress->StepIt();
-        progress->PumpMessages();
-        if (progress->IsCancelled()) {
-            outcome.Cancelled = true;
-            break;
-        }
-        std::string line = "Message " + std::to_string(message.Uid);
-        if (!message.From.empty())
-            line += " from " + message.From;
-        line += ": ";
-        if (!message.Read) {
-            line += "could not be read (" + message.Problem + "); left in " + setup.CollectFolder;
-            outcome.Lines.push_back(PrintableLine(line));
-            if (message.FetchFailed && outcome.Error.empty())
-                outcome.Error =
-                    "Message " + std::to_string(message.Uid) + " could not be fetched: " + message.Problem;
-            continue;
-        }
-        if (message.Files.empty()) {
-            line += "no order file; left in " + setup.CollectFolder;
-            outcome.Lines.push_back(PrintableLine(line));
-            continue;
-        }
-
-        // The orders go to disk before the message leaves the collect folder.
-        std::string writeError;
-        std::vector<std::string> warnings;
-        for (JudgedFile& file : message.Files) {
-            if (file.Order.result != CollectedOrder::Taken)
-                continue;
-            const OrderWrite written =
-                WriteOrderFile(OrderFilePath(setup.UniverseFile, file.Order.PlayerIndex), file.Bytes);
-            if (!written.Ok) {
-                writeError = written.Error;
+        Tell(outcome, *progress, "Cancelled: nothing was collected");
+    } else {
+        MarkReplaced(messages);
+        CFiling filing(document, mailbox, *progress, outcome);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (cancelledAt("Filing message " + ofCount(i) + "...")) {
+                Tell(outcome, *progress,
+                     "Cancelled: " + std::to_string(count - i) + " messages left in " + setup.CollectFolder);
                 break;
             }
-            const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(file.Order.PlayerIndex)];
-            if (slot.EmailAddress.empty() && slot.PlayerFile.empty())
-                warnings.push_back("Warning: player " + std::to_string(file.Order.PlayerIndex + 1) +
-                                   " has an empty slot in the setup; his orders were taken all the same");
+            filing.File(messages[i]);
         }
-        if (!writeError.empty()) {
-            line += "not taken (" + writeError + "); left in " + setup.CollectFolder;
-            outcome.Lines.push_back(PrintableLine(line));
+        if (!filing.LedgerError().empty()) {
+            Tell(outcome, *progress, "The ledger could not be written: " + filing.LedgerError());
             if (outcome.Error.empty())
-                outcome.Error = writeError;
-            continue;
+                outcome.Error = "The ledger could not be written: " + filing.LedgerError();
         }
-
-        bool accepted = false;
-        bool busyHost = false;
-        for (std::size_t i = 0; i < message.Files.size(); ++i) {
-            const JudgedFile& file = message.Files[i];
-            accepted = accepted || file.Order.result != CollectedOrder::Refused;
-            busyHost = busyHost || file.Verdict == OrderCheck::HostBusy;
-            line += (i == 0 ? "" : "; ") + FileLine(file.Order);
-            OrderRecord record;
-            record.Time = AttemptTime();
-            record.Year = outcome.Year;
-            record.Player = file.Order.PlayerIndex + 1;
-            record.File = file.Order.FileName;
-            record.Size = file.Order.Size;
-            record.Sha256 = file.Order.Sha256;
-            record.Sender = file.Order.Sender;
-            record.MessageId = file.Order.MessageId;
-            record.Result = ResultWord(file.Order.result);
-            record.Reason = file.Order.Reason;
-            ledger.RecordOrder(record);
-            outcome.Orders.push_back(file.Order);
-        }
-
-        // A refusal for a busy host is not the player's fault: his message waits for the next run.
-        const std::string target = accepted   ? setup.ProcessedFolder
-                                   : busyHost ? std::string()
-                                              : setup.RejectedFolder;
-        if (target.empty()) {
-            line += "; left in " + setup.CollectFolder;
-        } else {
-            ImapResult moved;
-            progress->RunWork([&] {
-                if (!folderReady[target]) {
-                    moved = mailbox.CreateFolder(target);
-                    folderReady[target] = moved.Ok;
-                    if (!moved.Ok)
-                        return;
-                }
-                moved = mailbox.Move(setup.CollectFolder, message.Uid, target);
-            });
-            if (moved.Ok) {
-                line += "; moved to " + target;
-            } else {
-                line += "; not moved to " + target + " (" + moved.Error + ")";
-                if (outcome.Error.empty())
-                    outcome.Error = "Message " + std::to_string(message.Uid) + " could not be moved to " +
-                                    target + ": " + moved.Error;
-            }
-        }
-        outcome.Lines.push_back(PrintableLine(line));
-        for (const std::string& warning : warnings)
-            outcome.Lines.push_back(warning);
-
-        if (setup.AcknowledgeOrders && AddressProblem(message.From).empty() &&
-            message.From.find('@') != std::string::npos) {
-            auto [at, added] = replyOf.emplace(message.From, replies.size());
-            if (added)
-                replies.push_back({message.From, {}, {}});
-            PendingReply& reply = replies[at->second];
-            reply.MessageId = message.MessageId;
-            for (const JudgedFile& file : message.Files)
-                reply.Orders.push_back(file.Order);
-        }
+        // Those whose messages were filed are answered even after a Cancel: nothing would answer them
+        // later.
+        progress->Finish(filing.Replies().empty() ? "Counting the orders..." : "Acknowledging the orders...");
+        SendReplies(document, ui, *progress, filing.Replies(), outcome.Year, outcome);
     }
-    if (!ledger.Error().empty())
-        outcome.Lines.push_back("The ledger could not be written: " + ledger.Error());
-
-    progress->StepIt();
-    SendReplies(document, ui, *progress, replies, outcome.Year, outcome);
 
     // Counted from the folder, so that orders that came by other means count as well.
     const OrdersInFolder found = FindOrdersInFolder(setup.UniverseFile);
-    for (int index = 0; index < PlayerCount; ++index)
-        outcome.OrdersIn[static_cast<std::size_t>(index)] = found.Players[static_cast<std::size_t>(index)].In;
+    for (std::size_t index = 0; index < PlayerCount; ++index)
+        outcome.OrdersIn[index] = found.Players[index].In;
     outcome.Summary = OrdersSummary(setup, outcome.OrdersIn);
-    outcome.Lines.push_back(outcome.Summary);
-    progress->Finish("Done.");
+    Tell(outcome, *progress, outcome.Summary);
     return outcome;
 }
 

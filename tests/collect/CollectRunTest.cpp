@@ -3,16 +3,22 @@
 #include "mail/Base64.h"
 #include "platform/Files.h"
 #include "send/DeliveryLedger.h"
+#include "send/RunLock.h"
 #include "support/Dovecot.h"
 #include "support/GameFiles.h"
 #include "support/RecordingUserInterface.h"
 #include "support/ScopedEnvironment.h"
+#include "support/ScriptedSmtpPeer.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <map>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace turnpost {
 namespace {
@@ -110,10 +116,7 @@ protected:
         m_User = Server().NewUser();
         m_Password.emplace("TURNPOST_IMAP_PASSWORD", Dovecot::Password(m_User));
 
-        GameFileFacts host;
-        host.FileType = 2;
-        host.PlayerIndex = 31;
-        m_Dir.Write("alpha.hst", GameFileBytes(host));
+        WriteHost();
         GameFileFacts universe;
         universe.FileType = 0;
         universe.PlayerIndex = 31;
@@ -160,6 +163,27 @@ protected:
 
     std::string OrderFile(int player) const { return m_Dir.File("alpha.x" + std::to_string(player)); }
 
+    void WriteHost(std::uint8_t flags = 0, int fileType = 2) const
+    {
+        GameFileFacts host;
+        host.FileType = fileType;
+        host.PlayerIndex = 31;
+        host.Flags = flags;
+        m_Dir.Write("alpha.hst", GameFileBytes(host));
+    }
+
+    // One order of player 1 waits in the INBOX.
+    void SaveFirstOrder() const { Save(Attached("p1@example.net", "m1", "alpha.x1", OrderBytes(0))); }
+
+    // Nothing of the collection happened: the order still unread in the INBOX, nothing written.
+    void ExpectUntouched() const
+    {
+        EXPECT_EQ(IdsIn("INBOX"), std::vector<std::string>{"m1"});
+        EXPECT_EQ(Flags("INBOX").find("\\Seen"), std::string::npos);
+        EXPECT_FALSE(FileExists(OrderFile(1)));
+        EXPECT_TRUE(ReadLedger(m_Dir.File("alpha.tpf.ledger")).Orders.empty());
+    }
+
     std::string m_User;
     TempDir m_Dir;
     GameDocument m_Document;
@@ -174,6 +198,8 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     ASSERT_TRUE(sink.IsRunning()) << sink.Error();
     m_Document.Setup.SmtpServer = sink.Address();
     // Player 4 had sent orders by other means before: they are kept beside the new ones.
+    // Player 5's slot is empty: his orders are taken all the same, and he is not counted as missing.
+    m_Document.Setup.Players[4] = {};
     const std::string earlierFour = OrderBytes(3, GameId, Turn, 33);
     m_Dir.Write("alpha.x4", earlierFour);
 
@@ -203,6 +229,8 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
         {"m10", Attached("p8@example.net", "m10", "alpha.m8", OrderBytes(7, GameId, Turn, 60, 3)),
          "Turnpost.Rejected"},
         {"m11", PlainText("chat@example.net", "m11", "See you next turn.\r\n"), "INBOX"},
+        // Nobody to answer: no reply.
+        {"m12", Attached("no-address", "m12", "alpha.x6", OrderBytes(5, GameId + 1)), "Turnpost.Rejected"},
     };
     for (const Message& message : messages)
         Save(message.Text);
@@ -234,14 +262,16 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     for (const std::string& line : outcome.Lines)
         all += line + "\n";
     SCOPED_TRACE(all);
-    ASSERT_EQ(outcome.Lines.size(), messages.size() + 1);
-    EXPECT_NE(outcome.Lines[3].find("alpha.x4: replaced"), std::string::npos) << outcome.Lines[3];
-    EXPECT_NE(outcome.Lines[6].find("this order file is for another game"), std::string::npos);
-    EXPECT_NE(outcome.Lines[7].find("for turn 2441, the current turn is 2442"), std::string::npos);
-    EXPECT_NE(outcome.Lines[8].find("for player 5, but named alpha.x8"), std::string::npos);
-    EXPECT_NE(outcome.Lines[9].find("this is not an order file"), std::string::npos);
-    EXPECT_NE(outcome.Lines[10].find("no order file; left in INBOX"), std::string::npos);
-    EXPECT_EQ(outcome.Summary, "Orders in: 5 of 8; missing: players 6, 7, 8");
+    ASSERT_EQ(outcome.Lines.size(), messages.size() + 2);
+    EXPECT_NE(outcome.Lines[3].find("alpha.x4: replaced"), std::string::npos);
+    EXPECT_EQ(outcome.Lines[5],
+              "Warning: player 5 has an empty slot in the setup; his orders were taken all the same");
+    EXPECT_NE(outcome.Lines[7].find("this order file is for another game"), std::string::npos);
+    EXPECT_NE(outcome.Lines[8].find("for turn 2441, the current turn is 2442"), std::string::npos);
+    EXPECT_NE(outcome.Lines[9].find("for player 5, but named alpha.x8"), std::string::npos);
+    EXPECT_NE(outcome.Lines[10].find("this is not an order file"), std::string::npos);
+    EXPECT_NE(outcome.Lines[11].find("no order file; left in INBOX"), std::string::npos);
+    EXPECT_EQ(outcome.Summary, "Orders in: 4 of 7; missing: players 6, 7, 8");
     EXPECT_EQ(outcome.Lines.back(), outcome.Summary);
     const std::array<bool, PlayerCount> in{true, true, true, true, true};
     EXPECT_EQ(outcome.OrdersIn, in);
@@ -249,11 +279,11 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
     // The ledger: one order line per order file, and nothing the send side would warn about.
     const LedgerContents ledger = ReadLedger(m_Dir.File("alpha.tpf.ledger"));
     EXPECT_TRUE(ledger.Warnings.empty());
-    ASSERT_EQ(ledger.Orders.size(), 10u);
+    ASSERT_EQ(ledger.Orders.size(), 11u);
     std::map<std::string, std::string> resultOf;
     for (const OrderRecord& order : ledger.Orders)
         resultOf[order.MessageId] = order.Result + (order.Reason.empty() ? "" : ": " + order.Reason);
-    EXPECT_EQ(resultOf["m4"], "replaced: replaced by the orders of a newer message (6)");
+    EXPECT_EQ(resultOf["m4"], "replaced: replaced by the orders in message 6");
     EXPECT_EQ(resultOf["m6"], "taken");
     EXPECT_EQ(resultOf["m5"], "taken");
     EXPECT_EQ(resultOf["m10"], "refused: this is not an order file");
@@ -303,9 +333,218 @@ TEST_F(CollectRunTest, OneCollectionSortsEveryKindOfMessage)
         EXPECT_NE(found->second.second.find("\nIn-Reply-To: <" + std::string(reply.InReplyTo) + ">"),
                   std::string::npos);
     }
-    EXPECT_EQ(replyTo.count("chat@example.net"), 0u);
+    EXPECT_EQ(replyTo.size(), 8u) << "one per sender with an address, none for a message without orders";
     EXPECT_NE(replyTo["p1@example.net"].second.find("alpha.x1: 60 bytes, SHA-256 " + test::Sha256Hex(one)),
               std::string::npos);
+}
+
+TEST_F(CollectRunTest, NothingIsCollectedUntilTheGameAndTheSetupAllowIt)
+{
+    SaveFirstOrder();
+    // Without a password in the environment, a collection that got as far as the mailbox would ask.
+    m_Password.reset();
+    const ScopedEnvironment noPassword("TURNPOST_IMAP_PASSWORD", std::nullopt);
+    struct Case
+    {
+        const char* Name;
+        std::function<void()> Prepare;
+        std::string Expected;
+    };
+    const std::string hostPath = m_Dir.File("alpha.hst");
+    const Case cases[] = {
+        {"host file in use", [this] { WriteHost(0x02); }, hostPath + " is in use"},
+        {"host file missing", [&] { std::filesystem::remove(hostPath); }, hostPath + " cannot be read"},
+        {"not a host file", [this] { WriteHost(0, 3); }, hostPath + " is not a host file"},
+        {"unknown security", [this] { m_Document.Setup.CollectSecurity = 3; },
+         "the mailbox security 3 is unknown"},
+        {"no server", [this] { m_Document.Setup.CollectServer.clear(); }, "no mailbox server specified"},
+    };
+    const GameSetup original = m_Document.Setup;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        m_Document.Setup = original;
+        WriteHost();
+        c.Prepare();
+        RecordingUserInterface ui;
+        const CollectOutcome outcome = OnCollect(m_Document, ui);
+        EXPECT_FALSE(outcome.Ran);
+        EXPECT_EQ(outcome.Error.rfind("Orders not collected: " + c.Expected, 0), 0u) << outcome.Error;
+        EXPECT_TRUE(ui.PasswordAccounts.empty());
+        ExpectUntouched();
+    }
+
+    // A send or another collection of the same setup holds the run lock.
+    m_Document.Setup = original;
+    WriteHost();
+    CRunLock other;
+    ASSERT_EQ(other.Take(m_Document), CRunLock::Result::Locked);
+    const CollectOutcome locked = OnCollect(m_Document, m_Ui);
+    EXPECT_EQ(locked.Error,
+              "Orders not collected: " + m_Document.FilePath + " is being sent or collected by another run");
+    ExpectUntouched();
+}
+
+TEST_F(CollectRunTest, AMailboxThatCannotBeOpenedFailsTheCollection)
+{
+    SaveFirstOrder();
+    struct Case
+    {
+        const char* Name;
+        std::string Password;
+        std::optional<std::string> Authority;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"wrong password", "not-the-password", Server().AuthorityFile(), "the server refused the login"},
+        {"private authority not trusted", Dovecot::Password(m_User), std::nullopt, "certificate"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const ScopedEnvironment password("TURNPOST_IMAP_PASSWORD", c.Password);
+        const ScopedEnvironment trust("SSL_CERT_FILE", c.Authority);
+        const CollectOutcome outcome = OnCollect(m_Document, m_Ui);
+        EXPECT_FALSE(outcome.Ran);
+        EXPECT_FALSE(outcome.Succeeded());
+        EXPECT_EQ(outcome.Error.rfind("Orders not collected: ", 0), 0u) << outcome.Error;
+        EXPECT_NE(outcome.Error.find(c.Expected), std::string::npos) << outcome.Error;
+        ExpectUntouched();
+    }
+}
+
+TEST_F(CollectRunTest, AnOrderThatCannotBeWrittenLeavesItsMessageWhereItWas)
+{
+    SmtpSink sink;
+    ASSERT_TRUE(sink.IsRunning()) << sink.Error();
+    m_Document.Setup.SmtpServer = sink.Address();
+    SaveFirstOrder();
+    struct Case
+    {
+        const char* Name;
+        std::function<void()> Prepare;
+        std::function<void()> Undo;
+        std::string Expected;
+    };
+    const std::string path = OrderFile(1);
+    const std::string outside = m_Dir.File("outside");
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    std::vector<Case> cases = {
+        {"a folder in the way", [&] { std::filesystem::create_directory(path); },
+         [&] { std::filesystem::remove(path); }, path + " is not a regular file"},
+        {"a symbolic link in the way", [&] { std::filesystem::create_symlink(outside, path); },
+         [&] { std::filesystem::remove(path); }, path + " is a symbolic link"},
+        // The disk or the quota is full: the file-size limit makes the write fail as they would.
+        {"the write fails",
+         [&] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit small = before;
+             small.rlim_cur = 20;
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [&] { ::setrlimit(RLIMIT_FSIZE, &before); }, path},
+    };
+    // The superuser writes into a read-only folder all the same.
+    if (::geteuid() != 0)
+        cases.push_back({"a read-only game folder",
+                         [&] {
+                             std::filesystem::permissions(m_Dir.Path(), std::filesystem::perms::owner_write,
+                                                          std::filesystem::perm_options::remove);
+                         },
+                         [&] {
+                             std::filesystem::permissions(m_Dir.Path(), std::filesystem::perms::owner_write,
+                                                          std::filesystem::perm_options::add);
+                         },
+                         path + " cannot be written"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Prepare();
+        const CollectOutcome outcome = OnCollect(m_Document, m_Ui);
+        c.Undo();
+        EXPECT_TRUE(outcome.Ran);
+        EXPECT_FALSE(outcome.Succeeded());
+        EXPECT_NE(outcome.Error.find(c.Expected), std::string::npos) << outcome.Error;
+        ASSERT_FALSE(outcome.Lines.empty());
+        EXPECT_NE(outcome.Lines[0].find("not taken"), std::string::npos) << outcome.Lines[0];
+        EXPECT_NE(outcome.Lines[0].find("left in INBOX"), std::string::npos) << outcome.Lines[0];
+        EXPECT_FALSE(FileExists(outside));
+        ExpectUntouched();
+    }
+    EXPECT_TRUE(sink.WaitForMessages(1).empty()) << "nobody is told of orders not taken";
+}
+
+TEST_F(CollectRunTest, CancelStopsBetweenMessages)
+{
+    Save(Attached("p1@example.net", "m1", "alpha.x1", OrderBytes(0)));
+    Save(Attached("p2@example.net", "m2", "alpha.x2", OrderBytes(1)));
+    m_Document.Setup.AcknowledgeOrders = 0;
+    struct Case
+    {
+        const char* Name;
+        int CancelAtPump; ///< the first pump opens the mailbox, then one per message read, then filed
+        std::vector<std::string> LeftInInbox;
+        bool FirstTaken;
+    };
+    const Case cases[] = {
+        {"while reading", 3, {"m1", "m2"}, false},
+        {"while filing", 5, {"m2"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        RecordingUserInterface ui;
+        ui.CancelAtPump = c.CancelAtPump;
+        const CollectOutcome outcome = OnCollect(m_Document, ui);
+        EXPECT_TRUE(outcome.Cancelled);
+        EXPECT_FALSE(outcome.Succeeded());
+        EXPECT_EQ(IdsIn("INBOX"), c.LeftInInbox);
+        EXPECT_EQ(FileExists(OrderFile(1)), c.FirstTaken);
+        EXPECT_FALSE(FileExists(OrderFile(2)));
+    }
+}
+
+TEST_F(CollectRunTest, AReplyThatCannotBeSentIsALineNotAFailure)
+{
+    m_Document.Setup.SmtpServer = "127.0.0.1:1";
+    SaveFirstOrder();
+    const CollectOutcome outcome = OnCollect(m_Document, m_Ui);
+    EXPECT_TRUE(outcome.Succeeded()) << outcome.Error;
+    EXPECT_EQ(ReadFileBytes(OrderFile(1)), OrderBytes(0));
+    EXPECT_EQ(IdsIn("Turnpost.Processed"), std::vector<std::string>{"m1"});
+    ASSERT_EQ(outcome.Lines.size(), 3u);
+    EXPECT_EQ(outcome.Lines[1].rfind("Acknowledgement to p1@example.net not sent: ", 0), 0u)
+        << outcome.Lines[1];
+}
+
+// The login goes to a server of our own that refuses it: one attempt, never a second.
+TEST(CollectLoginTest, ARefusedLoginIsTriedOnceAndItsPasswordForgotten)
+{
+    test::ScriptedSmtpPeer peer;
+    peer.Send("* OK ready\r\n")
+        .On("A001 CAPABILITY", "* CAPABILITY IMAP4rev1 UIDPLUS\r\nA001 OK\r\n")
+        .On("A002 LOGIN", "A002 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n")
+        .Close();
+    peer.Start();
+    TempDir dir;
+    GameFileFacts host;
+    host.FileType = 2;
+    host.PlayerIndex = 31;
+    dir.Write("alpha.hst", GameFileBytes(host));
+    GameDocument document;
+    document.Setup.UniverseFile = dir.File("alpha.xy");
+    document.Setup.CollectServer = peer.Address();
+    document.Setup.CollectSecurity = 0;
+    document.Setup.CollectUser = "host";
+    const ScopedEnvironment noPassword("TURNPOST_IMAP_PASSWORD", std::nullopt);
+    RecordingUserInterface ui;
+    ui.Passwords.push_back("typed-wrong");
+
+    const CollectOutcome outcome = OnCollect(document, ui);
+    peer.Wait();
+    EXPECT_FALSE(outcome.Ran);
+    EXPECT_NE(outcome.Error.find("the server refused the login"), std::string::npos) << outcome.Error;
+    EXPECT_EQ(peer.Connections(), 1);
+    const std::string& received = peer.Received();
+    EXPECT_EQ(received.find("LOGIN"), received.rfind("LOGIN")) << received;
+    EXPECT_EQ(ui.ForgottenPasswords, std::vector<std::string>{"host@" + peer.Address()});
 }
 
 } // namespace
