@@ -202,6 +202,8 @@ TEST_F(CollectCommand, CollectsFromTheMailboxWithAnAllowedPasswordCommand)
     EXPECT_EQ(out.rfind("Message 4 from p3@example.org: g.x3: taken for player 3", 0), 0u) << out;
     EXPECT_NE(out.find("\nOrders in: 3 of 3\n"), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    // As a send shows its players: each line on standard error as it comes.
+    EXPECT_NE(err.find("Message 4 from p3@example.org: g.x3: taken for player 3"), std::string::npos) << err;
 
     EXPECT_EQ(Run({"--status", SetupPath}, &out, &err), 1) << err;
     EXPECT_NE(out.find("[Player 3] orders in\n"), std::string::npos) << out;
