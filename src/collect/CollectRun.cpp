@@ -212,9 +212,10 @@ void SendReplies(GameDocument& document, IUserInterface& ui, IProgressWindow& pr
 class CFiling
 {
 public:
-    CFiling(const GameDocument& document, CImapMailbox& mailbox, IProgressWindow& progress,
-            CollectOutcome& outcome)
-        : m_Setup(document.Setup), m_Mailbox(mailbox), m_Progress(progress), m_Outcome(outcome),
+    /// host: the host file's header the messages were judged against.
+    CFiling(const GameDocument& document, const GameFileHeader& host, CImapMailbox& mailbox,
+            IProgressWindow& progress, CollectOutcome& outcome)
+        : m_Setup(document.Setup), m_Host(host), m_Mailbox(mailbox), m_Progress(progress), m_Outcome(outcome),
           m_Ledger(document)
     {
     }
@@ -237,7 +238,11 @@ private:
     std::string Move(std::uint32_t uid, const std::string& target);
     void QueueReply(const JudgedMessage& message);
 
+    /// Why the judgements no longer hold (the host began a turn since), else empty.
+    std::string HostChange() const;
+
     const GameSetup& m_Setup;
+    const GameFileHeader& m_Host;
     CImapMailbox& m_Mailbox;
     IProgressWindow& m_Progress;
     CollectOutcome& m_Outcome;
@@ -266,6 +271,13 @@ void CFiling::File(JudgedMessage& message)
         for (const std::string& note : message.Notes)
             notes += (notes.empty() ? " (" : "; ") + note;
         Tell(m_Outcome, m_Progress, line + "no order file" + (notes.empty() ? "" : notes + ")") + leftAlone);
+        return;
+    }
+
+    // A turn generated while the messages were read makes their verdicts stale, either way: the
+    // message waits for a collection that judges it against the new turn.
+    if (const std::string change = HostChange(); !change.empty()) {
+        Tell(m_Outcome, m_Progress, line + "not judged (" + change + ")" + leftAlone);
         return;
     }
 
@@ -303,6 +315,16 @@ void CFiling::File(JudgedMessage& message)
     for (const std::string& warning : warnings)
         Tell(m_Outcome, m_Progress, warning);
     QueueReply(message);
+}
+
+std::string CFiling::HostChange() const
+{
+    const HostFileState now = ReadHostFileState(m_Setup.UniverseFile);
+    if (!now.Ok)
+        return now.Error;
+    if (now.Header.GameId != m_Host.GameId || now.Header.Turn != m_Host.Turn)
+        return now.Path + " changed during the collection";
+    return {};
 }
 
 std::string CFiling::WriteOrders(const JudgedMessage& message, std::vector<std::string>& warnings) const
@@ -383,6 +405,9 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
     };
     if (setup.CollectServer.empty())
         return fail("no mailbox server specified");
+    // Every mailbox wants a login; asking a password for nobody would only puzzle the host.
+    if (setup.CollectUser.empty())
+        return fail("no mailbox user specified");
     if (setup.CollectSecurity < 0 || setup.CollectSecurity > 2)
         return fail("the mailbox security " + std::to_string(setup.CollectSecurity) +
                     " is unknown (0 none, 1 STARTTLS, 2 TLS)");
@@ -449,7 +474,7 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
         Tell(outcome, *progress, "Cancelled: nothing was collected");
     } else {
         MarkReplaced(messages);
-        CFiling filing(document, mailbox, *progress, outcome);
+        CFiling filing(document, host.Header, mailbox, *progress, outcome);
         for (std::size_t i = 0; i < count; ++i) {
             if (cancelledAt("Filing message " + ofCount(i) + "...")) {
                 Tell(outcome, *progress,

@@ -358,6 +358,7 @@ TEST_F(CollectRunTest, NothingIsCollectedUntilTheGameAndTheSetupAllowIt)
         {"unknown security", [this] { m_Document.Setup.CollectSecurity = 3; },
          "the mailbox security 3 is unknown"},
         {"no server", [this] { m_Document.Setup.CollectServer.clear(); }, "no mailbox server specified"},
+        {"no user", [this] { m_Document.Setup.CollectUser.clear(); }, "no mailbox user specified"},
     };
     const GameSetup original = m_Document.Setup;
     for (const Case& c : cases) {
@@ -498,6 +499,59 @@ TEST_F(CollectRunTest, CancelStopsBetweenMessages)
         EXPECT_EQ(IdsIn("INBOX"), c.LeftInInbox);
         EXPECT_EQ(FileExists(OrderFile(1)), c.FirstTaken);
         EXPECT_FALSE(FileExists(OrderFile(2)));
+    }
+}
+
+TEST_F(CollectRunTest, ATurnGeneratedDuringTheCollectionLeavesTheRestForTheNext)
+{
+    m_Document.Setup.AcknowledgeOrders = 0;
+    struct Case
+    {
+        const char* Name;
+        std::uint8_t Flags;
+        std::uint16_t Turn;
+        std::string Expected;
+    };
+    const Case cases[] = {
+        {"being generated", 0x02, Turn, m_Dir.File("alpha.hst") + " is in use"},
+        {"generated", 0, Turn + 1, m_Dir.File("alpha.hst") + " changed during the collection"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        // A mailbox of its own for each case.
+        m_User = Server().NewUser();
+        m_Password.emplace("TURNPOST_IMAP_PASSWORD", Dovecot::Password(m_User));
+        m_Document.Setup.CollectUser = m_User;
+        Save(Attached("p1@example.net", "m1", "alpha.x1", OrderBytes(0)));
+        Save(Attached("p2@example.net", "m2", "alpha.x2", OrderBytes(1)));
+        Save(Attached("p3@example.net", "m3", "alpha.x3", OrderBytes(2, GameId, Turn + 1)));
+        WriteHost();
+        std::filesystem::remove(OrderFile(1));
+        RecordingUserInterface ui;
+        // The host starts on the next turn once the first message is filed.
+        ui.OnResult = [&](const std::string& line) {
+            if (line.rfind("Message 1 ", 0) == 0) {
+                GameFileFacts host;
+                host.FileType = 2;
+                host.PlayerIndex = 31;
+                host.Flags = c.Flags;
+                host.Turn = c.Turn;
+                m_Dir.Write("alpha.hst", GameFileBytes(host));
+            }
+        };
+        const CollectOutcome outcome = OnCollect(m_Document, ui);
+        EXPECT_TRUE(outcome.Ran);
+        ASSERT_GE(outcome.Lines.size(), 3u);
+        for (const std::size_t i : {1u, 2u}) {
+            EXPECT_NE(outcome.Lines[i].find("not judged (" + c.Expected + "); left in INBOX"),
+                      std::string::npos)
+                << outcome.Lines[i];
+        }
+        EXPECT_TRUE(FileExists(OrderFile(1)));
+        EXPECT_FALSE(FileExists(OrderFile(2)));
+        // The order for the next turn, refused by the first judgement, is not filed as rejected.
+        EXPECT_EQ(IdsIn("INBOX"), (std::vector<std::string>{"m2", "m3"}));
+        EXPECT_EQ(outcome.Orders.size(), 1u);
     }
 }
 
