@@ -170,7 +170,11 @@ done
 
 echo
 echo "== TURNPOST_IMAP_PASSWORD=... turnpost --collect game.tpf (one line per message, then the summary)"
-TURNPOST_IMAP_PASSWORD=demo-password "$turnpost" --collect "$work/game.tpf" || status=$?
+# Standard error repeats each line as it comes; it is shown when the collection fails.
+TURNPOST_IMAP_PASSWORD=demo-password "$turnpost" --collect "$work/game.tpf" 2>"$work/collect.err" || {
+    status=$?
+    cat "$work/collect.err" >&2
+}
 echo "Order files in the game folder now: $(cd "$game" && echo demo.x[0-9]*)"
 sleep 0.2 # smtp-sink closes its last dump file after the QUIT
 
