@@ -4,6 +4,7 @@
 #include "app/ConsoleUserInterface.h"
 #include "app/JsonSetup.h"
 #include "app/TurnCommands.h"
+#include "collect/ImapPassword.h"
 #include "platform/Files.h"
 #include "platform/UserFolders.h"
 #include "platform/Version.h"
@@ -152,8 +153,9 @@ std::string UsageText()
     return text + "\n"
                   "Switches may be written in either case and take their file as the next word or\n"
                   "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
-                  "or a player, the report file or the report mail failed, or the run was cancelled,\n"
-                  "2 wrong usage.\n";
+                  "or a player, the report file or the report mail failed, or the run was cancelled\n"
+                  "(--collect: the host file, the mailbox, the login or a write failed), 2 wrong\n"
+                  "usage.\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)
@@ -264,26 +266,39 @@ int AllowPasswordCommand(const std::string& setupPath)
     IUserInterface& ui = console;
     if (!ReadSetupFile(setupPath, document, ui))
         return 1;
-    const std::string& command = document.Setup.SmtpPasswordCommand;
-    if (command.empty()) {
+    // The mail server's command and the mailbox's: each approval names its own destination, so one
+    // never lets the other's secret go elsewhere.
+    struct Command
+    {
+        const std::string& Text;
+        SecretDestination To;
+    };
+    std::vector<Command> commands;
+    if (!document.Setup.SmtpPasswordCommand.empty())
+        commands.push_back({document.Setup.SmtpPasswordCommand, SmtpDestination(document.Setup)});
+    if (!document.Setup.CollectPasswordCommand.empty())
+        commands.push_back({document.Setup.CollectPasswordCommand, CollectDestination(document.Setup)});
+    if (commands.empty()) {
         ui.MessageBox(setupPath + " has no password command.");
         return 1;
     }
     // Shown as the desktop shows it: a carriage return or an escape sequence could otherwise make the
     // terminal show a harmless command in place of the one approved.
     const std::string file = AbsolutePath(setupPath);
-    const SecretDestination to = SmtpDestination(document.Setup);
-    const std::size_t lines = CommandLineCount(command);
-    std::cout << "Setup file: " << VisibleCommand(file) << "\n"
-              << "The password goes to: " << VisibleCommand(DestinationText(to)) << "\n"
-              << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
-              << VisibleCommand(command) << '\n';
-    std::string error;
-    if (!ApproveCommand(setupPath, command, to, error)) {
-        ui.MessageBox(error);
-        return 1;
+    std::cout << "Setup file: " << VisibleCommand(file) << "\n";
+    for (const Command& command : commands) {
+        const std::size_t lines = CommandLineCount(command.Text);
+        std::cout << "The password goes to: " << VisibleCommand(DestinationText(command.To)) << "\n"
+                  << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
+                  << VisibleCommand(command.Text) << '\n';
+        std::string error;
+        if (!ApproveCommand(setupPath, command.Text, command.To, error)) {
+            ui.MessageBox(error);
+            return 1;
+        }
     }
-    ui.MessageBox("Password command allowed for " + VisibleCommand(file) + ".");
+    ui.MessageBox(std::string(commands.size() == 1 ? "Password command" : "Password commands") +
+                  " allowed for " + VisibleCommand(file) + ".");
     return std::cout.flush() ? 0 : 1;
 }
 

@@ -28,11 +28,12 @@ struct CommandLineOptions
     std::optional<std::string> Check;        ///< --check FILE: everything but the mailing
     std::optional<std::string> Status;       ///< --status FILE: the ledger's word on this year
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
+    std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
     bool Json = false;                       ///< the outcome as JSON on standard output
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
-    bool HasTurnCommand() const { return Check || Status || ResendFailed; }
+    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect; }
 };
 
 /// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument
@@ -73,7 +74,8 @@ int RunHeadless(const CommandLineOptions& options);
 int ExportSetup(const std::string& setupPath);
 int ImportSetup(const std::string& jsonPath, const std::string& setupPath);
 
-/// --allow-command FILE.tpf: prints the setup's password command and approves it for that file.
+/// --allow-command FILE.tpf: prints the setup's password commands (the mail server's and the
+/// mailbox's) and approves each for that file and its destination.
 int AllowPasswordCommand(const std::string& setupPath);
 
 } // namespace turnpost

@@ -38,19 +38,30 @@ const CommandOption Options[] = {
      "to the same address for the same game and turn (without a turn file: the same address, game and "
      "year). A ledger that exists but cannot be read stops the resend with status 1."},
     {"--status", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Status, nullptr, false, true,
-     "each player's last result this year, from the ledger",
-     "Print each ticked player's last result and time for the mail he would get now, from the ledger; "
-     "status 0 only when every one of them has had it, 1 also when the ledger cannot be read."},
+     "each player's last result this year, from the ledger, and whether his orders are in",
+     "Print each ticked player's last result and time for the mail he would get now, from the ledger, "
+     "then whether his order file for the host file's current turn is in the game folder (and why a file "
+     "there does not count); status 0 only when every one of them has had his mail, 1 also when the "
+     "ledger cannot be read."},
+    {"--collect", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Collect, nullptr, false, true,
+     "take this turn's orders from the setup's mailbox into the game folder",
+     "Take the players' order files for the host file's current turn from the setup's mailbox into the "
+     "game folder, file each message away as processed or rejected, and acknowledge each sender when the "
+     "setup says so. One line per message and a summary of whose orders are in on standard output; status "
+     "0 when the collection ran (refused orders included), 1 when the host file, the mailbox, the login or "
+     "a write failed. A host file that the host is writing stops the collection before the mailbox is "
+     "opened."},
     {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
-     "with -X, --check or --resend-failed: the outcome as one JSON object on standard output",
-     "With `-X`, `--check` or `--resend-failed`: print the outcome as one JSON object on standard output "
-     "instead of the summary."},
+     "with -X, --check, --resend-failed or --collect: the outcome as one JSON object on standard output",
+     "With `-X`, `--check`, `--resend-failed` or `--collect`: print the outcome as one JSON object on "
+     "standard output instead of the summary."},
     {"--allow-command", "", "FILE.tpf", OptionKind::File, nullptr, &O::AllowCommand, nullptr, true, true,
-     "show the setup's password command and allow it to run for this setup file",
-     "Show the password command kept in the game setup (control characters and line breaks made visible, "
-     "with the server, security and user its password goes to) and allow it to run for that setup file and "
-     "that destination; a changed command, server, security or user needs a new allowance. A command read "
-     "from a setup file runs only once it has been allowed, here or by answering the desktop's question."},
+     "show the setup's password commands and allow them to run for this setup file",
+     "Show each password command kept in the game setup, the mail server's and the mailbox's (control "
+     "characters and line breaks made visible, with the server, security and user its password goes to) "
+     "and allow each to run for that setup file and that destination; a changed command, server, security "
+     "or user needs a new allowance. A command read from a setup file runs only once it has been allowed, "
+     "here or by answering the desktop's question."},
     {"--help", "-h", "", OptionKind::Flag, &O::Help, nullptr, nullptr, false, false, "show this text",
      "Show a short usage text."},
     {"--version", "", "", OptionKind::Flag, &O::Version, nullptr, nullptr, false, false,

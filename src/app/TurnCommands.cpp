@@ -1,9 +1,13 @@
 #include "app/TurnCommands.h"
 
 #include "app/ConsoleUserInterface.h"
+#include "collect/CollectRun.h"
+#include "game/OrderFiles.h"
+#include "mail/ServerText.h"
 #include "send/CheckRun.h"
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
+#include "send/PlayerVerdict.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
@@ -34,12 +38,14 @@ void Print(const json& object, std::ostream& out)
 
 std::string TurnCommandConflict(const CommandLineOptions& options)
 {
-    const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0);
+    const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0) +
+                         (options.Collect ? 1 : 0);
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
-        return "--check, --status and --resend-failed stand alone";
-    if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed)
-        return "--json goes with -X, --check or --resend-failed";
+        return "--check, --status, --resend-failed and --collect stand alone";
+    if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed &&
+        !options.Collect)
+        return "--json goes with -X, --check, --resend-failed or --collect";
     return {};
 }
 
@@ -86,8 +92,88 @@ int PrintDeliveryStatus(const std::string& setupPath)
     const DeliveryStatus status = GetDeliveryStatus(document);
     for (const std::string& warning : status.Warnings)
         ui.MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
-    std::cout << status.Text << std::flush;
+    std::cout << status.Text;
+    // A setup that names no game has no host file to judge orders against, and nothing to collect.
+    if (!document.Setup.UniverseFile.empty())
+        std::cout << OrdersInText(document.Setup, FindOrdersInFolder(document.Setup.UniverseFile));
+    std::cout << std::flush;
     return status.Everybody && std::cout ? 0 : 1;
+}
+
+std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders)
+{
+    if (!orders.Host.Ok)
+        return "Orders cannot be checked: " + PrintableText(orders.Host.Error) + "\n";
+    std::string text = "Orders for " + std::to_string(orders.Year) + " in the game folder:\n";
+    for (int index = 0; index < PlayerCount; ++index) {
+        if (!setup.Players[static_cast<std::size_t>(index)].Selected)
+            continue;
+        const PlayerOrders& player = orders.Players[static_cast<std::size_t>(index)];
+        text += PlayerPrefix(index + 1);
+        if (player.In)
+            text += "orders in\n";
+        else if (!player.Present)
+            text += "no orders yet\n";
+        else
+            // The reason may name the file as it is called in the folder, which anyone could have named.
+            text += "orders not counted: " + PrintableText(player.Problem) + "\n";
+    }
+    return text;
+}
+
+int RunCollect(const std::string& setupPath, bool json)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    CConsoleUserInterface::InstallInterruptHandler();
+    // Nobody is there to answer a question.
+    document.CommandLineRun = 1;
+    const CollectOutcome outcome = OnCollect(document, ui);
+    if (json) {
+        PrintCollectJson(document, outcome, std::cout);
+    } else {
+        // The lines (the summary last) carry file names, addresses and message ids as senders wrote
+        // them.
+        for (const std::string& line : outcome.Lines)
+            std::cout << PrintableLine(line) << '\n';
+        std::cout << std::flush;
+    }
+    if (!outcome.Error.empty())
+        ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    return outcome.Succeeded() && std::cout ? 0 : 1;
+}
+
+void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out)
+{
+    static const char* const Results[] = {"taken", "replaced", "refused"};
+    json orders = json::array();
+    for (const CollectedOrder& order : outcome.Orders) {
+        const bool known = order.PlayerIndex >= 0 && order.PlayerIndex < PlayerCount;
+        orders.push_back({{"player", known ? json(order.PlayerIndex + 1) : json(nullptr)},
+                          {"file", order.FileName},
+                          {"size", order.Size},
+                          {"sha256", order.Sha256},
+                          {"sender", order.Sender},
+                          {"message_id", order.MessageId},
+                          {"result", Results[order.result]},
+                          {"reason", order.Reason}});
+    }
+    json in = json::array();
+    for (int index = 0; index < PlayerCount; ++index)
+        if (outcome.OrdersIn[static_cast<std::size_t>(index)])
+            in.push_back(index + 1);
+    Print({{"mode", "collect"},
+           {"setup", document.FilePath},
+           {"year", outcome.Year},
+           {"ok", outcome.Succeeded()},
+           {"cancelled", outcome.Cancelled},
+           {"orders", std::move(orders)},
+           {"summary", outcome.Summary},
+           {"orders_in", std::move(in)},
+           {"error", outcome.Error}},
+          out);
 }
 
 void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, const std::string& mode,

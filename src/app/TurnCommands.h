@@ -8,7 +8,11 @@
 
 namespace turnpost {
 
-/// Why --check, --status, --resend-failed or --json do not fit the other words; empty when they do.
+struct CollectOutcome;
+struct OrdersInFolder;
+
+/// Why --check, --status, --resend-failed, --collect or --json do not fit the other words; empty when
+/// they do.
 std::string TurnCommandConflict(const CommandLineOptions& options);
 
 /// --check FILE: the check of a send run, one line per selected player and one for the server on standard
@@ -16,8 +20,22 @@ std::string TurnCommandConflict(const CommandLineOptions& options);
 int RunCheck(const std::string& setupPath, bool json);
 
 /// --status FILE: each selected player's last result and time in the ledger for the host file's
-/// current year. 0 when every selected player has had this year's turn.
+/// current year, then whether his orders are in (OrdersInText). 0 when every selected player has had
+/// this year's turn; the orders do not change it.
 int PrintDeliveryStatus(const std::string& setupPath);
+
+/// The lines --status adds for the orders in the game folder: per selected player whether his orders
+/// for the host file's turn are there, and why a file that is there does not count; one line instead
+/// when the host file cannot be read or is in use.
+std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders);
+
+/// --collect FILE: the orders from the setup's mailbox; one line per message and the summary on
+/// standard output (or JSON), errors on standard error. 0 when the collection ran, refused orders
+/// included.
+int RunCollect(const std::string& setupPath, bool json);
+
+/// The outcome of a collection as one JSON object and LF.
+void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);
 
 /// The outcome of a send run as one JSON object and LF.
 void PrintOutcomeJson(const GameDocument& document, const SendOutcome& outcome, const std::string& mode,

@@ -37,6 +37,8 @@ int main(int argc, char** argv)
         }
         if (options.Check)
             return RunCheck(*options.Check, options.Json);
+        if (options.Collect)
+            return RunCollect(*options.Collect, options.Json);
         return RunHeadless(options);
     }
     return StartDesktop(argv);

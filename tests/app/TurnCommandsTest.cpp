@@ -32,12 +32,21 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
         {{"--json", "-X", "g.tpf"}, ""},
         {{"--resend-failed", "g.tpf", "--json"}, ""},
         {{"--status", "g.tpf"}, ""},
+        {{"--collect", "--json", "g.tpf"}, ""},
         {{"--check"}, "--check needs a setup file"},
-        {{"--status", "g.tpf", "-X", "g.tpf"}, "--check, --status and --resend-failed stand alone"},
+        {{"--collect"}, "--collect needs a setup file"},
+        {{"--status", "g.tpf", "-X", "g.tpf"},
+         "--check, --status, --resend-failed and --collect stand alone"},
         {{"--check", "a.tpf", "--resend-failed", "b.tpf"},
-         "--check, --status and --resend-failed stand alone"},
-        {{"--json", "-O", "g.tpf"}, "--json goes with -X, --check or --resend-failed"},
-        {{"--status", "g.tpf", "--json"}, "--json goes with -X, --check or --resend-failed"},
+         "--check, --status, --resend-failed and --collect stand alone"},
+        {{"--collect", "a.tpf", "--status", "a.tpf"},
+         "--check, --status, --resend-failed and --collect stand alone"},
+        {{"--collect", "a.tpf", "-S", "a.tpf"},
+         "--check, --status, --resend-failed and --collect stand alone"},
+        {{"--allow-command", "a.tpf", "--collect", "a.tpf"},
+         "--check, --status, --resend-failed and --collect stand alone"},
+        {{"--json", "-O", "g.tpf"}, "--json goes with -X, --check, --resend-failed or --collect"},
+        {{"--status", "g.tpf", "--json"}, "--json goes with -X, --check, --resend-failed or --collect"},
     };
     for (const Case& c : cases) {
         const CommandLineOptions options = ParseCommandLine(c.words);
@@ -47,6 +56,9 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
     const CommandLineOptions check = ParseCommandLine({"--check", "--json", "g.tpf"});
     EXPECT_EQ(check.Check, "g.tpf");
     EXPECT_TRUE(check.Json);
+    const CommandLineOptions collect = ParseCommandLine({"--collect", "--json", "g.tpf"});
+    EXPECT_EQ(collect.Collect, "g.tpf");
+    EXPECT_TRUE(collect.Json);
 }
 
 namespace {
