@@ -478,7 +478,8 @@ CollectOutcome OnCollect(GameDocument& document, IUserInterface& ui)
         for (std::size_t i = 0; i < count; ++i) {
             if (cancelledAt("Filing message " + ofCount(i) + "...")) {
                 Tell(outcome, *progress,
-                     "Cancelled: " + std::to_string(count - i) + " messages left in " + setup.CollectFolder);
+                     "Cancelled: " + std::to_string(count - i) + (count - i == 1 ? " message" : " messages") +
+                         " left in " + setup.CollectFolder);
                 break;
             }
             filing.File(messages[i]);

@@ -484,10 +484,11 @@ TEST_F(CollectRunTest, CancelStopsBetweenMessages)
         int CancelAtPump; ///< the first pump opens the mailbox, then one per message read, then filed
         std::vector<std::string> LeftInInbox;
         bool FirstTaken;
+        const char* Line;
     };
     const Case cases[] = {
-        {"while reading", 3, {"m1", "m2"}, false},
-        {"while filing", 5, {"m2"}, true},
+        {"while reading", 3, {"m1", "m2"}, false, "Cancelled: nothing was collected"},
+        {"while filing", 5, {"m2"}, true, "Cancelled: 1 message left in INBOX"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -499,6 +500,7 @@ TEST_F(CollectRunTest, CancelStopsBetweenMessages)
         EXPECT_EQ(IdsIn("INBOX"), c.LeftInInbox);
         EXPECT_EQ(FileExists(OrderFile(1)), c.FirstTaken);
         EXPECT_FALSE(FileExists(OrderFile(2)));
+        EXPECT_EQ(outcome.Lines[outcome.Lines.size() - 2], c.Line);
     }
 }
 
