@@ -53,6 +53,8 @@ bool CSMTPConnection::Connect(const std::string& server, std::uint16_t defaultPo
     m_InStep = false;
     m_Pipelining = false;
     m_OutOfStep = false;
+    m_QuitSent = false;
+    m_Announced.reset();
     m_SmtpUtf8Offered = false;
     m_SizeOffered = false;
     m_SizeLimit = 0;
@@ -289,13 +291,13 @@ bool CSMTPConnection::FailDialogue()
     return false;
 }
 
-bool CSMTPConnection::SendMessage(const CMailMessage& message)
+bool CSMTPConnection::SendMessage(const CMailMessage& message, const SmtpFollowUp& followUp)
 {
     m_Error = {};
     m_CleanRefusal = false;
     m_EarlyReply = false;
     const bool wasInStep = m_InStep;
-    const bool delivered = Deliver(message);
+    const bool delivered = Deliver(message, followUp);
     // Until its MAIL FROM is answered, the server has nothing of a message it could deliver.
     m_Untaken = !delivered && m_Error.Step == SmtpStep::Mail &&
                 (m_Error.Code() == ErrorCode::ConnectionClosed || m_ServerClosing || m_EarlyReply);
@@ -305,11 +307,8 @@ bool CSMTPConnection::SendMessage(const CMailMessage& message)
     return delivered;
 }
 
-bool CSMTPConnection::Deliver(const CMailMessage& message)
+bool CSMTPConnection::PrepareEnvelope(const CMailMessage& message, Envelope& envelope)
 {
-    m_Step = SmtpStep::Mail;
-    if (!m_Connected)
-        return Fail(ErrorNumber(ErrorCode::NotConnected), std::string());
     // An address with a blank, a bracket or a line break would end its command early or smuggle in
     // another one: refuse it before anything is sent.
     const std::string from = message.From.TrimmedAddress();
@@ -319,9 +318,7 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     std::vector<const std::string*> addresses{&from};
     for (const std::string& to : recipients)
         addresses.push_back(&to);
-    bool smtpUtf8 = false;
-    std::vector<std::string> wire;
-    m_CleanRefusal = true; // a refusal here comes before anything is sent
+    envelope = {};
     for (const std::string* address : addresses) {
         m_Step = address == &from ? SmtpStep::Mail : SmtpStep::Rcpt;
         // The empty path is the sender of bounces only (RFC 5321 4.5.5), never a recipient.
@@ -346,22 +343,64 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
                 return Fail(ErrorNumber(ErrorCode::BadCommand),
                             "not sent: the address " + *address +
                                 " needs SMTPUTF8, which the server does not offer");
-            smtpUtf8 = true;
+            envelope.SmtpUtf8 = true;
         }
-        wire.push_back(std::move(converted));
+        envelope.Wire.push_back(std::move(converted));
     }
-    m_DeclaredSize = m_SizeOffered ? message.GetWireSize() : 0;
-    // RFC 1870 6.1: a message the server has said it will not take is not sent.
+    return true;
+}
+
+bool CSMTPConnection::Deliver(const CMailMessage& message, const SmtpFollowUp& followUp)
+{
     m_Step = SmtpStep::Mail;
-    if (m_SizeLimit > 0 && m_DeclaredSize > m_SizeLimit)
-        return Fail(ErrorNumber(ErrorCode::MessageTooLong), OversizeRefusal(m_DeclaredSize, m_SizeLimit));
+    if (!m_Connected)
+        return Fail(ErrorNumber(ErrorCode::NotConnected), std::string());
+    Envelope envelope;
+    m_CleanRefusal = true; // a refusal here comes before anything is sent
+    if (!PrepareEnvelope(message, envelope))
+        return false;
+    const std::uint64_t size = m_SizeOffered ? message.GetWireSize() : 0;
+    // RFC 1870 6.1: a message the server has said it will not take is not sent; an envelope already
+    // announced for it is taken back first.
+    if (m_SizeLimit > 0 && size > m_SizeLimit) {
+        if (m_Announced)
+            WithdrawAnnounced();
+        m_Step = SmtpStep::Mail;
+        return Fail(ErrorNumber(ErrorCode::MessageTooLong), OversizeRefusal(size, m_SizeLimit));
+    }
     m_CleanRefusal = false;
 
-    if (m_Pipelining) {
-        if (!SendEnvelopePipelined(wire, smtpUtf8))
+    // A next message whose addresses cannot go out is not announced; its own SendMessage says why.
+    std::optional<Envelope> next;
+    if (m_Pipelining && followUp.Next) {
+        Envelope following;
+        if (PrepareEnvelope(*followUp.Next, following))
+            next = std::move(following);
+        m_Error = {};
+    }
+    const bool quit = m_Pipelining && !followUp.Next && followUp.Quit;
+
+    if (m_Announced && *m_Announced != envelope) {
+        // Another message than the one announced: the server's answer to that envelope is taken
+        // back first, and where that costs the connection, this message has not begun on it.
+        WithdrawAnnounced();
+        if (!IsReusable()) {
+            m_Step = SmtpStep::Mail;
+            return Fail(ErrorNumber(ErrorCode::ConnectionClosed), std::string());
+        }
+    }
+    if (m_Announced) {
+        // The envelope went out behind the last end of data; its replies are next in the stream.
+        m_Announced.reset();
+        if (!ReadGroupReplies(envelope.Wire.size() - 1))
+            return false;
+    } else if (m_Pipelining) {
+        if (!SendCommand(SmtpStep::Mail, EnvelopeGroup(envelope, size)) ||
+            !ReadGroupReplies(envelope.Wire.size() - 1))
             return false;
     } else {
-        if (!SendCommand(SmtpStep::Mail, MailFromCommand(wire[0], smtpUtf8)))
+        const std::vector<std::string>& wire = envelope.Wire;
+        if (!SendCommand(SmtpStep::Mail, MailFromCommand(wire[0], envelope.SmtpUtf8, size)))
             return false;
         if (!AwaitReply(250))
             return FailDialogue();
@@ -390,24 +429,35 @@ bool CSMTPConnection::Deliver(const CMailMessage& message)
     // A reply that came while the message went out is early too; the end of data decides.
     if (!NothingEarly())
         return false;
-    if (!m_Socket.Send(CMailMessage::EndOfData, std::char_traits<char>::length(CMailMessage::EndOfData)))
+    // RFC 2920 3.1: the end of data may open the next group, and QUIT may follow the last one.
+    std::string end = CMailMessage::EndOfData;
+    if (next)
+        end += EnvelopeGroup(*next, 0);
+    else if (quit)
+        end += "QUIT\r\n";
+    if (!m_Socket.Send(end))
         return FailSend();
+    if (next)
+        m_Announced = std::move(next);
+    m_QuitSent = quit;
     if (!AwaitReply(250))
         return FailDialogue();
-    // The 250 came after the end of data and is its reply; bytes behind it answer nothing, so the
-    // connection carries no further message.
-    if (m_Reader.HasBufferedBytes())
+    // The 250 came after the end of data and is its reply; bytes behind it answer nothing sent, so
+    // the connection carries no further message. Behind an announced envelope or QUIT they are
+    // those commands' replies, read in their turn.
+    if (!next && !quit && m_Reader.HasBufferedBytes())
         m_OutOfStep = true;
     return true;
 }
 
-std::string CSMTPConnection::MailFromCommand(const std::string& from, bool smtpUtf8) const
+std::string CSMTPConnection::MailFromCommand(const std::string& from, bool smtpUtf8, std::uint64_t size) const
 {
     std::string command = "MAIL FROM:<" + from + ">";
     if (smtpUtf8)
         command += " SMTPUTF8";
-    if (m_SizeOffered)
-        command += " SIZE=" + std::to_string(m_DeclaredSize);
+    // An envelope sent ahead of its message declares no size: the message is not built yet.
+    if (m_SizeOffered && size > 0)
+        command += " SIZE=" + std::to_string(size);
     return command + "\r\n";
 }
 
@@ -420,16 +470,16 @@ bool CSMTPConnection::FailContent(const std::string& reason)
     return Fail(ErrorNumber(ErrorCode::ConnectionAborted), reason);
 }
 
-bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8)
+std::string CSMTPConnection::EnvelopeGroup(const Envelope& envelope, std::uint64_t size) const
 {
-    // RFC 2920 3.1: DATA ends the group, as its reply decides what is sent next.
-    std::string group = MailFromCommand(wire[0], smtpUtf8);
-    for (std::size_t i = 1; i < wire.size(); ++i)
-        group += "RCPT TO:<" + wire[i] + ">\r\n";
-    group += "DATA\r\n";
-    if (!SendCommand(SmtpStep::Mail, group))
-        return false;
+    std::string group = MailFromCommand(envelope.Wire[0], envelope.SmtpUtf8, size);
+    for (std::size_t i = 1; i < envelope.Wire.size(); ++i)
+        group += "RCPT TO:<" + envelope.Wire[i] + ">\r\n";
+    return group + "DATA\r\n";
+}
 
+bool CSMTPConnection::ReadGroupReplies(std::size_t recipients)
+{
     // Each reply answers the command in its place (RFC 2920 3.2); the first refusal is the one that
     // counts, the replies after it are read only to keep the stream in step.
     SmtpError first;
@@ -445,7 +495,7 @@ bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire
         return false;
     };
     take(SmtpStep::Mail, 250);
-    for (std::size_t i = 1; inStep && i < wire.size(); ++i)
+    for (std::size_t i = 0; inStep && i < recipients; ++i)
         take(SmtpStep::Rcpt, 250);
     const bool dataAccepted = inStep && take(SmtpStep::Data, 354);
     if (!first.IsSet())
@@ -468,10 +518,41 @@ bool CSMTPConnection::SendEnvelopePipelined(const std::vector<std::string>& wire
     return false;
 }
 
+void CSMTPConnection::WithdrawAnnounced()
+{
+    if (!m_Announced)
+        return;
+    const std::size_t recipients = m_Announced->Wire.size() - 1;
+    m_Announced.reset();
+    // What the replies meet is not the failure of any message.
+    const SmtpError cause = m_Error;
+    bool kept = false;
+    if (IsReusable()) {
+        if (ReadGroupReplies(recipients)) {
+            // Only the end of data completes a transaction: a connection closed before it delivers
+            // nothing, and nothing else leaves the server's data mode unheard.
+            m_PeerClosed = true;
+            m_Socket.Close();
+        } else if (m_CleanRefusal) {
+            kept = Reset();
+        }
+    } else {
+        // Out of step, or in the server's data mode: the replies cannot be told apart.
+        m_PeerClosed = true;
+        m_Socket.Close();
+    }
+    m_InStep = kept;
+    m_Error = cause;
+}
+
 bool CSMTPConnection::Reset()
 {
     // The refusal before stays the reported cause, whatever RSET meets.
     const SmtpError cause = m_Error;
+    // A refused end of data ends its transaction by itself, and the next envelope may already be
+    // behind it: RSET there would land in the next message.
+    if (m_Announced)
+        return IsReusable();
     m_InStep = m_Connected && SendCommand(SmtpStep::Mail, "RSET\r\n") && AwaitReply(250);
     m_Error = cause;
     return m_InStep;
@@ -479,7 +560,7 @@ bool CSMTPConnection::Reset()
 
 bool CSMTPConnection::IsReusable() const
 {
-    return m_Connected && m_InStep && !m_PeerClosed && !m_ServerClosing && !m_OutOfStep &&
+    return m_Connected && m_InStep && !m_PeerClosed && !m_ServerClosing && !m_OutOfStep && !m_QuitSent &&
            m_Socket.IsOpen() && !m_Socket.HasTlsFailed();
 }
 
@@ -489,11 +570,13 @@ bool CSMTPConnection::Disconnect()
     const SmtpError cause = m_Error;
     bool ok = false;
     if (m_Connected) {
+        WithdrawAnnounced();
         // Out of step, QUIT would be answered by a reply meant for something else, or in the middle
         // of a message be taken as its text.
         if (!m_PeerClosed && !m_OutOfStep && !m_Socket.HasTlsFailed()) {
             m_Step = SmtpStep::Quit;
-            m_Socket.Send(std::string("QUIT\r\n")); // a failed send shows in the reply wait
+            if (!m_QuitSent)
+                m_Socket.Send(std::string("QUIT\r\n")); // a failed send shows in the reply wait
             ok = AwaitReply(221);
         }
         if (!ok)

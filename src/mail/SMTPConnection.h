@@ -8,12 +8,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace turnpost {
 
 class CMailMessage;
+
+/// What a pipelining connection (RFC 2920 3.1) sends in the same write as a message's end of data,
+/// so that the next message costs no round trip of its own. Ignored where PIPELINING is not offered.
+struct SmtpFollowUp
+{
+    /// The message after this one; only its sender and recipients are used. Its MAIL, RCPT and DATA
+    /// go out behind the end of data, and its own SendMessage reads their replies.
+    const CMailMessage* Next = nullptr;
+    /// Nothing follows: QUIT goes out behind the end of data, and Disconnect only reads its reply.
+    bool Quit = false;
+};
 
 /// Delivers one message over one SMTP connection (RFC 5321). Failures return false and leave one
 /// record of what went wrong in GetError: the error number, the step of the dialogue, and the
@@ -36,7 +48,7 @@ public:
     bool Connect(const std::string& server, std::uint16_t defaultPort = 25);
     /// Refuses a sender or recipient address that would break its command before sending anything:
     /// the error's text then gives "Invalid e-mail address: " and the address.
-    bool SendMessage(const CMailMessage& message);
+    bool SendMessage(const CMailMessage& message, const SmtpFollowUp& followUp = {});
     /// True when QUIT was answered with 221. A failure recorded before stays the one GetError gives.
     bool Disconnect();
     /// Reads one whole reply; true when its code is the expected one.
@@ -59,6 +71,12 @@ public:
     /// RSET (RFC 5321 4.1.1.5): clears a refused transaction so that the connection can carry the
     /// next message. True when the server answered 250; GetError keeps the refusal before it.
     bool Reset();
+    /// The envelope of a message went out behind the last end of data and its replies are unread.
+    bool HasAnnounced() const { return m_Announced.has_value(); }
+    /// Takes back an announced envelope that no message follows: its replies are read, then RSET
+    /// clears what the server took. Where the server answered DATA with 354 it waits for data that
+    /// will not come, and the connection is closed without an end of data, which delivers nothing.
+    void WithdrawAnnounced();
     /// True while the connection can carry another message: it stands, every reply so far has been
     /// read, TLS is intact, and the server has neither closed it nor said it will (421).
     bool IsReusable() const;
@@ -86,12 +104,26 @@ public:
     void TreatPeerAsRemote(bool remote) { m_PeerTakenAsRemote = remote; }
 
 private:
+    /// A message's sender and recipients in their wire forms, sender first.
+    struct Envelope
+    {
+        std::vector<std::string> Wire;
+        bool SmtpUtf8 = false;
+        bool operator==(const Envelope&) const = default;
+    };
+
     /// The server's greeting and our introduction.
     bool Greet();
-    bool Deliver(const CMailMessage& message);
-    /// RFC 2920: the envelope (wire forms, sender first) and DATA in one write, every reply read so
-    /// that the stream stays in step, the first refusal kept as the failure.
-    bool SendEnvelopePipelined(const std::vector<std::string>& wire, bool smtpUtf8);
+    bool Deliver(const CMailMessage& message, const SmtpFollowUp& followUp);
+    /// Checks the message's addresses and gives their wire forms; a failure is recorded as the
+    /// message's, before anything is sent.
+    bool PrepareEnvelope(const CMailMessage& message, Envelope& envelope);
+    /// MAIL, each RCPT and DATA as one group (RFC 2920 3.1: DATA ends it); the size is declared when
+    /// the server offers SIZE and it is known (not for an envelope sent ahead of its message).
+    std::string EnvelopeGroup(const Envelope& envelope, std::uint64_t size) const;
+    /// Reads the replies to a group of MAIL, RCPT (one per recipient) and DATA in order, so that the
+    /// stream stays in step; the first refusal is kept as the failure.
+    bool ReadGroupReplies(std::size_t recipients);
     /// EHLO, then STARTTLS and the login as the settings ask.
     bool Introduce(const std::string& name);
     bool StartTls();
@@ -109,7 +141,7 @@ private:
     /// without the end of data, so that no server takes what was sent for a whole message.
     bool FailContent(const std::string& reason);
     /// MAIL FROM with the parameters the message needs.
-    std::string MailFromCommand(const std::string& from, bool smtpUtf8) const;
+    std::string MailFromCommand(const std::string& from, bool smtpUtf8, std::uint64_t size) const;
     /// Before a command goes out: false when bytes are already waiting (a reply can only answer a
     /// command that was sent) or the connection has ended. Takes no more than what is there.
     bool NothingEarly();
@@ -124,9 +156,11 @@ private:
     bool m_InStep = false;        // no reply is outstanding and the stream is intact
     bool m_CleanRefusal = false;  // the last failure was a refusal read whole, or came before sending
     bool m_Pipelining = false;
-    bool m_OutOfStep = false;  // a reply came that answers no command: nothing read can be trusted
-    bool m_EarlyReply = false; // the last failure was a reply before its command
-    bool m_Untaken = false;    // see MessageUntaken
+    bool m_OutOfStep = false;            // a reply came that answers no command: nothing read can be trusted
+    bool m_EarlyReply = false;           // the last failure was a reply before its command
+    bool m_Untaken = false;              // see MessageUntaken
+    bool m_QuitSent = false;             // QUIT went out behind the last end of data
+    std::optional<Envelope> m_Announced; // sent behind the last end of data, replies unread
     CSmtpReplyReader m_Reader;
     SmtpSecurity m_Security = SmtpSecurity::None;
     std::string m_User;
@@ -135,8 +169,7 @@ private:
     bool m_SmtpUtf8Wanted = false;
     bool m_SmtpUtf8Offered = false;
     bool m_SizeOffered = false;
-    std::uint64_t m_SizeLimit = 0;    // 0: none announced
-    std::uint64_t m_DeclaredSize = 0; // of the message being sent, when SIZE is offered
+    std::uint64_t m_SizeLimit = 0; // 0: none announced
     SmtpStep m_Step = SmtpStep::None;
     SmtpError m_Error;
     bool m_PeerTakenAsRemote = false;

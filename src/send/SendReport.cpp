@@ -55,6 +55,12 @@ bool SaveReport(const GameDocument& document, const std::string& body, std::stri
     return false;
 }
 
+void SetReportEnvelope(const GameSetup& setup, CMailMessage& message)
+{
+    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
+    message.AddRecipient(CMailAddress(setup.ReportAddress));
+}
+
 bool MailReport(const GameDocument& document, IUserInterface& ui, const std::string& body,
                 CSendSession& session, ReportMailResult* result)
 {
@@ -83,8 +89,7 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
 
     const GameSetup& setup = document.Setup;
     CMailMessage message;
-    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
-    message.AddRecipient(CMailAddress(setup.ReportAddress));
+    SetReportEnvelope(setup, message);
     message.Subject = ExpandPlaceholders("%G - Turnpost Send Report for Year %Y", document);
     message.SetBody(ExpandPlaceholders(BuildReportHeader(document) + body, document));
 
@@ -105,6 +110,8 @@ bool MailReport(const GameDocument& document, IUserInterface& ui, const std::str
 
     if (connected) {
         progress->RunWork([&] {
+            // The last mail of the run: QUIT may go with it.
+            session.FollowWithNothing();
             outcome.Delivered = session.Deliver(message, error, "the report mail");
             outcome.Error = outcome.Delivered ? std::string() : error;
         });

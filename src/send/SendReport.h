@@ -8,6 +8,7 @@ namespace turnpost {
 
 class IUserInterface;
 class CSendSession;
+class CMailMessage;
 
 /// The lines that open every saved and mailed report, placeholders left for the caller to expand.
 /// The clock line is empty when the local time cannot be formatted.
@@ -24,6 +25,10 @@ struct ReportMailResult
     bool Delivered = false;
     std::string Error; ///< why it was not delivered, when it was not
 };
+
+/// Gives message the report mail's sender and recipient, so that its envelope is known before its
+/// body is written.
+void SetReportEnvelope(const GameSetup& setup, CMailMessage& message);
 
 /// Mails the expanded header and body to ReportAddress under its own progress window. False only when
 /// the user cancelled; whether the mail got through is left in result.

@@ -120,6 +120,32 @@ std::vector<std::string> RunNotices(const GameSetup& setup, const SendOutcome& o
 
 namespace {
 
+/// Tells the session which mail follows player index's on the connection: the next player who is
+/// to be mailed, else the report, else nothing. A pipelining server then gets its envelope, or QUIT,
+/// with this player's end of data.
+void AnnounceFollowing(const GameDocument& document, int index, const CSendRecord& record,
+                       const TurnCheck& turns, CSendSession& session)
+{
+    const GameSetup& setup = document.Setup;
+    for (int next = index + 1; next < PlayerCount; ++next) {
+        const PlayerSlot& slot = setup.Players[static_cast<std::size_t>(next)];
+        if (!slot.Selected || record.DeliveredEarlier(next) || !PlayerRefusal(setup, next, turns).empty())
+            continue;
+        CMailMessage following;
+        following.From = CMailAddress::FromMailbox(setup.ReturnAddress);
+        following.AddRecipient(CMailAddress::FromMailbox(slot.EmailAddress));
+        session.FollowWith(following);
+        return;
+    }
+    if (setup.EmailReport) {
+        CMailMessage report;
+        SetReportEnvelope(setup, report);
+        session.FollowWith(report);
+        return;
+    }
+    session.FollowWithNothing();
+}
+
 SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFailed)
 {
     SendOutcome outcome;
@@ -193,6 +219,9 @@ SendOutcome RunSend(GameDocument& document, IUserInterface& ui, bool resendFaile
             const std::string refusal = PlayerRefusal(setup, index, turns);
             std::string result =
                 refusal.empty() ? std::string() : PlayerPrefix(number) + "** ERROR: " + refusal + "\n";
+            // A server that wants pauses between the mails gets them whole.
+            if (result.empty() && setup.PauseAfterConnection <= 0)
+                AnnounceFollowing(document, index, record, turns, session);
             if (result.empty())
                 progress->RunWork([&] {
                     result = MailPlayer(document, slot.EmailAddress, index, session, &sent, &reply, &mailed);

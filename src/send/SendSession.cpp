@@ -4,6 +4,7 @@
 #include "send/FailureText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace turnpost {
 
@@ -75,13 +76,34 @@ bool CSendSession::Connect(std::string& error, const std::string& who, bool smtp
     return false;
 }
 
+void CSendSession::FollowWith(const CMailMessage& next)
+{
+    m_Following = std::make_unique<CMailMessage>();
+    m_Following->From = next.From;
+    for (int i = 0; i < next.GetRecipientCount(); ++i)
+        m_Following->AddRecipient(next.GetRecipient(i));
+    m_NothingFollows = false;
+}
+
+void CSendSession::FollowWithNothing()
+{
+    m_Following.reset();
+    m_NothingFollows = true;
+}
+
 bool CSendSession::Deliver(const CMailMessage& message, std::string& error, const std::string& who,
                            std::string* reply)
 {
+    // What follows holds for this mail only; a connection per mail has nothing to pipeline into.
+    const std::unique_ptr<CMailMessage> following = std::move(m_Following);
+    SmtpFollowUp followUp;
+    followUp.Next = m_Keep ? following.get() : nullptr;
+    const bool nothingFollows = std::exchange(m_NothingFollows, false);
+    followUp.Quit = m_Keep && nothingFollows;
     for (bool retried = false;; retried = true) {
         if (!Connect(error, who, message.NeedsSmtpUtf8()))
             return false;
-        if (m_Smtp->SendMessage(message)) {
+        if (m_Smtp->SendMessage(message, followUp)) {
             if (reply)
                 *reply = m_Smtp->GetReplyText();
             // An unanswered QUIT does not undo a delivery the server has accepted.

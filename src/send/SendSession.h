@@ -56,6 +56,13 @@ public:
     /// reply (when given) gets what the server said to the end of the data.
     bool Deliver(const CMailMessage& message, std::string& error, const std::string& who,
                  std::string* reply = nullptr);
+    /// What follows the next Deliver on the shared connection: the mail after it (only its sender
+    /// and recipients count), or nothing. Where the server offers PIPELINING, that mail's envelope,
+    /// or else QUIT, goes out with the end of data, so that each mail costs one round trip
+    /// (RFC 2920 3.1). Holds for one Deliver; without it the end of data goes alone. A mail announced
+    /// and then not delivered (a file that cannot be read, Cancel) is taken back before the next.
+    void FollowWith(const CMailMessage& next);
+    void FollowWithNothing();
     /// Before a pause of that many milliseconds: a connection is not kept idle that long.
     void BeforePause(int milliseconds);
     /// Ends the connection that is open, if any, waiting QuitTimeout for the QUIT reply.
@@ -70,6 +77,8 @@ private:
     const ConnectionSettings& m_Settings;
     const bool m_Keep;
     std::unique_ptr<CSMTPConnection> m_Smtp;
+    std::unique_ptr<CMailMessage> m_Following; // see FollowWith
+    bool m_NothingFollows = false;
     // What the run's connections have shown of the settings.
     bool m_LoginRefused = false;
     std::string m_StopReason;

@@ -46,6 +46,7 @@ PythonSmtpServer::PythonSmtpServer(const SmtpServerOptions& options)
     flag(options.ImplicitTls, "--implicit-tls");
     flag(options.RefuseEhlo, "--refuse-ehlo");
     flag(options.SmtpUtf8, "--smtputf8");
+    flag(options.Pipelining, "--pipelining");
     flag(options.AuthInClear, "--auth-in-clear");
     value(options.Login, "--login");
     value(options.Mechanisms, "--mechanisms");

@@ -23,6 +23,7 @@ struct SmtpServerOptions
     std::string Mechanisms = "PLAIN,LOGIN"; ///< or "NONE": AUTH announced without a mechanism
     bool AuthInClear = false;               ///< offer and accept AUTH without TLS
     bool SmtpUtf8 = false;                  ///< offer SMTPUTF8 (RFC 6531)
+    bool Pipelining = false;                ///< offer PIPELINING (RFC 2920)
     std::string RefuseOnce;                 ///< refuse RCPT TO this address the first time only
     int CloseAfter = 0;                     ///< close each connection without a word after so many messages
     bool Abrupt = false;                    ///< end those connections without TLS's goodbye (close_notify)

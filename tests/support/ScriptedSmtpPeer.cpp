@@ -241,7 +241,12 @@ void ScriptedSmtpPeer::Run()
             } else if (!ReadUntil(client, "\r\n.\r\n", m_Data)) {
                 m_Mismatches.push_back("expected the message, got the end of the connection");
                 open = false;
+                break;
             }
+            std::size_t read = 0;
+            while (read < m_ReadEnds.size() && m_ReadEnds[read] < m_Taken)
+                ++read;
+            m_DataEnds.push_back({m_Connections, static_cast<int>(read) + 1});
             break;
         }
         case Step::PauseFor:

@@ -69,6 +69,8 @@ public:
         int Read = 0;
     };
     const std::vector<Arrival>& Arrivals() const { return m_Arrivals; }
+    /// How the end-of-data line of each message read by ExpectData arrived.
+    const std::vector<Arrival>& DataEnds() const { return m_DataEnds; }
     /// How many connections the client made.
     int Connections() const { return m_Connections; }
     /// What ExpectData read, as it came (dot-stuffed, CR LF, with the end-of-data line).
@@ -110,6 +112,7 @@ private:
     std::size_t m_Taken = 0;             // bytes of m_Received taken by steps, over all connections
     std::vector<std::size_t> m_ReadEnds; // where each read ended in m_Received
     std::vector<Arrival> m_Arrivals;
+    std::vector<Arrival> m_DataEnds;
     int m_Connections = 0;
     std::vector<std::string> m_Commands;
     std::string m_Data;

@@ -33,6 +33,7 @@ def parse_arguments():
     parser.add_argument("--auth-in-clear", action="store_true", help="offer and accept AUTH without TLS")
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
     parser.add_argument("--smtputf8", action="store_true", help="offer SMTPUTF8")
+    parser.add_argument("--pipelining", action="store_true", help="offer PIPELINING (RFC 2920)")
     parser.add_argument("--refuse-once", help="refuse RCPT TO this address the first time only")
     parser.add_argument("--close-after", type=int, default=0,
                         help="close each connection without a word after this many messages")
@@ -93,6 +94,10 @@ class Handler:
         session.host_name = hostname
         if not self.options.login:
             responses = [r for r in responses if not r.startswith("250-AUTH")]
+        if self.options.pipelining:
+            # aiosmtpd reads commands one by one from its stream, so it takes groups; it only does
+            # not say so.
+            responses.insert(1, "250-PIPELINING")
         return responses
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
