@@ -180,6 +180,43 @@ TEST_F(PipelinedRun, CancelTakesBackTheAnnouncedEnvelope)
     }
 }
 
+// A mail over the server's SIZE limit whose envelope already went out is not uploaded: the
+// envelope is taken back, that player fails with the sizes, and the next still goes.
+TEST_F(PipelinedRun, AnOversizeMailBehindAnAnnouncedEnvelopeIsNotUploaded)
+{
+    const test::TempDir dir;
+    document.Setup.CheckTurnFiles = 0;
+    document.Setup.Players[1].PlayerFile = dir.Write("big.m2", std::string(20000, 'x'));
+    ScriptedSmtpPeer peer;
+    const auto greet = [&] {
+        peer.Send("220 peer ready\r\n")
+            .On("EHLO ", "250-peer\r\n250-PIPELINING\r\n250-SIZE 5000\r\n250 AUTH PLAIN\r\n")
+            .On("AUTH PLAIN AGhvc3QAc2VjcmV0", "235 2.7.0 welcome\r\n");
+    };
+    greet();
+    Group(peer, Player(1)).Send("250 ok\r\n250 ok\r\n354 go\r\n").ExpectData();
+    // Player 2's envelope rode with player 1's end of data and the server waits for its content:
+    // only a closed connection stops it without a mail.
+    Group(peer, Player(2)).Send("250 queued\r\n250 ok\r\n250 ok\r\n354 go\r\n");
+    peer.AcceptNext();
+    greet();
+    Group(peer, Player(3)).Send("250 ok\r\n250 ok\r\n354 go\r\n").ExpectData();
+    peer.Expect("QUIT").Send("250 queued\r\n221 bye\r\n");
+    peer.Start();
+    const SendOutcome outcome = Run(peer);
+    peer.Wait();
+
+    EXPECT_TRUE(peer.Mismatches().empty()) << peer.Mismatches().front();
+    EXPECT_EQ(outcome.Failed, 1);
+    EXPECT_NE(
+        outcome.Summary.find("[Player 1] Sent OK\n[Player 2] ** ERROR: not sent: the message is 0.1 MB"),
+        std::string::npos)
+        << outcome.Summary;
+    EXPECT_NE(outcome.Summary.find("[Player 3] Sent OK\n"), std::string::npos) << outcome.Summary;
+    EXPECT_EQ(Count(peer.Received(), "Subject: Alpha for player 2\r\n"), 0);
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
 // A session closed with an envelope out (Cancel with no report): no QUIT into the server's data.
 TEST_F(PipelinedRun, ClosingWithAnEnvelopeOutEndsWithoutData)
 {
