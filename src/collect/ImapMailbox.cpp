@@ -172,7 +172,8 @@ struct CImapMailbox::Session
             return "could not connect to " + where + ": " + curlText;
         case CURLE_OPERATION_TIMEDOUT:
             return "the server at " + where + " did not answer within " +
-                   std::to_string(Settings.TimeoutSeconds) + " seconds";
+                   std::to_string(Settings.TimeoutSeconds) +
+                   (Settings.TimeoutSeconds == 1 ? " second" : " seconds");
         case CURLE_QUOTE_ERROR:
             return withServer("the server refused " + what);
         case CURLE_WRITE_ERROR:

@@ -173,11 +173,7 @@ CCollectSettingsDialog::CCollectSettingsDialog(GameSetup& setup, IUserInterface&
     connect(testButton, &QPushButton::clicked, this, &CCollectSettingsDialog::OnTestConnection);
     buttons->addWidget(testButton);
 
-    m_TestResult = new QLabel(this);
-    m_TestResult->setObjectName("testResultLabel");
-    m_TestResult->setTextFormat(Qt::PlainText);
-    m_TestResult->setWordWrap(true);
-    m_TestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_TestResult = MakeTestResultLabel(this);
 
     auto* legend = new QLabel(tr("%R = result\n%G = game name\n%Y = game year\n%P = player num"), this);
     legend->setTextFormat(Qt::PlainText);

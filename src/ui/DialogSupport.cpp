@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -92,6 +93,16 @@ QVBoxLayout* MakeOkCancelColumn(QDialog* dialog)
         column->addWidget(button);
     }
     return column;
+}
+
+QLabel* MakeTestResultLabel(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName("testResultLabel");
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
 }
 
 } // namespace turnpost

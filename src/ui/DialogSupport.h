@@ -6,6 +6,7 @@
 
 class QDialog;
 class QDialogButtonBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -50,5 +51,8 @@ QPushButton* MakeCancelButton(QDialog* dialog);
 /// OK above Cancel, each 50 dialog units wide: the button column at the right of the settings dialogs.
 /// The caller adds what else stands in the column and the closing stretch.
 QVBoxLayout* MakeOkCancelColumn(QDialog* dialog);
+/// The line under a settings dialog that tells what its test came to: plain text, wrapped, and
+/// selectable so that a server's reply can be copied. Named testResultLabel.
+QLabel* MakeTestResultLabel(QWidget* parent);
 
 } // namespace turnpost

@@ -116,11 +116,7 @@ CMailSettingsDialog::CMailSettingsDialog(GameSetup& setup, IUserInterface& ui, Q
     testButton->setToolTip(tr("Mails a short message to the return address with the settings shown"));
     connect(testButton, &QPushButton::clicked, this, &CMailSettingsDialog::OnSendTestMessage);
     buttons->addWidget(testButton);
-    m_TestResult = new QLabel(this);
-    m_TestResult->setObjectName("testResultLabel");
-    m_TestResult->setTextFormat(Qt::PlainText);
-    m_TestResult->setWordWrap(true);
-    m_TestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_TestResult = MakeTestResultLabel(this);
 
     auto* legend = new QLabel(tr("%G = game name\n%Y = game year\n%P = player num"), this);
     legend->setTextFormat(Qt::PlainText);
