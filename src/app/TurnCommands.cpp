@@ -8,10 +8,12 @@
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
 #include "send/PlayerVerdict.h"
+#include "send/TurnDeadline.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <iostream>
 
 namespace turnpost {
@@ -92,7 +94,16 @@ int PrintDeliveryStatus(const std::string& setupPath)
     const DeliveryStatus status = GetDeliveryStatus(document);
     for (const std::string& warning : status.Warnings)
         ui.MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
-    std::cout << status.Text;
+    std::string text = status.Text;
+    if (const auto deadline = GetTurnDeadline(document)) {
+        const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        // Right under the heading, where a host looks first.
+        const std::size_t afterHeading =
+            text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1;
+        text.insert(afterHeading,
+                    "Deadline: " + FormatDeadline(*deadline) + " (" + TimeLeftText(*deadline, now) + ")\n");
+    }
+    std::cout << text;
     // A setup that names no game has no host file to judge orders against, and nothing to collect.
     if (!document.Setup.UniverseFile.empty())
         std::cout << OrdersInText(document.Setup, FindOrdersInFolder(document.Setup.UniverseFile));

@@ -1,6 +1,7 @@
 #include "send/Placeholders.h"
 
 #include "game/HostFile.h"
+#include "send/TurnDeadline.h"
 
 namespace turnpost {
 
@@ -12,13 +13,17 @@ std::string GetPlaceholderValue(const std::string& code, const GameDocument& doc
         return std::to_string(ReadGameYear(HostFilePath(document.Setup.UniverseFile)));
     if (code == "%P")
         return std::to_string(document.CurrentPlayerNumber);
+    if (code == "%D") {
+        const auto deadline = GetTurnDeadline(document);
+        return deadline ? FormatDeadline(*deadline) : std::string();
+    }
     return code;
 }
 
 std::string ExpandPlaceholders(const std::string& text, const GameDocument& document)
 {
     std::string result = text;
-    for (const char* code : {"%G", "%Y", "%P"}) {
+    for (const char* code : {"%G", "%Y", "%P", "%D"}) {
         std::size_t at = 0;
         while ((at = result.find(code, at)) != std::string::npos) {
             // The year is read anew for each occurrence: the host file may appear during a run.

@@ -74,6 +74,10 @@ struct GameSetup
     std::int32_t AcknowledgeOrders = 1;
     std::string AcknowledgeSubject = "%G: %R";
     std::string AcknowledgeText = "%R\r\n";
+    /// Hours the players have after this year's first turn mail; 0 means no deadline ("%D" is empty).
+    std::int32_t TurnDeadlineHours = 0;
+    /// How long before the deadline a player without orders is reminded.
+    std::int32_t RemindHoursBefore = 24;
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;

@@ -48,6 +48,8 @@ const SetupField Fields[] = {
     {"AcknowledgeOrders", Integer, nullptr, &S::AcknowledgeOrders, 0, 0},
     {"AcknowledgeSubject", Text, &S::AcknowledgeSubject, nullptr, 0, 0},
     {"AcknowledgeText", Text, &S::AcknowledgeText, nullptr, 0, 0},
+    {"TurnDeadlineHours", Integer, nullptr, &S::TurnDeadlineHours, 0, 0},
+    {"RemindHoursBefore", Integer, nullptr, &S::RemindHoursBefore, 0, 0},
 };
 
 const GameSetup& Fresh()

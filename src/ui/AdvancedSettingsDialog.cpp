@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
+#include "send/TurnDeadline.h"
 #include "setup/GameSetup.h"
 #include "ui/DialogSupport.h"
 
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace turnpost {
 
@@ -54,7 +56,9 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
     m_SmtpTimeout->setObjectName("smtpTimeoutEdit");
     m_Pause = new QLineEdit(QString::number(setup.PauseAfterConnection), this);
     m_Pause->setObjectName("pauseEdit");
-    for (QLineEdit* edit : {m_SmtpTimeout, m_Pause})
+    m_DeadlineHours = new QLineEdit(QString::number(setup.TurnDeadlineHours), this);
+    m_DeadlineHours->setObjectName("deadlineHoursEdit");
+    for (QLineEdit* edit : {m_SmtpTimeout, m_Pause, m_DeadlineHours})
         edit->setFixedWidth(
             std::max(DialogUnitsX(this, 35), edit->fontMetrics().horizontalAdvance("-2147483648") + 12));
 
@@ -62,6 +66,7 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(tr("SMTP &Timeout (ms)"), m_SmtpTimeout);
     form->addRow(tr("&Pause after connection (ms)"), m_Pause);
+    form->addRow(tr("&Deadline (hours after the turn mail, 0 = none)"), m_DeadlineHours);
     m_CheckTurnFiles = new QCheckBox(tr("C&heck turn files before sending"), this);
     m_CheckTurnFiles->setObjectName("checkTurnFilesCheck");
     m_CheckTurnFiles->setChecked(setup.CheckTurnFiles != 0);
@@ -98,7 +103,19 @@ void CAdvancedSettingsDialog::accept()
     const auto pause = ReadField(m_Pause);
     if (!pause)
         return;
+    const auto deadline = ReadField(m_DeadlineHours);
+    if (!deadline)
+        return;
+    if (!IsValidDeadlineHours(*deadline)) {
+        m_Ui.MessageBox("The deadline must be from 0 to " + std::to_string(MaxTurnDeadlineHours) +
+                            " hours (0 for none).",
+                        {}, MessageButtons::Ok, MessageIcon::Exclamation);
+        m_DeadlineHours->setFocus();
+        m_DeadlineHours->selectAll();
+        return;
+    }
     m_Setup.SmtpTimeout = *timeout;
+    m_Setup.TurnDeadlineHours = *deadline;
     m_Setup.PauseAfterConnection = *pause;
     m_Setup.CheckTurnFiles = m_CheckTurnFiles->isChecked() ? 1 : 0;
     QDialog::accept();

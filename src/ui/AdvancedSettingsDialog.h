@@ -37,6 +37,7 @@ private:
     IUserInterface& m_Ui;
     QLineEdit* m_SmtpTimeout;
     QLineEdit* m_Pause;
+    QLineEdit* m_DeadlineHours;
     QCheckBox* m_CheckTurnFiles;
 };
 

@@ -93,6 +93,8 @@ GameSetup RichSetup()
     s.AcknowledgeOrders = 0;
     s.AcknowledgeSubject = "%G %Y";
     s.AcknowledgeText = "Result: %R";
+    s.TurnDeadlineHours = 72;
+    s.RemindHoursBefore = 6;
     s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }
