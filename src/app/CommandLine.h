@@ -29,6 +29,7 @@ struct CommandLineOptions
     std::optional<std::string> Status;       ///< --status FILE: the ledger's word on this year
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
     std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
+    std::optional<std::string> Html;         ///< --html PAGE: with --status, a page for the players
     bool Json = false;                       ///< the outcome as JSON on standard output
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;

@@ -43,6 +43,11 @@ const CommandOption Options[] = {
      "then whether his order file for the host file's current turn is in the game folder (and why a file "
      "there does not count); status 0 only when every one of them has had his mail, 1 also when the "
      "ledger cannot be read."},
+    {"--html", "", "PAGE.html", OptionKind::File, nullptr, &O::Html, nullptr, false, true,
+     "with --status: also write a page for the players",
+     "With `--status`: also write *PAGE.html*, a self-contained page for the players with the game, the "
+     "year, the deadline and whose orders are in, and no addresses or file paths; it replaces the old page "
+     "only once wholly written."},
     {"--collect", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Collect, nullptr, false, true,
      "take this turn's orders from the setup's mailbox into the game folder",
      "Take the players' order files for the host file's current turn from the setup's mailbox into the "

@@ -4,10 +4,12 @@
 #include "collect/CollectRun.h"
 #include "game/OrderFiles.h"
 #include "mail/ServerText.h"
+#include "platform/Files.h"
 #include "send/CheckRun.h"
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
 #include "send/PlayerVerdict.h"
+#include "send/StatusPage.h"
 #include "send/TurnDeadline.h"
 #include "setup/SetupFile.h"
 
@@ -45,6 +47,8 @@ std::string TurnCommandConflict(const CommandLineOptions& options)
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
         return "--check, --status, --resend-failed and --collect stand alone";
+    if (options.Html && !options.Status)
+        return "--html goes with --status";
     if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed &&
         !options.Collect)
         return "--json goes with -X, --check, --resend-failed or --collect";
@@ -85,7 +89,7 @@ int RunCheck(const std::string& setupPath, bool json)
     return outcome.WouldMailEverybody() && std::cout ? 0 : 1;
 }
 
-int PrintDeliveryStatus(const std::string& setupPath)
+int PrintDeliveryStatus(const std::string& setupPath, const std::optional<std::string>& htmlPage)
 {
     GameDocument document;
     CConsoleUserInterface ui;
@@ -95,20 +99,35 @@ int PrintDeliveryStatus(const std::string& setupPath)
     for (const std::string& warning : status.Warnings)
         ui.MessageBox(warning, {}, MessageButtons::Ok, MessageIcon::Exclamation);
     std::string text = status.Text;
+    std::string deadlineText;
     if (const auto deadline = GetTurnDeadline(document)) {
         const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        deadlineText = FormatDeadline(*deadline) + " (" + TimeLeftText(*deadline, now) + ")";
         // Right under the heading, where a host looks first.
-        const std::size_t afterHeading =
-            text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1;
-        text.insert(afterHeading,
-                    "Deadline: " + FormatDeadline(*deadline) + " (" + TimeLeftText(*deadline, now) + ")\n");
+        const std::size_t heading = text.find('\n');
+        text.insert(heading == std::string::npos ? text.size() : heading + 1,
+                    "Deadline: " + deadlineText + "\n");
     }
     std::cout << text;
     // A setup that names no game has no host file to judge orders against, and nothing to collect.
-    if (!document.Setup.UniverseFile.empty())
-        std::cout << OrdersInText(document.Setup, FindOrdersInFolder(document.Setup.UniverseFile));
+    OrdersInFolder orders;
+    if (!document.Setup.UniverseFile.empty()) {
+        orders = FindOrdersInFolder(document.Setup.UniverseFile);
+        std::cout << OrdersInText(document.Setup, orders);
+    }
     std::cout << std::flush;
-    return status.Everybody && std::cout ? 0 : 1;
+    bool pageWritten = true;
+    if (htmlPage) {
+        const WriteResult written =
+            WriteFileAtomically(*htmlPage, StatusPageHtml(document.Setup, orders, deadlineText));
+        if (!written.Ok()) {
+            ui.MessageBox("The status page could not be written: " +
+                              WriteErrorMessage(written.Error, *htmlPage),
+                          {}, MessageButtons::Ok, MessageIcon::Exclamation);
+            pageWritten = false;
+        }
+    }
+    return status.Everybody && pageWritten && std::cout ? 0 : 1;
 }
 
 std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders)

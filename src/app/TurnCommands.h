@@ -4,6 +4,7 @@
 #include "send/SendRun.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace turnpost {
@@ -21,8 +22,10 @@ int RunCheck(const std::string& setupPath, bool json);
 
 /// --status FILE: each selected player's last result and time in the ledger for the host file's
 /// current year, then whether his orders are in (OrdersInText). 0 when every selected player has had
-/// this year's turn; the orders do not change it.
-int PrintDeliveryStatus(const std::string& setupPath);
+/// this year's turn; the orders do not change it. With htmlPage, the same news for the players is
+/// also written there as a page (1 when it cannot be written).
+int PrintDeliveryStatus(const std::string& setupPath,
+                        const std::optional<std::string>& htmlPage = std::nullopt);
 
 /// The lines --status adds for the orders in the game folder: per selected player whether his orders
 /// for the host file's turn are there, and why a file that is there does not count; one line instead

@@ -26,7 +26,7 @@ int main(int argc, char** argv)
         return ImportSetup(*options.ImportJson, *options.ImportTarget);
 
     if (options.Status)
-        return PrintDeliveryStatus(*options.Status);
+        return PrintDeliveryStatus(*options.Status, options.Html);
 
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     // What prints for a script never opens a window.
