@@ -9,6 +9,7 @@
 #include "send/DeliveryStatus.h"
 #include "send/PlayerVerdict.h"
 #include "send/SendRun.h"
+#include "send/TurnBoard.h"
 #include "send/TurnCheck.h"
 #include "setup/FileCommands.h"
 #include "setup/SetupFile.h"
@@ -47,6 +48,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <vector>
 
 namespace turnpost {
@@ -222,6 +224,10 @@ void CMainWindow::BuildControls()
         rows->addLayout(row, 3 + i % 8, column + 1);
     }
     layout->addLayout(rows);
+    m_TurnLabel = new QLabel(m_Content);
+    m_TurnLabel->setObjectName("turnStateLabel");
+    m_TurnLabel->setVisible(false);
+    layout->addWidget(m_TurnLabel);
     layout->addSpacing(metrics.height() / 2);
     layout->addStretch(1);
 
@@ -509,6 +515,13 @@ std::array<QString, PlayerCount> CMainWindow::ShowOrdersIn(const GameSetup& setu
     m_UniverseFileEdit->setToolTip(judged && !found.Host.Ok
                                        ? tr("Orders cannot be judged: %1").arg(ToQString(found.Host.Error))
                                        : QString());
+    GameDocument shown;
+    shown.FilePath = m_Document.FilePath;
+    shown.Setup = setup;
+    const TurnBoard board = GetTurnBoard(
+        shown, found, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    m_TurnLabel->setText(ToQString(board.Summary()));
+    m_TurnLabel->setVisible(board.Year != 0);
     for (int i = 0; i < PlayerCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const PlayerOrders& player = found.Players[slot];
@@ -527,6 +540,14 @@ std::array<QString, PlayerCount> CMainWindow::ShowOrdersIn(const GameSetup& setu
             state = tr("missing");
             lines[slot] = tr("No orders for %1 yet").arg(found.Year);
         }
+        // The rest of his turn: the mail he got, and whether he was chased.
+        const TurnBoardPlayer& turn = board.Players[slot];
+        if (!lines[slot].isEmpty() && !turn.Mail.empty())
+            lines[slot] += QLatin1Char('\n') + tr("Turn mail: %1").arg(ToQString(turn.Mail));
+        else if (!lines[slot].isEmpty())
+            lines[slot] += QLatin1Char('\n') + tr("No turn mail for %1 yet").arg(found.Year);
+        if (!lines[slot].isEmpty() && turn.Reminded)
+            lines[slot] += QLatin1Char('\n') + tr("Reminded this year");
         QLabel* label = m_OrderMarks[slot];
         label->setText(mark);
         label->setToolTip(lines[slot]);

@@ -138,6 +138,8 @@ private:
     bool m_HintDismissed = false;
     std::array<QAction*, PlayerCount> m_RowMarks{};
     std::array<QLabel*, PlayerCount> m_OrderMarks{};
+    /// Where the turn stands: the year, how many orders are in, the deadline.
+    QLabel* m_TurnLabel = nullptr;
     QTimer* m_PreviewTimer = nullptr;
 };
 

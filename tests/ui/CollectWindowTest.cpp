@@ -2,6 +2,7 @@
 // whose orders are in, and the menu command against a real mailbox.
 #include "mail/Base64.h"
 #include "platform/Files.h"
+#include "send/DeliveryLedger.h"
 #include "support/Dovecot.h"
 #include "support/GameFiles.h"
 #include "support/RecordingUserInterface.h"
@@ -306,7 +307,9 @@ TEST_F(OrdersMarkTest, EachRowSaysWhetherItsOrdersAreInAndWhyAFileDoesNotCount)
         SCOPED_TRACE(row.Number);
         QLabel* mark = Mark(row.Number);
         EXPECT_EQ(mark->accessibleName().toStdString(), row.Accessible);
-        EXPECT_EQ(mark->toolTip().toStdString(), row.Tip);
+        // Without a ledger every row with a mark also says no turn mail went out.
+        EXPECT_EQ(mark->toolTip().toStdString(),
+                  *row.Tip ? std::string(row.Tip) + "\nNo turn mail for 2442 yet" : "");
         EXPECT_EQ(mark->text().isEmpty(), *row.Accessible == '\0');
     }
     EXPECT_TRUE(Child<QLineEdit>(m_Window, "rowEdit2")->toolTip().contains("galaxy.x2 does not count"));
@@ -337,6 +340,33 @@ TEST_F(OrdersMarkTest, NothingIsMarkedWithoutAUniverseFileOrAUsableHostFile)
     EXPECT_TRUE(Mark(2)->text().isEmpty());
     EXPECT_EQ(Child<QLineEdit>(m_Window, "universeFileEdit")->toolTip().toStdString(),
               "Orders cannot be judged: " + host + " is in use");
+}
+
+TEST_F(OrdersMarkTest, TheTurnLineCountsOrdersAndGivesTheDeadlineAndEachRowItsTurnMail)
+{
+    m_Document.FilePath = m_Dir.File("galaxy.tpf");
+    m_Document.Setup.TurnDeadlineHours = 72;
+    PlayerAttempt attempt;
+    attempt.Time = "2020-03-07T13:00:00Z";
+    attempt.Year = 2442;
+    attempt.Player = 2;
+    attempt.Result = "[Player 2] sent to two@example.org";
+    attempt.Sent = true;
+    m_Dir.Write("galaxy.tpf.ledger", AttemptToJson(attempt) + "\n");
+    m_Dir.Write("galaxy.x2", GameFileBytes(Orders(1)));
+    Open(m_Universe);
+
+    auto* turn = Child<QLabel>(m_Window, "turnStateLabel");
+    EXPECT_TRUE(turn->isVisible());
+    // The clock is the machine's: that deadline has long passed.
+    EXPECT_EQ(turn->text().left(66).toStdString(),
+              "2442: orders in 1 of 4; deadline Tue 10 Mar 2020 13:00 UTC (passed");
+    EXPECT_EQ(Mark(2)->toolTip().toStdString(),
+              "Orders for 2442 are in: galaxy.x2\nTurn mail: [Player 2] sent to two@example.org");
+
+    // No game, no line.
+    Open("");
+    EXPECT_FALSE(turn->isVisible());
 }
 
 TEST_F(CollectDovecotTest, CollectOrdersFromTheMenuTakesAnOrderAndMarksIt)

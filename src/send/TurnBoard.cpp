@@ -1,0 +1,52 @@
+#include "send/TurnBoard.h"
+
+#include "send/PlayerVerdict.h"
+#include "send/DeliveryLedger.h"
+#include "send/TurnDeadline.h"
+
+namespace turnpost {
+
+std::string TurnBoard::Summary() const
+{
+    if (Year == 0)
+        return {};
+    std::string text = std::to_string(Year) + ": orders in " + std::to_string(OrdersIn) + " of " +
+                       std::to_string(Selected);
+    if (!Deadline.empty())
+        text += "; deadline " + Deadline;
+    return text;
+}
+
+TurnBoard GetTurnBoard(const GameDocument& document, const OrdersInFolder& orders,
+                       std::chrono::sys_seconds now)
+{
+    TurnBoard board;
+    const GameSetup& setup = document.Setup;
+    if (!orders.Host.Ok)
+        return board;
+    board.Year = orders.Year;
+    const LedgerContents ledger = ReadLedger(LedgerPath(document));
+    for (int index = 0; index < PlayerCount; ++index) {
+        TurnBoardPlayer& player = board.Players[static_cast<std::size_t>(index)];
+        player.Selected = setup.Players[static_cast<std::size_t>(index)].Selected != 0;
+        player.OrdersIn = orders.Players[static_cast<std::size_t>(index)].In;
+        if (player.Selected) {
+            ++board.Selected;
+            board.OrdersIn += player.OrdersIn ? 1 : 0;
+        }
+    }
+    // The ledger's lines are in the order they happened: the last of the year wins.
+    for (const PlayerAttempt& attempt : ledger.Attempts) {
+        if (attempt.Year != board.Year || attempt.Player < 1 || attempt.Player > PlayerCount)
+            continue;
+        TurnBoardPlayer& player = board.Players[static_cast<std::size_t>(attempt.Player - 1)];
+        // Anyone may edit the ledger; what it says is shown only once made safe.
+        player.Mail = PrintableLine(attempt.Result);
+        player.Mailed = attempt.Sent;
+    }
+    if (const auto deadline = GetTurnDeadline(setup, ledger, board.Year))
+        board.Deadline = FormatDeadline(*deadline) + " (" + TimeLeftText(*deadline, now) + ")";
+    return board;
+}
+
+} // namespace turnpost
