@@ -62,14 +62,13 @@ std::string TurnDoneText(const TurnDoneState& state, std::chrono::sys_seconds no
     const std::string year = std::to_string(state.Year);
     if (state.AllIn)
         return "All orders for " + year + " are in";
-    const std::string deadline =
-        state.Deadline ? FormatDeadline(*state.Deadline) + " (" + TimeLeftText(*state.Deadline, now) + ")"
-                       : "";
     if (state.DeadlinePassed)
-        return "The deadline passed (" + deadline + "); missing: " + PlayersText(state.Missing);
+        return "The deadline passed (" + FormatDeadline(*state.Deadline) + ", " +
+               TimeLeftText(*state.Deadline, now) + "); missing: " + PlayersText(state.Missing);
     std::string text = "Waiting for " + PlayersText(state.Missing);
     if (state.Deadline)
-        text += "; deadline " + deadline;
+        text +=
+            "; deadline " + FormatDeadline(*state.Deadline) + " (" + TimeLeftText(*state.Deadline, now) + ")";
     return text;
 }
 
