@@ -77,9 +77,10 @@ const CommandOption Options[] = {
      "tried again by the next check and does not change the status. Made for `turnpost --turn-done "
      "game.tpf && generate`."},
     {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
-     "with -X, --check, --resend-failed or --collect: the outcome as one JSON object on standard output",
-     "With `-X`, `--check`, `--resend-failed` or `--collect`: print the outcome as one JSON object on "
-     "standard output instead of the summary."},
+     "with -X, --check, --resend-failed, --collect or --remind: the outcome as one JSON object on "
+     "standard output",
+     "With `-X`, `--check`, `--resend-failed`, `--collect` or `--remind`: print the outcome as one JSON "
+     "object on standard output instead of the summary."},
     {"--allow-command", "", "FILE.tpf", OptionKind::File, nullptr, &O::AllowCommand, nullptr, true, true,
      "show the setup's password commands and allow them to run for this setup file",
      "Show each password command kept in the game setup, the mail server's and the mailbox's (control "
