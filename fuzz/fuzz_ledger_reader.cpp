@@ -35,6 +35,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!again || OrderToJson(*again) != line)
             std::abort();
     }
+    for (const ReminderRecord& reminder : contents.Reminders) {
+        if (reminder.Player < 1 || reminder.Player > PlayerCount)
+            std::abort();
+        const std::string line = ReminderToJson(reminder);
+        const auto again = ReminderFromJson(line);
+        if (!again || ReminderToJson(*again) != line)
+            std::abort();
+    }
+    for (const NoticeRecord& notice : contents.Notices) {
+        const std::string line = NoticeToJson(notice);
+        const auto again = NoticeFromJson(line);
+        if (!again || NoticeToJson(*again) != line)
+            std::abort();
+    }
     for (const std::string& warning : contents.Warnings)
         if (warning.rfind("fuzz.ledger:", 0) != 0)
             std::abort();

@@ -154,8 +154,10 @@ std::string UsageText()
                   "Switches may be written in either case and take their file as the next word or\n"
                   "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
                   "or a player, the report file or the report mail failed, or the run was cancelled\n"
-                  "(--collect: the host file, the mailbox, the login or a write failed), 2 wrong\n"
-                  "usage.\n";
+                  "(--collect: the host file, the mailbox, the login or a write failed; --remind:\n"
+                  "a due reminder failed or the host file or ledger could not be read), 2 wrong\n"
+                  "usage. --turn-done: 0 the turn is done, 1 orders are awaited, 3 it cannot be\n"
+                  "told (the setup, the host file or the ledger cannot be read).\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)

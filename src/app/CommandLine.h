@@ -30,11 +30,14 @@ struct CommandLineOptions
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
     std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
     std::optional<std::string> Html;         ///< --html PAGE: with --status, a page for the players
+    std::optional<std::string> Remind;       ///< --remind FILE: players whose orders are not in
+    std::optional<std::string> TurnDone;     ///< --turn-done FILE: may the turn be generated?
+    bool Force = false;                      ///< with --remind: remind now, whoever was reminded
     bool Json = false;                       ///< the outcome as JSON on standard output
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
-    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect; }
+    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect || Remind || TurnDone; }
 };
 
 /// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument

@@ -56,10 +56,31 @@ const CommandOption Options[] = {
      "0 when the collection ran (refused orders included), 1 when the host file, the mailbox, the login or "
      "a write failed. A host file that the host is writing stops the collection before the mailbox is "
      "opened."},
+    {"--remind", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Remind, nullptr, false, true,
+     "mail a reminder to each player whose orders are not in",
+     "Mail the setup's reminder to each ticked player whose orders for the host file's current turn are "
+     "not in the game folder, once per game year, all over one connection, and record each in the ledger. "
+     "With a deadline nothing is sent until it is less than the setup's reminder hours away (a deadline "
+     "that has passed still lets them go), so the same line may run from cron every hour. One line per "
+     "ticked player; status 0 when every reminder that was due went out, also when none was due, 1 when "
+     "one failed or the host file, the ledger or the lock stopped the run."},
+    {"--force", "", "", OptionKind::Flag, &O::Force, nullptr, nullptr, false, true,
+     "with --remind: remind now, also players reminded this year",
+     "With `--remind`: remind now, before the reminder time and also the players reminded this year."},
+    {"--turn-done", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::TurnDone, nullptr, false, true,
+     "status 0 when all orders are in or the deadline passed, 1 while waiting",
+     "Say in one line whether the turn may be generated: status 0 when every ticked player's orders for "
+     "the host file's current turn are in or the deadline has passed, 1 while orders are awaited, 3 when it "
+     "cannot be told (the setup or the host file cannot be read, the host file is in use, the ledger that "
+     "holds the deadline cannot be read). The first check that finds the turn done mails the report "
+     "address once per game year when the setup says so (`NotifyHostWhenDone`); a notice that failed is "
+     "tried again by the next check and does not change the status. Made for `turnpost --turn-done "
+     "game.tpf && generate`."},
     {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
-     "with -X, --check, --resend-failed or --collect: the outcome as one JSON object on standard output",
-     "With `-X`, `--check`, `--resend-failed` or `--collect`: print the outcome as one JSON object on "
-     "standard output instead of the summary."},
+     "with -X, --check, --resend-failed, --collect or --remind: the outcome as one JSON object on "
+     "standard output",
+     "With `-X`, `--check`, `--resend-failed`, `--collect` or `--remind`: print the outcome as one JSON "
+     "object on standard output instead of the summary."},
     {"--allow-command", "", "FILE.tpf", OptionKind::File, nullptr, &O::AllowCommand, nullptr, true, true,
      "show the setup's password commands and allow them to run for this setup file",
      "Show each password command kept in the game setup, the mail server's and the mailbox's (control "

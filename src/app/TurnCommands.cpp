@@ -9,8 +9,10 @@
 #include "send/DeliveryLedger.h"
 #include "send/DeliveryStatus.h"
 #include "send/PlayerVerdict.h"
+#include "send/Reminders.h"
 #include "send/StatusPage.h"
 #include "send/TurnDeadline.h"
+#include "send/TurnDone.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
@@ -43,15 +45,17 @@ void Print(const json& object, std::ostream& out)
 std::string TurnCommandConflict(const CommandLineOptions& options)
 {
     const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0) +
-                         (options.Collect ? 1 : 0);
+                         (options.Collect ? 1 : 0) + (options.Remind ? 1 : 0) + (options.TurnDone ? 1 : 0);
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
-        return "--check, --status, --resend-failed and --collect stand alone";
+        return "--check, --status, --resend-failed, --collect, --remind and --turn-done stand alone";
+    if (options.Force && !options.Remind)
+        return "--force goes with --remind";
     if (options.Html && !options.Status)
         return "--html goes with --status";
     if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed &&
-        !options.Collect)
-        return "--json goes with -X, --check, --resend-failed or --collect";
+        !options.Collect && !options.Remind)
+        return "--json goes with -X, --check, --resend-failed, --collect or --remind";
     return {};
 }
 
@@ -173,6 +177,81 @@ int RunCollect(const std::string& setupPath, bool json)
     if (!outcome.Error.empty())
         ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
     return outcome.Succeeded() && std::cout ? 0 : 1;
+}
+
+namespace {
+
+std::chrono::sys_seconds Now()
+{
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+} // namespace
+
+int RunRemind(const std::string& setupPath, bool force, bool json)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    CConsoleUserInterface::InstallInterruptHandler();
+    document.CommandLineRun = 1;
+    const RemindOutcome outcome = OnRemind(document, ui, {Now(), force});
+    for (const std::string& warning : outcome.LedgerWarnings)
+        ui.MessageBox(PrintableLine(warning), {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    if (json) {
+        nlohmann::json players = nlohmann::json::array();
+        for (const ReminderRecord& reminder : outcome.Reminders)
+            players.push_back({{"number", reminder.Player},
+                               {"address", reminder.Address},
+                               {"result", reminder.Result},
+                               {"sent", reminder.Sent}});
+        Print({{"mode", "remind"},
+               {"setup", setupPath},
+               {"year", outcome.Year},
+               {"ok", outcome.Succeeded()},
+               {"not_due", outcome.NotDue},
+               {"cancelled", outcome.Cancelled},
+               {"reminders", std::move(players)},
+               {"lines", outcome.Lines},
+               {"error", outcome.Error},
+               {"ledger", outcome.LedgerError}},
+              std::cout);
+    } else {
+        if (!outcome.NotDue.empty())
+            std::cout << outcome.NotDue << '\n';
+        for (const std::string& line : outcome.Lines)
+            std::cout << line << '\n';
+        std::cout << std::flush;
+    }
+    if (!outcome.Error.empty())
+        ui.MessageBox(PrintableLine(outcome.Error), {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    if (!outcome.LedgerError.empty())
+        ui.MessageBox("The delivery ledger could not be written: " + PrintableLine(outcome.LedgerError), {},
+                      MessageButtons::Ok, MessageIcon::Exclamation);
+    return outcome.Succeeded() && std::cout ? 0 : 1;
+}
+
+int RunTurnDone(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return TurnDoneUnknown;
+    document.CommandLineRun = 1;
+    const auto now = Now();
+    const TurnDoneState state = GetTurnDone(document, now);
+    if (!state.Error.empty()) {
+        ui.MessageBox("Cannot tell whether the turn is done: " + PrintableLine(state.Error), {},
+                      MessageButtons::Ok, MessageIcon::Exclamation);
+        return TurnDoneUnknown;
+    }
+    std::cout << TurnDoneText(state, now) << std::endl;
+    const NoticeOutcome notice = NotifyHostIfDone(document, ui, state, now);
+    // The turn is done whether or not the host heard of it; the next check tries the notice again.
+    if (!notice.Error.empty())
+        ui.MessageBox(PrintableLine(notice.Error), {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    return state.Done ? 0 : 1;
 }
 
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out)

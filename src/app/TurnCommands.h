@@ -12,8 +12,8 @@ namespace turnpost {
 struct CollectOutcome;
 struct OrdersInFolder;
 
-/// Why --check, --status, --resend-failed, --collect or --json do not fit the other words; empty when
-/// they do.
+/// Why --check, --status, --resend-failed, --collect, --remind, --turn-done, --force or --json do not fit the
+/// other words; empty when they do.
 std::string TurnCommandConflict(const CommandLineOptions& options);
 
 /// --check FILE: the check of a send run, one line per selected player and one for the server on standard
@@ -36,6 +36,20 @@ std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders);
 /// standard output (or JSON), errors on standard error. 0 when the collection ran, refused orders
 /// included.
 int RunCollect(const std::string& setupPath, bool json);
+
+/// --remind FILE: a reminder to each selected player whose orders are not in (see OnRemind); one line
+/// per player on standard output (or JSON), errors on standard error. 0 when every due reminder went
+/// out, none due included.
+int RunRemind(const std::string& setupPath, bool force, bool json);
+
+/// --turn-done's status when it cannot tell: 1 means "not yet", so a script must be able to tell a
+/// broken setup or a host file being written from a turn still open.
+constexpr int TurnDoneUnknown = 3;
+
+/// --turn-done FILE: one line saying whether the turn may be generated, and the host's notice when it
+/// is due. 0 done (all orders in, or the deadline passed), 1 waiting, TurnDoneUnknown when it cannot be
+/// told.
+int RunTurnDone(const std::string& setupPath);
 
 /// The outcome of a collection as one JSON object and LF.
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);

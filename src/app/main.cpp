@@ -39,6 +39,10 @@ int main(int argc, char** argv)
             return RunCheck(*options.Check, options.Json);
         if (options.Collect)
             return RunCollect(*options.Collect, options.Json);
+        if (options.Remind)
+            return RunRemind(*options.Remind, options.Force, options.Json);
+        if (options.TurnDone)
+            return RunTurnDone(*options.TurnDone);
         return RunHeadless(options);
     }
     return StartDesktop(argv);

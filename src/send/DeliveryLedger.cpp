@@ -86,6 +86,26 @@ std::string OrderToJson(const OrderRecord& order)
                      {"reason", order.Reason}});
 }
 
+std::string ReminderToJson(const ReminderRecord& reminder)
+{
+    return Dump(json{{"kind", "reminder"},
+                     {"time", reminder.Time},
+                     {"year", reminder.Year},
+                     {"player", reminder.Player},
+                     {"address", reminder.Address},
+                     {"result", reminder.Result},
+                     {"sent", reminder.Sent}});
+}
+
+std::string NoticeToJson(const NoticeRecord& notice)
+{
+    return Dump(json{{"kind", "notice"},
+                     {"time", notice.Time},
+                     {"year", notice.Year},
+                     {"text", notice.Text},
+                     {"sent", notice.Sent}});
+}
+
 namespace {
 
 /// Why a line of the ledger is skipped: it is not a record, or one of its numbers is out of range.
@@ -126,6 +146,8 @@ struct ParsedLine
     std::optional<PlayerAttempt> Attempt;
     std::optional<RunRecord> Run;
     std::optional<OrderRecord> Order;
+    std::optional<ReminderRecord> Reminder;
+    std::optional<NoticeRecord> Notice;
     std::string Problem;
 };
 
@@ -182,6 +204,22 @@ ParsedLine ParseLine(const std::string& line)
             order.Result = object.at("result").get<std::string>();
             order.Reason = object.value("reason", "");
             parsed.Order = std::move(order);
+        } else if (kind == "reminder") {
+            ReminderRecord reminder;
+            reminder.Time = object.at("time").get<std::string>();
+            reminder.Year = Whole<std::uint16_t>(object, "year", 0, MaxYear);
+            reminder.Player = Whole<int>(object, "player", 1, PlayerCount);
+            reminder.Address = object.value("address", "");
+            reminder.Result = object.value("result", "");
+            reminder.Sent = object.at("sent").get<bool>();
+            parsed.Reminder = std::move(reminder);
+        } else if (kind == "notice") {
+            NoticeRecord notice;
+            notice.Time = object.at("time").get<std::string>();
+            notice.Year = Whole<std::uint16_t>(object, "year", 0, MaxYear);
+            notice.Text = object.value("text", "");
+            notice.Sent = object.at("sent").get<bool>();
+            parsed.Notice = std::move(notice);
         } else {
             parsed.Problem = "not a ledger record";
         }
@@ -210,6 +248,16 @@ std::optional<OrderRecord> OrderFromJson(const std::string& line)
     return ParseLine(line).Order;
 }
 
+std::optional<ReminderRecord> ReminderFromJson(const std::string& line)
+{
+    return ParseLine(line).Reminder;
+}
+
+std::optional<NoticeRecord> NoticeFromJson(const std::string& line)
+{
+    return ParseLine(line).Notice;
+}
+
 CDeliveryLedger::CDeliveryLedger(const GameDocument& document) : m_Path(LedgerPath(document))
 {
     if (!m_Path.empty() && !m_File.Open(m_Path))
@@ -228,18 +276,34 @@ void CDeliveryLedger::Record(const PlayerAttempt& attempt)
     Write(AttemptToJson(attempt));
 }
 
+void CDeliveryLedger::Sync()
+{
+    if (m_File.IsOpen() && !m_File.Sync() && m_Error.empty())
+        m_Error = m_Path + ": " + SystemErrorText(m_File.Error());
+}
+
 void CDeliveryLedger::RecordOrder(const OrderRecord& order)
 {
     Write(OrderToJson(order));
-    if (m_File.IsOpen() && !m_File.Sync() && m_Error.empty())
-        m_Error = m_Path + ": " + SystemErrorText(m_File.Error());
+    Sync();
+}
+
+void CDeliveryLedger::RecordReminder(const ReminderRecord& reminder)
+{
+    Write(ReminderToJson(reminder));
+    Sync();
+}
+
+void CDeliveryLedger::RecordNotice(const NoticeRecord& notice)
+{
+    Write(NoticeToJson(notice));
+    Sync();
 }
 
 void CDeliveryLedger::Finish(const RunRecord& run)
 {
     Write(RunToJson(run));
-    if (m_File.IsOpen() && !m_File.Sync() && m_Error.empty())
-        m_Error = m_Path + ": " + SystemErrorText(m_File.Error());
+    Sync();
 }
 
 LedgerContents ReadLedger(const std::string& path)
@@ -283,6 +347,10 @@ LedgerContents ParseLedger(std::string_view text, const std::string& path)
             contents.Runs.push_back(std::move(*parsed.Run));
         else if (parsed.Order)
             contents.Orders.push_back(std::move(*parsed.Order));
+        else if (parsed.Reminder)
+            contents.Reminders.push_back(std::move(*parsed.Reminder));
+        else if (parsed.Notice)
+            contents.Notices.push_back(std::move(*parsed.Notice));
         else
             contents.Warnings.push_back(path + ":" + std::to_string(number) + ": " + parsed.Problem +
                                         ", skipped");

@@ -40,13 +40,34 @@ struct OrderRecord
     std::string Reason; ///< why it was refused or replaced; empty when taken
 };
 
+/// A reminder to a player whose orders were not in.
+struct ReminderRecord
+{
+    std::string Time;
+    std::uint16_t Year = 0;
+    int Player = 0; ///< 1 to 16
+    std::string Address;
+    std::string Result; ///< the player's line, without its LF
+    bool Sent = false;
+};
+
+/// The host's notice that a turn is done (all orders in, or the deadline passed).
+struct NoticeRecord
+{
+    std::string Time;
+    std::uint16_t Year = 0;
+    std::string Text; ///< the notice's subject
+    bool Sent = false;
+};
+
 /// The ledger beside a saved setup: FILE.tpf.ledger, beside the file its symbolic links lead to, so
 /// that every name of one setup shares one ledger; empty for an untitled setup, which has none.
 std::string LedgerPath(const GameDocument& document);
 
 /// The record of every mail a setup's send runs have made: JSON Lines, one object per player
-/// attempt ("kind": "player"), one per run ("kind": "run") and one per collected order file
-/// ("kind": "order"). It is only ever appended to; each
+/// attempt ("kind": "player"), one per run ("kind": "run"), one per collected order file
+/// ("kind": "order"), one per reminder ("kind": "reminder") and one per notice to the host ("kind":
+/// "notice"). It is only ever appended to; each
 /// line is written whole as it happens, and the run's end puts everything on disk.
 class CDeliveryLedger
 {
@@ -57,6 +78,9 @@ public:
     void Record(const PlayerAttempt& attempt);
     /// Appends an order's line and syncs the file: the order file is already in the game folder.
     void RecordOrder(const OrderRecord& order);
+    /// Reminders and notices are few and each is a mail that went out: synced at once.
+    void RecordReminder(const ReminderRecord& reminder);
+    void RecordNotice(const NoticeRecord& notice);
     /// Appends the run's line and syncs the file.
     void Finish(const RunRecord& run);
 
@@ -65,6 +89,7 @@ public:
 
 private:
     void Write(const std::string& line);
+    void Sync();
 
     std::string m_Path;
     CAppendOnlyFile m_File;
@@ -81,6 +106,8 @@ struct LedgerContents
     std::vector<PlayerAttempt> Attempts;
     std::vector<RunRecord> Runs;
     std::vector<OrderRecord> Orders;
+    std::vector<ReminderRecord> Reminders;
+    std::vector<NoticeRecord> Notices;
     /// One per line that is not a ledger record (a line cut short by a crash, an edit) or holds a
     /// number out of range: skipped.
     std::vector<std::string> Warnings;
@@ -99,5 +126,9 @@ std::string RunToJson(const RunRecord& run);
 std::optional<RunRecord> RunFromJson(const std::string& line);
 std::string OrderToJson(const OrderRecord& order);
 std::optional<OrderRecord> OrderFromJson(const std::string& line);
+std::string ReminderToJson(const ReminderRecord& reminder);
+std::optional<ReminderRecord> ReminderFromJson(const std::string& line);
+std::string NoticeToJson(const NoticeRecord& notice);
+std::optional<NoticeRecord> NoticeFromJson(const std::string& line);
 
 } // namespace turnpost

@@ -78,6 +78,14 @@ struct GameSetup
     std::int32_t TurnDeadlineHours = 0;
     /// How long before the deadline a player without orders is reminded.
     std::int32_t RemindHoursBefore = 24;
+    /// The reminder to a player whose orders are not in. A line of the text that holds "%D" is left
+    /// out when there is no deadline, so the default reads well either way.
+    std::string ReminderSubject = "%G: your orders for %Y are not in yet";
+    std::string ReminderText = "Your orders for %G, year %Y, have not reached the host yet.\r\n"
+                               "The deadline is %D.\r\n";
+    /// On: the first check that finds the turn done (all orders in, or the deadline passed) mails the
+    /// report address, once per year.
+    std::int32_t NotifyHostWhenDone = 1;
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;

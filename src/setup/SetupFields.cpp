@@ -50,6 +50,9 @@ const SetupField Fields[] = {
     {"AcknowledgeText", Text, &S::AcknowledgeText, nullptr, 0, 0},
     {"TurnDeadlineHours", Integer, nullptr, &S::TurnDeadlineHours, 0, 0},
     {"RemindHoursBefore", Integer, nullptr, &S::RemindHoursBefore, 0, 0},
+    {"ReminderSubject", Text, &S::ReminderSubject, nullptr, 0, 0},
+    {"ReminderText", Text, &S::ReminderText, nullptr, 0, 0},
+    {"NotifyHostWhenDone", Integer, nullptr, &S::NotifyHostWhenDone, 0, 0},
 };
 
 const GameSetup& Fresh()

@@ -95,6 +95,9 @@ GameSetup RichSetup()
     s.AcknowledgeText = "Result: %R";
     s.TurnDeadlineHours = 72;
     s.RemindHoursBefore = 6;
+    s.ReminderSubject = "%G: %Y?";
+    s.ReminderText = "Due %D";
+    s.NotifyHostWhenDone = 0;
     s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }
