@@ -1,7 +1,8 @@
 #include "send/TurnBoard.h"
 
-#include "send/PlayerVerdict.h"
 #include "send/DeliveryLedger.h"
+#include "send/PlayerVerdict.h"
+#include "send/Reminders.h"
 #include "send/TurnDeadline.h"
 
 namespace turnpost {
@@ -10,8 +11,8 @@ std::string TurnBoard::Summary() const
 {
     if (Year == 0)
         return {};
-    std::string text = std::to_string(Year) + ": orders in " + std::to_string(OrdersIn) + " of " +
-                       std::to_string(Selected);
+    std::string text =
+        std::to_string(Year) + ": orders in " + std::to_string(OrdersIn) + " of " + std::to_string(Selected);
     if (!Deadline.empty())
         text += "; deadline " + Deadline;
     return text;
@@ -44,6 +45,9 @@ TurnBoard GetTurnBoard(const GameDocument& document, const OrdersInFolder& order
         player.Mail = PrintableLine(attempt.Result);
         player.Mailed = attempt.Sent;
     }
+    const auto reminded = RemindedPlayers(ledger, board.Year);
+    for (int index = 0; index < PlayerCount; ++index)
+        board.Players[static_cast<std::size_t>(index)].Reminded = reminded[static_cast<std::size_t>(index)];
     if (const auto deadline = GetTurnDeadline(setup, ledger, board.Year))
         board.Deadline = FormatDeadline(*deadline) + " (" + TimeLeftText(*deadline, now) + ")";
     return board;

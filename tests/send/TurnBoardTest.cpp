@@ -1,8 +1,8 @@
 // Where the turn stands, as the window shows it: the year, whose orders are in, each player's last turn
 // mail of the year, and the deadline measured from an injected clock.
+#include "send/TurnBoard.h"
 #include "game/OrderFiles.h"
 #include "send/DeliveryLedger.h"
-#include "send/TurnBoard.h"
 #include "send/TurnDeadline.h"
 #include "support/GameFiles.h"
 #include "support/TempDir.h"
@@ -49,11 +49,16 @@ TEST(TurnBoardTest, CountsSelectedOrdersTakesTheYearsLastMailAndMeasuresTheDeadl
     dir.Write("game.x1", GameFileBytes(orders));
     orders.PlayerIndex = 3; // a player nobody ticked: not counted among the selected
     dir.Write("game.x4", GameFileBytes(orders));
-    dir.Write("game.tpf.ledger",
-              Line(1, 2441, "2026-12-01T10:00:00Z", true, "[Player 1] last year's") +
-                  Line(1, 2442, "2026-12-08T18:00:00Z", true, "[Player 1] sent to p@example.org") +
-                  Line(2, 2442, "2026-12-08T18:00:05Z", true, "[Player 2] sent") +
-                  Line(2, 2442, "2026-12-09T09:00:00Z", false, "[Player 2] not sent: 452 full\x1b[2J"));
+    dir.Write(
+        "game.tpf.ledger",
+        Line(1, 2441, "2026-12-01T10:00:00Z", true, "[Player 1] last year's") +
+            Line(1, 2442, "2026-12-08T18:00:00Z", true, "[Player 1] sent to p@example.org") +
+            Line(2, 2442, "2026-12-08T18:00:05Z", true, "[Player 2] sent") +
+            Line(2, 2442, "2026-12-09T09:00:00Z", false, "[Player 2] not sent: 452 full\x1b[2J") +
+            ReminderToJson({"2026-12-09T17:00:00Z", 2442, 3, "p@example.org", "[Player 3] reminded", true}) +
+            "\n" +
+            ReminderToJson({"2026-12-01T17:00:00Z", 2441, 2, "p@example.org", "[Player 2] reminded", true}) +
+            "\n");
 
     const TurnBoard board =
         GetTurnBoard(document, FindOrdersInFolder(setup.UniverseFile), At("2026-12-09T18:00:00Z"));
@@ -65,6 +70,9 @@ TEST(TurnBoardTest, CountsSelectedOrdersTakesTheYearsLastMailAndMeasuresTheDeadl
     EXPECT_FALSE(board.Players[1].Mailed);
     EXPECT_EQ(board.Players[1].Mail, "[Player 2] not sent: 452 full?[2J");
     EXPECT_TRUE(board.Players[2].Mail.empty());
+    // Reminded this year, not last year.
+    EXPECT_TRUE(board.Players[2].Reminded);
+    EXPECT_FALSE(board.Players[1].Reminded);
     EXPECT_TRUE(board.Players[3].OrdersIn);
     EXPECT_FALSE(board.Players[3].Selected);
 }

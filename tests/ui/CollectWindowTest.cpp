@@ -352,7 +352,10 @@ TEST_F(OrdersMarkTest, TheTurnLineCountsOrdersAndGivesTheDeadlineAndEachRowItsTu
     attempt.Player = 2;
     attempt.Result = "[Player 2] sent to two@example.org";
     attempt.Sent = true;
-    m_Dir.Write("galaxy.tpf.ledger", AttemptToJson(attempt) + "\n");
+    m_Dir.Write("galaxy.tpf.ledger", AttemptToJson(attempt) + "\n" +
+                                         ReminderToJson({"2020-03-09T13:00:00Z", 2442, 3, "three@example.org",
+                                                         "[Player 3] reminded", true}) +
+                                         "\n");
     m_Dir.Write("galaxy.x2", GameFileBytes(Orders(1)));
     Open(m_Universe);
 
@@ -363,6 +366,8 @@ TEST_F(OrdersMarkTest, TheTurnLineCountsOrdersAndGivesTheDeadlineAndEachRowItsTu
               "2442: orders in 1 of 4; deadline Tue 10 Mar 2020 13:00 UTC (passed");
     EXPECT_EQ(Mark(2)->toolTip().toStdString(),
               "Orders for 2442 are in: galaxy.x2\nTurn mail: [Player 2] sent to two@example.org");
+    EXPECT_EQ(Mark(3)->toolTip().toStdString(),
+              "No orders for 2442 yet\nNo turn mail for 2442 yet\nReminded this year");
 
     // No game, no line.
     Open("");
