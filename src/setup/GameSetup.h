@@ -78,6 +78,9 @@ struct GameSetup
     std::int32_t TurnDeadlineHours = 0;
     /// How long before the deadline a player without orders is reminded.
     std::int32_t RemindHoursBefore = 24;
+    /// The command line that generates the next turn once the orders are in; empty for none. It runs
+    /// only after the host approved it for this setup file, as a password command does.
+    std::string GenerateCommand;
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;
@@ -106,6 +109,8 @@ struct GameDocument
     std::string PasswordCommandFromFile;
     /// The same for the mailbox's password command.
     std::string CollectPasswordCommandFromFile;
+    /// The same for the generation command.
+    std::string GenerateCommandFromFile;
 
     bool operator==(const GameDocument&) const = default;
 };

@@ -50,6 +50,7 @@ const SetupField Fields[] = {
     {"AcknowledgeText", Text, &S::AcknowledgeText, nullptr, 0, 0},
     {"TurnDeadlineHours", Integer, nullptr, &S::TurnDeadlineHours, 0, 0},
     {"RemindHoursBefore", Integer, nullptr, &S::RemindHoursBefore, 0, 0},
+    {"GenerateCommand", Text, &S::GenerateCommand, nullptr, 0, 0},
 };
 
 const GameSetup& Fresh()

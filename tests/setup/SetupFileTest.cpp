@@ -95,6 +95,7 @@ GameSetup RichSetup()
     s.AcknowledgeText = "Result: %R";
     s.TurnDeadlineHours = 72;
     s.RemindHoursBefore = 6;
+    s.GenerateCommand = "./generate.sh 'my game'";
     s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }
