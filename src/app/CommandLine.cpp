@@ -154,8 +154,8 @@ std::string UsageText()
                   "Switches may be written in either case and take their file as the next word or\n"
                   "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
                   "or a player, the report file or the report mail failed, or the run was cancelled\n"
-                  "(--collect: the host file, the mailbox, the login or a write failed), 2 wrong\n"
-                  "usage.\n";
+                  "(--collect: the host file, the mailbox, the login or a write failed;\n"
+                  "--generate: a step failed), 2 wrong usage.\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)
@@ -266,8 +266,8 @@ int AllowPasswordCommand(const std::string& setupPath)
     IUserInterface& ui = console;
     if (!ReadSetupFile(setupPath, document, ui))
         return 1;
-    // The mail server's command and the mailbox's: each approval names its own destination, so one
-    // never lets the other's secret go elsewhere.
+    // The mail server's command, the mailbox's and the turn generation: each approval names its own
+    // destination, so one never lets the other's secret go elsewhere or run in its place.
     struct Command
     {
         const std::string& Text;
@@ -278,6 +278,9 @@ int AllowPasswordCommand(const std::string& setupPath)
         commands.push_back({document.Setup.SmtpPasswordCommand, SmtpDestination(document.Setup)});
     if (!document.Setup.CollectPasswordCommand.empty())
         commands.push_back({document.Setup.CollectPasswordCommand, CollectDestination(document.Setup)});
+    const bool generation = !document.Setup.GenerateCommand.empty();
+    if (generation)
+        commands.push_back({document.Setup.GenerateCommand, GenerationDestination()});
     if (commands.empty()) {
         ui.MessageBox(setupPath + " has no password command.");
         return 1;
@@ -288,8 +291,11 @@ int AllowPasswordCommand(const std::string& setupPath)
     std::cout << "Setup file: " << VisibleCommand(file) << "\n";
     for (const Command& command : commands) {
         const std::size_t lines = CommandLineCount(command.Text);
-        std::cout << "The password goes to: " << VisibleCommand(DestinationText(command.To)) << "\n"
-                  << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
+        if (command.To == GenerationDestination())
+            std::cout << "Generates the next turn\n";
+        else
+            std::cout << "The password goes to: " << VisibleCommand(DestinationText(command.To)) << "\n";
+        std::cout << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
                   << VisibleCommand(command.Text) << '\n';
         std::string error;
         if (!ApproveCommand(setupPath, command.Text, command.To, error)) {
@@ -297,8 +303,9 @@ int AllowPasswordCommand(const std::string& setupPath)
             return 1;
         }
     }
-    ui.MessageBox(std::string(commands.size() == 1 ? "Password command" : "Password commands") +
-                  " allowed for " + VisibleCommand(file) + ".");
+    const char* allowed = generation ? (commands.size() == 1 ? "Generation command" : "Commands")
+                                     : (commands.size() == 1 ? "Password command" : "Password commands");
+    ui.MessageBox(std::string(allowed) + " allowed for " + VisibleCommand(file) + ".");
     return std::cout.flush() ? 0 : 1;
 }
 

@@ -29,12 +29,13 @@ struct CommandLineOptions
     std::optional<std::string> Status;       ///< --status FILE: the ledger's word on this year
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
     std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
+    std::optional<std::string> Generate;     ///< --generate FILE: the next turn, from GenerateCommand
     std::optional<std::string> Html;         ///< --html PAGE: with --status, a page for the players
     bool Json = false;                       ///< the outcome as JSON on standard output
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
-    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect; }
+    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect || Generate; }
 };
 
 /// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument

@@ -11,6 +11,7 @@
 #include "send/PlayerVerdict.h"
 #include "send/StatusPage.h"
 #include "send/TurnDeadline.h"
+#include "send/TurnGeneration.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
@@ -47,6 +48,9 @@ std::string TurnCommandConflict(const CommandLineOptions& options)
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
         return "--check, --status, --resend-failed and --collect stand alone";
+    if (options.Generate && (commands > 0 || options.HasSwitches() || options.ExportFile ||
+                             options.ImportJson || options.AllowCommand || options.Json))
+        return "--generate stands alone";
     if (options.Html && !options.Status)
         return "--html goes with --status";
     if (options.Json && !options.Exit && !options.Send && !options.Check && !options.ResendFailed &&
@@ -173,6 +177,23 @@ int RunCollect(const std::string& setupPath, bool json)
     if (!outcome.Error.empty())
         ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
     return outcome.Succeeded() && std::cout ? 0 : 1;
+}
+
+int RunGenerate(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    // Nobody is there to answer a question: an unapproved command is refused with the way to allow it.
+    document.CommandLineRun = 1;
+    const GenerationOutcome outcome = GenerateTurn(document, ui);
+    for (const std::string& line : outcome.Lines)
+        std::cout << PrintableLine(line) << '\n';
+    std::cout << std::flush;
+    if (!outcome.Ok)
+        ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    return outcome.Ok && std::cout ? 0 : 1;
 }
 
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out)

@@ -37,6 +37,10 @@ std::string OrdersInText(const GameSetup& setup, const OrdersInFolder& orders);
 /// included.
 int RunCollect(const std::string& setupPath, bool json);
 
+/// --generate FILE: the next turn from the setup's GenerateCommand (GenerateTurn); one line per step on
+/// standard output, the error on standard error. 0 when the host file moved on.
+int RunGenerate(const std::string& setupPath);
+
 /// The outcome of a collection as one JSON object and LF.
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);
 

@@ -45,6 +45,10 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
          "--check, --status, --resend-failed and --collect stand alone"},
         {{"--allow-command", "a.tpf", "--collect", "a.tpf"},
          "--check, --status, --resend-failed and --collect stand alone"},
+        {{"--generate", "g.tpf"}, ""},
+        {{"--generate", "g.tpf", "--json"}, "--generate stands alone"},
+        {{"--generate", "a.tpf", "--collect", "a.tpf"}, "--generate stands alone"},
+        {{"--generate", "a.tpf", "-X", "a.tpf"}, "--generate stands alone"},
         {{"--json", "-O", "g.tpf"}, "--json goes with -X, --check, --resend-failed or --collect"},
         {{"--status", "g.tpf", "--json"}, "--json goes with -X, --check, --resend-failed or --collect"},
     };
