@@ -155,9 +155,10 @@ std::string UsageText()
                   "attached (-Sgame.tpf). Exit status: 0 all done, 1 a setup file could not be read\n"
                   "or a player, the report file or the report mail failed, or the run was cancelled\n"
                   "(--collect: the host file, the mailbox, the login or a write failed; --remind:\n"
-                  "a due reminder failed or the host file or ledger could not be read), 2 wrong\n"
-                  "usage. --turn-done: 0 the turn is done, 1 orders are awaited, 3 it cannot be\n"
-                  "told (the setup, the host file or the ledger cannot be read).\n";
+                  "a due reminder failed or the host file or ledger could not be read; --generate:\n"
+                  "a step failed), 2 wrong usage. --turn-done: 0 the turn is done, 1 orders are\n"
+                  "awaited, 3 it cannot be told (the setup, the host file or the ledger cannot be\n"
+                  "read).\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)
@@ -268,8 +269,8 @@ int AllowPasswordCommand(const std::string& setupPath)
     IUserInterface& ui = console;
     if (!ReadSetupFile(setupPath, document, ui))
         return 1;
-    // The mail server's command and the mailbox's: each approval names its own destination, so one
-    // never lets the other's secret go elsewhere.
+    // The mail server's command, the mailbox's and the turn generation: each approval names its own
+    // destination, so one never lets the other's secret go elsewhere or run in its place.
     struct Command
     {
         const std::string& Text;
@@ -280,6 +281,9 @@ int AllowPasswordCommand(const std::string& setupPath)
         commands.push_back({document.Setup.SmtpPasswordCommand, SmtpDestination(document.Setup)});
     if (!document.Setup.CollectPasswordCommand.empty())
         commands.push_back({document.Setup.CollectPasswordCommand, CollectDestination(document.Setup)});
+    const bool generation = !document.Setup.GenerateCommand.empty();
+    if (generation)
+        commands.push_back({document.Setup.GenerateCommand, GenerationDestination()});
     if (commands.empty()) {
         ui.MessageBox(setupPath + " has no password command.");
         return 1;
@@ -290,8 +294,11 @@ int AllowPasswordCommand(const std::string& setupPath)
     std::cout << "Setup file: " << VisibleCommand(file) << "\n";
     for (const Command& command : commands) {
         const std::size_t lines = CommandLineCount(command.Text);
-        std::cout << "The password goes to: " << VisibleCommand(DestinationText(command.To)) << "\n"
-                  << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
+        if (command.To == GenerationDestination())
+            std::cout << "Generates the next turn\n";
+        else
+            std::cout << "The password goes to: " << VisibleCommand(DestinationText(command.To)) << "\n";
+        std::cout << "Command (" << lines << (lines == 1 ? " line" : " lines") << "):\n"
                   << VisibleCommand(command.Text) << '\n';
         std::string error;
         if (!ApproveCommand(setupPath, command.Text, command.To, error)) {
@@ -299,8 +306,9 @@ int AllowPasswordCommand(const std::string& setupPath)
             return 1;
         }
     }
-    ui.MessageBox(std::string(commands.size() == 1 ? "Password command" : "Password commands") +
-                  " allowed for " + VisibleCommand(file) + ".");
+    const char* allowed = generation ? (commands.size() == 1 ? "Generation command" : "Commands")
+                                     : (commands.size() == 1 ? "Password command" : "Password commands");
+    ui.MessageBox(std::string(allowed) + " allowed for " + VisibleCommand(file) + ".");
     return std::cout.flush() ? 0 : 1;
 }
 

@@ -29,6 +29,7 @@ struct CommandLineOptions
     std::optional<std::string> Status;       ///< --status FILE: the ledger's word on this year
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
     std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
+    std::optional<std::string> Generate;     ///< --generate FILE: the next turn, from GenerateCommand
     std::optional<std::string> Html;         ///< --html PAGE: with --status, a page for the players
     std::optional<std::string> Remind;       ///< --remind FILE: players whose orders are not in
     std::optional<std::string> TurnDone;     ///< --turn-done FILE: may the turn be generated?
@@ -37,7 +38,10 @@ struct CommandLineOptions
     /// Not empty when the words are not understood: the reason, for the usage message.
     std::string Error;
     bool HasSwitches() const { return Open || Send || Exit; }
-    bool HasTurnCommand() const { return Check || Status || ResendFailed || Collect || Remind || TurnDone; }
+    bool HasTurnCommand() const
+    {
+        return Check || Status || ResendFailed || Collect || Remind || TurnDone || Generate;
+    }
 };
 
 /// Reads the arguments. A switch is a word that begins with -O, -S or -X in either case; its argument

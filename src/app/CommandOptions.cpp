@@ -76,18 +76,26 @@ const CommandOption Options[] = {
      "address once per game year when the setup says so (`NotifyHostWhenDone`); a notice that failed is "
      "tried again by the next check and does not change the status. Made for `turnpost --turn-done "
      "game.tpf && generate`."},
+    {"--generate", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Generate, nullptr, false, true,
+     "back up the game files and run the setup's generate command",
+     "Generate the next turn: copy the game files beside the universe file to *backup/YEAR/* (kept when a "
+     "complete backup of that year is there), run the setup's generate command in the game folder once it "
+     "has been allowed for this setup file (see `--allow-command`; stopped after 10 minutes), and check that "
+     "the host file has moved on to a later turn. One line per step on standard output; status 0 when the "
+     "turn moved on, 1 when a step failed."},
     {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
      "with -X, --check, --resend-failed, --collect or --remind: the outcome as one JSON object on "
      "standard output",
      "With `-X`, `--check`, `--resend-failed`, `--collect` or `--remind`: print the outcome as one JSON "
      "object on standard output instead of the summary."},
     {"--allow-command", "", "FILE.tpf", OptionKind::File, nullptr, &O::AllowCommand, nullptr, true, true,
-     "show the setup's password commands and allow them to run for this setup file",
+     "show the setup's password and generate commands and allow them to run for this setup file",
      "Show each password command kept in the game setup, the mail server's and the mailbox's (control "
-     "characters and line breaks made visible, with the server, security and user its password goes to) "
-     "and allow each to run for that setup file and that destination; a changed command, server, security "
-     "or user needs a new allowance. A command read from a setup file runs only once it has been allowed, "
-     "here or by answering the desktop's question."},
+     "characters and line breaks made visible, with the server, security and user its password goes to), "
+     "and its generate command, and allow each to run for that setup file and that destination (the "
+     "generate command for the turn generation alone); a changed command, server, security or user needs "
+     "a new allowance. A command read from a setup file runs only once it has been allowed, here or by "
+     "answering the desktop's question."},
     {"--help", "-h", "", OptionKind::Flag, &O::Help, nullptr, nullptr, false, false, "show this text",
      "Show a short usage text."},
     {"--version", "", "", OptionKind::Flag, &O::Version, nullptr, nullptr, false, false,

@@ -13,6 +13,7 @@
 #include "send/StatusPage.h"
 #include "send/TurnDeadline.h"
 #include "send/TurnDone.h"
+#include "send/TurnGeneration.h"
 #include "setup/SetupFile.h"
 
 #include <nlohmann/json.hpp>
@@ -45,10 +46,12 @@ void Print(const json& object, std::ostream& out)
 std::string TurnCommandConflict(const CommandLineOptions& options)
 {
     const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0) +
-                         (options.Collect ? 1 : 0) + (options.Remind ? 1 : 0) + (options.TurnDone ? 1 : 0);
+                         (options.Collect ? 1 : 0) + (options.Remind ? 1 : 0) + (options.TurnDone ? 1 : 0) +
+                         (options.Generate ? 1 : 0);
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
-        return "--check, --status, --resend-failed, --collect, --remind and --turn-done stand alone";
+        return "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand "
+               "alone";
     if (options.Force && !options.Remind)
         return "--force goes with --remind";
     if (options.Html && !options.Status)
@@ -252,6 +255,23 @@ int RunTurnDone(const std::string& setupPath)
     if (!notice.Error.empty())
         ui.MessageBox(PrintableLine(notice.Error), {}, MessageButtons::Ok, MessageIcon::Exclamation);
     return state.Done ? 0 : 1;
+}
+
+int RunGenerate(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    // Nobody is there to answer a question: an unapproved command is refused with the way to allow it.
+    document.CommandLineRun = 1;
+    const GenerationOutcome outcome = GenerateTurn(document, ui);
+    for (const std::string& line : outcome.Lines)
+        std::cout << PrintableLine(line) << '\n';
+    std::cout << std::flush;
+    if (!outcome.Ok)
+        ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    return outcome.Ok && std::cout ? 0 : 1;
 }
 
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out)

@@ -50,6 +50,9 @@ constexpr int TurnDoneUnknown = 3;
 /// is due. 0 done (all orders in, or the deadline passed), 1 waiting, TurnDoneUnknown when it cannot be
 /// told.
 int RunTurnDone(const std::string& setupPath);
+/// --generate FILE: the next turn from the setup's GenerateCommand (GenerateTurn); one line per step on
+/// standard output, the error on standard error. 0 when the host file moved on.
+int RunGenerate(const std::string& setupPath);
 
 /// The outcome of a collection as one JSON object and LF.
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);

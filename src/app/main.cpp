@@ -27,6 +27,8 @@ int main(int argc, char** argv)
 
     if (options.Status)
         return PrintDeliveryStatus(*options.Status, options.Html);
+    if (options.Generate)
+        return RunGenerate(*options.Generate);
 
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     // What prints for a script never opens a window.

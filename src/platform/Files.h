@@ -79,6 +79,14 @@ std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missi
 /// in error when it cannot be made.
 bool MakePrivateFolder(const std::string& path, int& error);
 
+/// Makes the folder for this user alone (mode 0700) unless a folder is there already, which is left as
+/// it is. False with errno in error when it cannot be made or something else stands in its place:
+/// ELOOP for a symbolic link (never followed, even to a folder), ENOTDIR for anything else.
+bool MakeRealFolder(const std::string& path, int& error);
+
+/// True when path itself is a symbolic link, wherever it leads.
+bool IsSymbolicLink(const std::string& path);
+
 /// Size of the regular file at path, or nullopt when it cannot be had.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool FileExists(const std::string& path);

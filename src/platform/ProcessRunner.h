@@ -27,7 +27,9 @@ struct CommandOutcome
 /// Runs the command line through the system's shell, as a user would type it (pipes, quoting, ~ and
 /// variables work), in a process group of its own. Its output is read to the end, so that it never
 /// blocks on a full pipe, but only the first line is kept, up to maxLine bytes. When it has not ended
-/// after timeoutMs milliseconds the whole group is killed.
-CommandOutcome RunForFirstLine(const std::string& command, int timeoutMs, std::size_t maxLine);
+/// after timeoutMs milliseconds the whole group is killed. It runs in folder when one is given, else in
+/// the current one.
+CommandOutcome RunForFirstLine(const std::string& command, int timeoutMs, std::size_t maxLine,
+                               const std::string& folder = {});
 
 } // namespace turnpost

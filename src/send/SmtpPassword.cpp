@@ -57,22 +57,23 @@ std::optional<std::string> RunPasswordCommand(const std::string& command, int ti
     return std::move(output);
 }
 
-/// Whether the command may run: typed by the host, approved before, or approved now by the user.
-bool CommandMayRun(const std::string& command, const CommandSource& source, const SecretDestination& to,
-                   IUserInterface& ui, std::string& error)
+} // namespace
+
+bool MayRunCommand(const std::string& what, const std::string& command, const CommandSource& source,
+                   const SecretDestination& to, IUserInterface& ui, std::string& error)
 {
     if (source.SetupFile.empty())
         return true;
     const ApprovalLookup lookup = LookUpApproval(source.SetupFile, command, to);
     if (!lookup.Error.empty()) {
-        error = "Password command not run: " + PrintableText(lookup.Error);
+        error = what + " not run: " + PrintableText(lookup.Error);
         return false;
     }
     if (lookup.Approved)
         return true;
     const std::string file = AbsolutePath(source.SetupFile);
     if (!ui.ApprovePasswordCommand(command, file, to)) {
-        error = "Password command not approved: run turnpost --allow-command " + PrintableText(file);
+        error = what + " not approved: run turnpost --allow-command " + PrintableText(file);
         return false;
     }
     // A yes that cannot be recorded still holds for this run; the next one asks again.
@@ -80,8 +81,6 @@ bool CommandMayRun(const std::string& command, const CommandSource& source, cons
     ApproveCommand(file, command, to, ignored);
     return true;
 }
-
-} // namespace
 
 std::string PasswordAccount(const GameSetup& setup)
 {
@@ -100,7 +99,7 @@ std::optional<std::string> RunApprovedCommand(const std::string& command, const 
                                               const SecretDestination& to, int timeout, IUserInterface& ui,
                                               std::string& error)
 {
-    if (!CommandMayRun(command, source, to, ui, error))
+    if (!MayRunCommand("Password command", command, source, to, ui, error))
         return std::nullopt;
     return RunPasswordCommand(command, timeout, error);
 }

@@ -22,6 +22,12 @@ struct CommandSource
     static CommandSource Typed() { return {}; }
 };
 
+/// Whether a command may run: typed by the host, approved before for its setup file and destination,
+/// or approved now through the user interface (a headless run cannot, and is refused with the
+/// --allow-command to give). what names the command in the error ("Password command").
+bool MayRunCommand(const std::string& what, const std::string& command, const CommandSource& source,
+                   const SecretDestination& to, IUserInterface& ui, std::string& error);
+
 /// The one way a password command runs. A command read from a setup file runs only when the host has
 /// approved it for that file and for the place its secret goes to, or does so now when the user
 /// interface can ask; a headless run cannot, and is refused with the --allow-command to give. The

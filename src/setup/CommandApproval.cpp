@@ -116,8 +116,15 @@ SecretDestination CollectDestination(const GameSetup& setup)
     return {setup.CollectServer, "IMAP " + SecurityName(setup.CollectSecurity), setup.CollectUser};
 }
 
+SecretDestination GenerationDestination()
+{
+    return {"turn generation", "", ""};
+}
+
 std::string DestinationText(const SecretDestination& to)
 {
+    if (to == GenerationDestination())
+        return to.Server;
     return to.User + " at " + to.Server + " (" + to.Security + ")";
 }
 

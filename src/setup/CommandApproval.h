@@ -9,10 +9,10 @@
 
 namespace turnpost {
 
-/// The password commands this user has allowed to run, each for one setup file and for one place its
-/// secret goes to. A setup file may come from anyone (a co-host, a forum post), so a command read from
-/// one runs only after the user said yes to that very command, in that very file, giving its secret to
-/// that very server, security and user. Kept in $XDG_CONFIG_HOME/turnpost/approved-commands
+/// The commands this user has allowed to run (password commands and the turn generation), each for one setup
+/// file and for one place its secret goes to. A setup file may come from anyone (a co-host, a forum post), so
+/// a command read from one runs only after the user said yes to that very command, in that very file, giving
+/// its secret to that very server, security and user. Kept in $XDG_CONFIG_HOME/turnpost/approved-commands
 /// (~/.config when the variable is unset), one SHA-256 of file, command and destination per line, mode
 /// 0600, and trusted only while the folder and the file are the user's alone. A setup file is known by
 /// its AbsolutePath, however it was named.
@@ -27,7 +27,13 @@ SecretDestination SmtpDestination(const GameSetup& setup);
 /// server's, so that an approval given for one never lets a command's secret go to the other) and user.
 SecretDestination CollectDestination(const GameSetup& setup);
 
-/// "host at smtp.example.org:587 (STARTTLS)": the destination as the host is shown it.
+/// What the generation command is approved for. It gives no secret away, but it runs whatever it says
+/// on the host's machine; its own destination keeps an approval of a password command from approving
+/// it and the other way round (no server's security is ever empty).
+SecretDestination GenerationDestination();
+
+/// "host at smtp.example.org:587 (STARTTLS)": the destination as the host is shown it; "turn
+/// generation" for the generation command.
 std::string DestinationText(const SecretDestination& to);
 
 struct ApprovalLookup

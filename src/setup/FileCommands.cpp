@@ -16,8 +16,8 @@ bool IsUntitled(const GameDocument& document)
     return document.FilePath == UntitledPath;
 }
 
-/// A password command the user typed into a settings dialog is his own: saving it approves it for the
-/// file it is saved in, for the place its secret goes. From then on it counts as read from that file.
+/// A command the user typed into a settings dialog is his own: saving it approves it for the file it is
+/// saved in, for the place its secret goes. From then on it counts as read from that file.
 void ApproveTypedCommand(const char* what, const std::string& command, std::string& commandFromFile,
                          const SecretDestination& to, const std::string& path, IUserInterface& ui)
 {
@@ -38,6 +38,8 @@ void ApproveTypedCommands(GameDocument& document, const std::string& path, IUser
                         SmtpDestination(setup), path, ui);
     ApproveTypedCommand("mailbox password command", setup.CollectPasswordCommand,
                         document.CollectPasswordCommandFromFile, CollectDestination(setup), path, ui);
+    ApproveTypedCommand("generation command", setup.GenerateCommand, document.GenerateCommandFromFile,
+                        GenerationDestination(), path, ui);
 }
 
 enum class SaveResult
@@ -98,6 +100,7 @@ void MakeFreshDocument(GameDocument& document)
     document.Setup = GameSetup{};
     document.PasswordCommandFromFile.clear();
     document.CollectPasswordCommandFromFile.clear();
+    document.GenerateCommandFromFile.clear();
     document.FilePath = UntitledPath;
     document.Modified = 0;
 }

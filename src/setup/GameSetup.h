@@ -86,6 +86,9 @@ struct GameSetup
     /// On: the first check that finds the turn done (all orders in, or the deadline passed) mails the
     /// report address, once per year.
     std::int32_t NotifyHostWhenDone = 1;
+    /// The command line that generates the next turn once the orders are in; empty for none. It runs
+    /// only after the host approved it for this setup file, as a password command does.
+    std::string GenerateCommand;
     /// Entries of the setup file's extension block that this program does not know (a newer one wrote
     /// them), kept in their order so that a save gives them back.
     std::vector<std::pair<std::string, std::string>> ExtensionFields;
@@ -114,6 +117,8 @@ struct GameDocument
     std::string PasswordCommandFromFile;
     /// The same for the mailbox's password command.
     std::string CollectPasswordCommandFromFile;
+    /// The same for the generation command.
+    std::string GenerateCommandFromFile;
 
     bool operator==(const GameDocument&) const = default;
 };

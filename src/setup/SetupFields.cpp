@@ -53,6 +53,7 @@ const SetupField Fields[] = {
     {"ReminderSubject", Text, &S::ReminderSubject, nullptr, 0, 0},
     {"ReminderText", Text, &S::ReminderText, nullptr, 0, 0},
     {"NotifyHostWhenDone", Integer, nullptr, &S::NotifyHostWhenDone, 0, 0},
+    {"GenerateCommand", Text, &S::GenerateCommand, nullptr, 0, 0},
 };
 
 const GameSetup& Fresh()

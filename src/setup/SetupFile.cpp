@@ -250,6 +250,7 @@ SetupReadStatus ReadSetupFileStatus(const std::string& path, GameDocument& docum
     document.Modified = 0;
     document.PasswordCommandFromFile = document.Setup.SmtpPasswordCommand;
     document.CollectPasswordCommandFromFile = document.Setup.CollectPasswordCommand;
+    document.GenerateCommandFromFile = document.Setup.GenerateCommand;
     IDocumentView& view = ui.View();
     view.ShowFilePath(path);
     view.FillRows();

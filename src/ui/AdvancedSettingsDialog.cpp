@@ -71,6 +71,9 @@ CAdvancedSettingsDialog::CAdvancedSettingsDialog(GameSetup& setup, IUserInterfac
     m_CheckTurnFiles->setObjectName("checkTurnFilesCheck");
     m_CheckTurnFiles->setChecked(setup.CheckTurnFiles != 0);
     form->addRow(m_CheckTurnFiles);
+    m_GenerateCommand = NewSetupEdit(this, "generateCommandEdit", setup.GenerateCommand);
+    m_GenerateCommand->setMinimumWidth(DialogUnitsX(this, 180));
+    form->addRow(tr("&Generate command:"), m_GenerateCommand);
 
     auto* buttons = MakeOkCancelColumn(this);
     buttons->addStretch();
@@ -118,6 +121,7 @@ void CAdvancedSettingsDialog::accept()
     m_Setup.TurnDeadlineHours = *deadline;
     m_Setup.PauseAfterConnection = *pause;
     m_Setup.CheckTurnFiles = m_CheckTurnFiles->isChecked() ? 1 : 0;
+    m_Setup.GenerateCommand = EditedText(m_GenerateCommand, m_Setup.GenerateCommand);
     QDialog::accept();
 }
 

@@ -19,8 +19,8 @@ class IUserInterface;
 /// written with a leading "0" (so an empty field, letters and "-0" are refused).
 std::optional<std::int32_t> ParseIntegerField(const std::string& text);
 
-/// The SMTP time-out, the pause after each player and the turn-file checks. OK copies them back only
-/// once both numbers parse.
+/// The SMTP time-out, the pause after each player, the deadline, the turn-file checks and the command
+/// that generates the next turn. OK copies them back only once the numbers parse.
 class CAdvancedSettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -39,6 +39,7 @@ private:
     QLineEdit* m_Pause;
     QLineEdit* m_DeadlineHours;
     QCheckBox* m_CheckTurnFiles;
+    QLineEdit* m_GenerateCommand;
 };
 
 } // namespace turnpost

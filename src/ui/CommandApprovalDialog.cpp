@@ -50,10 +50,13 @@ CCommandApprovalDialog::CCommandApprovalDialog(const std::string& command, const
     };
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PlainLabel(tr("The game setup %1 asks to run a command to get the mail password. "
-                                    "The password goes to %2.")
-                                     .arg(OneLine(setupPath), OneLine(DestinationText(to))),
-                                 "approveCommandLabel", this));
+    const QString question =
+        to == GenerationDestination()
+            ? tr("The game setup %1 asks to run a command to generate the next turn.").arg(OneLine(setupPath))
+            : tr("The game setup %1 asks to run a command to get the mail password. "
+                 "The password goes to %2.")
+                  .arg(OneLine(setupPath), OneLine(DestinationText(to)));
+    layout->addWidget(PlainLabel(question, "approveCommandLabel", this));
     const auto lines = static_cast<int>(CommandLineCount(command));
     layout->addWidget(
         PlainLabel(lines == 1 ? tr("The command (1 line):") : tr("The command (%1 lines):").arg(lines),

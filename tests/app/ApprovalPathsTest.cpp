@@ -1,6 +1,8 @@
+#include "setup/CommandApproval.h"
 #include "setup/SetupFile.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingUserInterface.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SmtpSink.h"
 #include "support/TempDir.h"
 
@@ -83,6 +85,34 @@ TEST(ApprovalPaths, NoCommandLinePathRunsACommandThatWasNotAllowed)
         for (const auto& args : paths)
             EXPECT_EQ(runsCommand(args), s.runs) << args[args.size() - 2];
     }
+}
+
+// The generation command is shown and allowed with the password commands, each for its own purpose.
+TEST(ApprovalPaths, AllowCommandAllowsTheGenerationCommandForTheGenerationAlone)
+{
+    TempDir dir;
+    GameSetup setup;
+    setup.SmtpServer = "smtp.example.org:587";
+    setup.SmtpUser = "host";
+    setup.SmtpPasswordCommand = "pass show mail";
+    setup.GenerateCommand = "./generate.sh\x1b";
+    const std::string tpf = dir.File("game.tpf");
+    RecordingUserInterface ui;
+    ASSERT_TRUE(WriteSetupFile(tpf, setup, ui));
+    std::string err, out;
+    ASSERT_EQ(RunProgram(dir.Path(), {"--allow-command", tpf}, &err, &out,
+                         {"XDG_CONFIG_HOME=" + dir.File("config")}),
+              0)
+        << err;
+    EXPECT_NE(out.find("Generates the next turn\nCommand (1 line):\n./generate.sh\\x1b\n"), std::string::npos)
+        << out;
+    EXPECT_EQ(err, "turnpost: Commands allowed for " + tpf + ".\n");
+
+    ScopedEnvironment config("XDG_CONFIG_HOME", dir.File("config"));
+    EXPECT_TRUE(IsCommandApproved(tpf, setup.GenerateCommand, GenerationDestination()));
+    EXPECT_TRUE(IsCommandApproved(tpf, setup.SmtpPasswordCommand, SmtpDestination(setup)));
+    EXPECT_FALSE(IsCommandApproved(tpf, setup.GenerateCommand, SmtpDestination(setup)));
+    EXPECT_FALSE(IsCommandApproved(tpf, setup.SmtpPasswordCommand, GenerationDestination()));
 }
 
 } // namespace

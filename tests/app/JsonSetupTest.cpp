@@ -17,6 +17,7 @@ TEST(JsonSetup, RoundTripKeepsEveryFieldAndOddFlagValues)
     setup.CheckTurnFiles = 0;
     setup.SendAdditionalFiles = 1;
     setup.AdditionalFiles = "/games/rules.pdf\n/games/race%P.r1";
+    setup.GenerateCommand = "./generate.sh galaxy";
     setup.ExtensionFields = {{"Zebra", "1"}, {"Apple", "x y"}}; // kept in their order
     setup.Players[15] = {1, "p16@example.org", "/games/g.m16"};
 
@@ -74,6 +75,7 @@ TEST(JsonSetup, AdditionalFilesAreAListOfPaths)
 {
     GameSetup setup;
     setup.AdditionalFiles = "/games/rules.pdf\n/games/race%P.r1";
+    setup.GenerateCommand = "./generate.sh galaxy";
     EXPECT_NE(SetupToJson(setup).find(
                   "\"AdditionalFiles\": [\n    \"/games/rules.pdf\",\n    \"/games/race%P.r1\"\n  ]"),
               std::string::npos)

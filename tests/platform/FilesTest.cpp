@@ -267,3 +267,23 @@ TEST(WriteFileAtomically, WhatTheUserMayNotWriteIsNeverReplaced)
         ::chmod(folder.c_str(), 0700);
     }
 }
+
+TEST(MakeRealFolder, MakesOrKeepsAFolderAndRefusesAnythingElseInItsPlace)
+{
+    TempDir dir;
+    int error = 0;
+    ASSERT_TRUE(MakeRealFolder(dir.File("new"), error));
+    ASSERT_TRUE(MakeRealFolder(dir.File("new"), error)) << "an existing folder is kept";
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("new")));
+
+    // A link is refused even when it leads to a folder: what is written there would land elsewhere.
+    ASSERT_EQ(::symlink(dir.File("new").c_str(), dir.File("link").c_str()), 0);
+    EXPECT_TRUE(IsSymbolicLink(dir.File("link")));
+    EXPECT_FALSE(IsSymbolicLink(dir.File("new")));
+    EXPECT_FALSE(MakeRealFolder(dir.File("link"), error));
+    EXPECT_EQ(error, ELOOP);
+    EXPECT_FALSE(MakeRealFolder(dir.Write("file", "x"), error));
+    EXPECT_EQ(error, ENOTDIR);
+    EXPECT_FALSE(MakeRealFolder(dir.File("missing/below"), error));
+    EXPECT_EQ(error, ENOENT);
+}

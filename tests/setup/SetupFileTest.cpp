@@ -98,6 +98,7 @@ GameSetup RichSetup()
     s.ReminderSubject = "%G: %Y?";
     s.ReminderText = "Due %D";
     s.NotifyHostWhenDone = 0;
+    s.GenerateCommand = "./generate.sh 'my game'";
     s.ExtensionFields = {{"FutureOption", "on"}, {"Empty", ""}};
     return s;
 }

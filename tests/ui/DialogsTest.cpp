@@ -102,11 +102,13 @@ TEST(AdvancedSettingsDialogTest, OkStoresBothParsedFields)
     Child<QLineEdit>(dialog, "pauseEdit")->setText("-5");
     ASSERT_TRUE(Child<QCheckBox>(dialog, "checkTurnFilesCheck")->isChecked());
     Child<QCheckBox>(dialog, "checkTurnFilesCheck")->setChecked(false);
+    Child<QLineEdit>(dialog, "generateCommandEdit")->setText("./generate.sh 'my game'");
     ClickOk(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(setup.SmtpTimeout, 20000);
     EXPECT_EQ(setup.PauseAfterConnection, -5);
     EXPECT_EQ(setup.CheckTurnFiles, 0);
+    EXPECT_EQ(setup.GenerateCommand, "./generate.sh 'my game'");
     EXPECT_TRUE(ui.Messages.empty());
 }
 

@@ -369,4 +369,33 @@ bool MakePrivateFolder(const std::string& path, int& error)
     return false;
 }
 
+bool MakeRealFolder(const std::string& path, int& error)
+{
+    if (::mkdir(path.c_str(), 0700) == 0)
+        return true;
+    if (errno != EEXIST) {
+        error = errno;
+        return false;
+    }
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0) {
+        error = errno;
+        return false;
+    }
+    if (S_ISDIR(st.st_mode))
+        return true;
+    error = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+    return false;
+}
+
+bool IsSymbolicLink(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 } // namespace turnpost

@@ -16,7 +16,8 @@ extern char** environ;
 
 namespace turnpost {
 
-CommandOutcome RunForFirstLine(const std::string& command, int timeout, std::size_t maxLine)
+CommandOutcome RunForFirstLine(const std::string& command, int timeout, std::size_t maxLine,
+                               const std::string& folder)
 {
     CommandOutcome outcome;
     int pipeEnds[2];
@@ -27,6 +28,8 @@ CommandOutcome RunForFirstLine(const std::string& command, int timeout, std::siz
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // A group of its own, so that a command that outstays its time is stopped with all it started.
