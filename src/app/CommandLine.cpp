@@ -158,7 +158,8 @@ std::string UsageText()
                   "a due reminder failed or the host file or ledger could not be read; --generate:\n"
                   "a step failed), 2 wrong usage. --turn-done: 0 the turn is done, 1 orders are\n"
                   "awaited, 3 it cannot be told (the setup, the host file or the ledger cannot be\n"
-                  "read).\n";
+                  "read). --advance: 0 the new turns went out, 1 a step failed (the host is mailed),\n"
+                  "4 orders are awaited (nothing generated).\n";
 }
 
 int PrintHelpOrVersion(const CommandLineOptions& options)

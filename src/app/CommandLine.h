@@ -30,6 +30,7 @@ struct CommandLineOptions
     std::optional<std::string> ResendFailed; ///< --resend-failed FILE
     std::optional<std::string> Collect;      ///< --collect FILE: the orders from the mailbox
     std::optional<std::string> Generate;     ///< --generate FILE: the next turn, from GenerateCommand
+    std::optional<std::string> Advance;      ///< --advance FILE: collect, generate when done, send
     std::optional<std::string> Html;         ///< --html PAGE: with --status, a page for the players
     std::optional<std::string> Remind;       ///< --remind FILE: players whose orders are not in
     std::optional<std::string> TurnDone;     ///< --turn-done FILE: may the turn be generated?
@@ -40,7 +41,7 @@ struct CommandLineOptions
     bool HasSwitches() const { return Open || Send || Exit; }
     bool HasTurnCommand() const
     {
-        return Check || Status || ResendFailed || Collect || Remind || TurnDone || Generate;
+        return Check || Status || ResendFailed || Collect || Remind || TurnDone || Generate || Advance;
     }
 };
 

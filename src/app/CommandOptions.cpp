@@ -83,6 +83,14 @@ const CommandOption Options[] = {
      "has been allowed for this setup file (see `--allow-command`; stopped after 10 minutes), and check that "
      "the host file has moved on to a later turn. One line per step on standard output; status 0 when the "
      "turn moved on, 1 when a step failed."},
+    {"--advance", "", "FILE.tpf", OptionKind::TurnFile, nullptr, &O::Advance, nullptr, false, true,
+     "collect, and when the turn is done generate it and send the new turns",
+     "End the turn when it is done, as cron would run it every hour: collect the orders (when the setup "
+     "names a mailbox), check that the turn is done as `--turn-done` does, then do what `--generate` does "
+     "and send the new turns as `-X` does. Each step says what it did in one line; a step that fails stops "
+     "the chain and the host is mailed its lines at the report address. Status 0 when the new turns went "
+     "out, 1 when a step failed, 4 while orders are awaited and the deadline has not passed (nothing "
+     "generated)."},
     {"--json", "", "", OptionKind::Flag, &O::Json, nullptr, nullptr, false, true,
      "with -X, --check, --resend-failed, --collect or --remind: the outcome as one JSON object on "
      "standard output",

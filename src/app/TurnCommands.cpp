@@ -2,6 +2,7 @@
 
 #include "app/ConsoleUserInterface.h"
 #include "collect/CollectRun.h"
+#include "collect/TurnAdvance.h"
 #include "game/OrderFiles.h"
 #include "mail/ServerText.h"
 #include "platform/Files.h"
@@ -47,11 +48,12 @@ std::string TurnCommandConflict(const CommandLineOptions& options)
 {
     const int commands = (options.Check ? 1 : 0) + (options.Status ? 1 : 0) + (options.ResendFailed ? 1 : 0) +
                          (options.Collect ? 1 : 0) + (options.Remind ? 1 : 0) + (options.TurnDone ? 1 : 0) +
-                         (options.Generate ? 1 : 0);
+                         (options.Generate ? 1 : 0) + (options.Advance ? 1 : 0);
     if (commands > 1 || (commands == 1 && (options.HasSwitches() || options.ExportFile ||
                                            options.ImportJson || options.AllowCommand)))
-        return "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand "
-               "alone";
+        return "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and "
+               "--advance "
+               "stand alone";
     if (options.Force && !options.Remind)
         return "--force goes with --remind";
     if (options.Html && !options.Status)
@@ -272,6 +274,35 @@ int RunGenerate(const std::string& setupPath)
     if (!outcome.Ok)
         ui.MessageBox(outcome.Error, {}, MessageButtons::Ok, MessageIcon::Exclamation);
     return outcome.Ok && std::cout ? 0 : 1;
+}
+
+int RunAdvance(const std::string& setupPath)
+{
+    GameDocument document;
+    CConsoleUserInterface ui;
+    if (!ReadSetupFile(setupPath, document, ui))
+        return 1;
+    CConsoleUserInterface::InstallInterruptHandler();
+    // Nobody is there to answer a question: an unapproved command is refused with the way to allow it.
+    document.CommandLineRun = 1;
+    const AdvanceOutcome outcome = OnAdvance(document, ui, Now());
+    // The lines carry what the mailbox, the server and the generation command said.
+    for (const std::string& line : outcome.Lines)
+        std::cout << PrintableLine(line) << '\n';
+    std::cout << std::flush;
+    if (!outcome.NoticeError.empty())
+        ui.MessageBox(PrintableLine(outcome.NoticeError), {}, MessageButtons::Ok, MessageIcon::Exclamation);
+    if (!std::cout)
+        return 1;
+    switch (outcome.result) {
+    case AdvanceOutcome::Result::Advanced:
+        return 0;
+    case AdvanceOutcome::Result::Waiting:
+        return AdvanceWaiting;
+    case AdvanceOutcome::Result::Failed:
+        break;
+    }
+    return 1;
 }
 
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out)

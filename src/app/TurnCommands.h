@@ -54,6 +54,15 @@ int RunTurnDone(const std::string& setupPath);
 /// standard output, the error on standard error. 0 when the host file moved on.
 int RunGenerate(const std::string& setupPath);
 
+/// --advance's status while orders are awaited: 1 is a failed step, which a script must tell apart
+/// from a turn that is merely still open.
+constexpr int AdvanceWaiting = 4;
+
+/// --advance FILE: collect, check the turn is done, generate it and send the new turns (OnAdvance); one
+/// line per step on standard output. 0 when the new turns went out, 1 when a step failed,
+/// AdvanceWaiting while the turn is open.
+int RunAdvance(const std::string& setupPath);
+
 /// The outcome of a collection as one JSON object and LF.
 void PrintCollectJson(const GameDocument& document, const CollectOutcome& outcome, std::ostream& out);
 

@@ -45,6 +45,8 @@ int main(int argc, char** argv)
             return RunRemind(*options.Remind, options.Force, options.Json);
         if (options.TurnDone)
             return RunTurnDone(*options.TurnDone);
+        if (options.Advance)
+            return RunAdvance(*options.Advance);
         return RunHeadless(options);
     }
     return StartDesktop(argv);

@@ -1,11 +1,9 @@
 #include "send/TurnDone.h"
 
-#include "mail/MailMessage.h"
 #include "platform/Clock.h"
 #include "platform/UserInterface.h"
-#include "send/ConnectionSettings.h"
+#include "send/HostMail.h"
 #include "send/RunLock.h"
-#include "send/SendSession.h"
 #include "send/TurnDeadline.h"
 
 namespace turnpost {
@@ -115,31 +113,15 @@ NoticeOutcome NotifyHostIfDone(GameDocument& document, IUserInterface& ui, const
         return fail(ledger.Error);
     if (NoticeSentThisYear(ledger, state.Year))
         return outcome;
-    if (setup.SmtpServer.empty())
-        return fail("no SMTP server specified");
-    if (setup.ReturnAddress.empty())
-        return fail("no return address");
-
-    CMailMessage message;
-    message.From = CMailAddress::FromMailbox(setup.ReturnAddress);
-    message.AddRecipient(CMailAddress::FromMailbox(setup.ReportAddress));
-    message.Subject = NoticeSubject(setup, state);
-    message.SetBody(TurnDoneText(state, now) + "\r\n");
-
-    const ConnectionSettings connection = ConnectionSettings::ForRun(document, ui, true);
-    CSendSession session(connection);
-    const auto progress = ui.CreateProgressWindow("Status");
-    progress->SetText("Telling the host...");
-    progress->PumpMessages();
+    const std::string subject = NoticeSubject(setup, state);
     std::string error;
-    progress->RunWork([&] {
-        outcome.Sent = session.Deliver(message, error, "the notice");
-        session.Close();
-    });
-    session.ForgetRefusedPassword(ui);
+    outcome.Sent = MailHost(document, ui, "Status", subject, TurnDoneText(state, now) + "\r\n", error);
+    // A notice that could not even be tried (no server, no return address) is not recorded.
+    if (!outcome.Sent && (setup.SmtpServer.empty() || setup.ReturnAddress.empty()))
+        return fail(error);
 
     CDeliveryLedger record(document);
-    record.RecordNotice({LedgerTime(now), state.Year, message.Subject, outcome.Sent});
+    record.RecordNotice({LedgerTime(now), state.Year, subject, outcome.Sent});
     if (!outcome.Sent)
         return fail(error);
     if (!record.Error().empty())

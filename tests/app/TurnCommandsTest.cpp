@@ -36,15 +36,20 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
         {{"--check"}, "--check needs a setup file"},
         {{"--collect"}, "--collect needs a setup file"},
         {{"--status", "g.tpf", "-X", "g.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--check", "a.tpf", "--resend-failed", "b.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--collect", "a.tpf", "--status", "a.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--collect", "a.tpf", "-S", "a.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--allow-command", "a.tpf", "--collect", "a.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--json", "-O", "g.tpf"}, "--json goes with -X, --check, --resend-failed, --collect or --remind"},
         {{"--status", "g.tpf", "--json"},
          "--json goes with -X, --check, --resend-failed, --collect or --remind"},
@@ -52,9 +57,11 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
         {{"--generate", "g.tpf", "--json"},
          "--json goes with -X, --check, --resend-failed, --collect or --remind"},
         {{"--generate", "a.tpf", "--collect", "a.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
         {{"--generate", "a.tpf", "-X", "a.tpf"},
-         "--check, --status, --resend-failed, --collect, --remind, --turn-done and --generate stand alone"},
+         "--check, --status, --resend-failed, --collect, --remind, --turn-done, --generate and --advance "
+         "stand alone"},
     };
     for (const Case& c : cases) {
         const CommandLineOptions options = ParseCommandLine(c.words);
