@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "collect/CollectRun.h"
+#include "collect/TurnAdvance.h"
 #include "game/OrderFiles.h"
 #include "game/TurnFiles.h"
 #include "platform/Files.h"
@@ -8,6 +9,7 @@
 #include "send/CheckRun.h"
 #include "send/DeliveryStatus.h"
 #include "send/PlayerVerdict.h"
+#include "send/Reminders.h"
 #include "send/SendRun.h"
 #include "send/TurnBoard.h"
 #include "send/TurnCheck.h"
@@ -355,6 +357,8 @@ void CMainWindow::BuildMenu()
     });
     turn->addSeparator();
     add(turn, tr("Collect &Orders"), "collectAction", [this] { OnCollect(); });
+    add(turn, tr("Send Re&minders"), "sendRemindersAction", [this] { OnSendReminders(); });
+    add(turn, tr("&Advance Turn"), "advanceTurnAction", [this] { OnAdvanceTurn(); });
     // The game folder changes behind the window's back (orders copied in, the host generating).
     add(
         turn, tr("Re&fresh"), "refreshAction",
@@ -798,6 +802,58 @@ void CMainWindow::OnCollect()
         std::find(outcome.Lines.begin(), outcome.Lines.end(), outcome.Error) == outcome.Lines.end())
         text += outcome.Error + "\n";
     m_Services->ShowResults("Collect Orders", text);
+}
+
+namespace {
+
+std::chrono::sys_seconds Now()
+{
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+} // namespace
+
+void CMainWindow::OnSendReminders()
+{
+    if (m_Busy)
+        return;
+    GatherRows();
+    RemindOutcome outcome = OnRemind(m_Document, UserInterface(), {Now(), false});
+    // The host asked for reminders: before their time he is asked, not silently refused.
+    if (!outcome.NotDue.empty() &&
+        UserInterface().MessageBox(outcome.NotDue + "\n\nSend the reminders now?", "Send Reminders",
+                                   MessageButtons::YesNoCancel, MessageIcon::Question) == MessageAnswer::Yes)
+        outcome = OnRemind(m_Document, UserInterface(), {Now(), true});
+    m_PreviewTimer->stop();
+    ShowPreview();
+    std::string text = outcome.NotDue.empty() ? "" : outcome.NotDue + "\n";
+    text += Joined(outcome.Lines);
+    for (const std::string& problem : {outcome.Error, outcome.LedgerError})
+        if (!problem.empty())
+            text += problem + "\n";
+    m_Services->ShowResults("Send Reminders", text);
+}
+
+void CMainWindow::OnAdvanceTurn()
+{
+    if (m_Busy)
+        return;
+    GatherRows();
+    const AdvanceOutcome outcome = OnAdvance(m_Document, UserInterface(), Now());
+    m_PreviewTimer->stop();
+    ShowPreview();
+    std::string text = Joined(outcome.Lines);
+    if (!outcome.NoticeError.empty())
+        text += outcome.NoticeError + "\n";
+    m_Services->ShowResults("Advance Turn", text);
 }
 
 void CMainWindow::OnFileExit()

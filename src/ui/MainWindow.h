@@ -98,6 +98,8 @@ private:
     void OnBrowse();
     void OnSend();
     void OnCollect();
+    void OnSendReminders();
+    void OnAdvanceTurn();
     void OnFileExit();
     // The dialogs; each settings dialog writes back into the setup when accepted.
     void OnMailSettings();
