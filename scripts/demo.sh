@@ -4,8 +4,9 @@
 # --import, checks it with --check, sends the turn headless to Postfix's smtp-sink on a free loopback
 # port, and prints the send report and every message that arrived with its subject and attachments.
 # Then the players answer: two orders and one refused file arrive in a private Dovecot's mailbox on
-# another loopback port, --collect takes them into the game folder, and --status tells what the
-# delivery ledger says and whose orders are in.
+# another loopback port, --collect takes them into the game folder, and --status shows the board: the
+# deadline, what the delivery ledger says and whose orders are in. --remind then chases the two
+# players whose orders are missing, and --turn-done says the turn is not done yet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -105,6 +106,8 @@ print(json.dumps({
     "CollectPasswordCommand": "", "CollectFolder": "INBOX",
     "ProcessedFolder": "Turnpost/Processed", "RejectedFolder": "Turnpost/Rejected",
     "AcknowledgeOrders": 1,
+    # A week to answer from the first turn mail; reminders a week before, so the demo's go at once.
+    "TurnDeadlineHours": 168, "RemindHoursBefore": 168,
     "Players": players,
 }, indent=2))
 PY
@@ -198,6 +201,21 @@ echo "== the mailbox after the collection"
 /usr/bin/doveadm -c "$dovecot_conf" mailbox status -u host messages '*'
 
 echo
-echo "== turnpost --status game.tpf (the delivery ledger game.tpf.ledger, then the orders in the game folder)"
-"$turnpost" --status "$work/game.tpf" || status=$?
+echo "== turnpost --status game.tpf --html status.html (the status board: the deadline, the ledger, the orders in)"
+"$turnpost" --status "$work/game.tpf" --html "$work/status.html" || status=$?
+echo "status.html for the players: $(wc -c <"$work/status.html") bytes, no addresses: $(grep -c '@' "$work/status.html" || true) '@'"
+
+echo
+echo "== turnpost --remind game.tpf (the players whose orders are not in, once a year)"
+# Standard error repeats each line as it comes; it is shown when the run fails.
+"$turnpost" --remind "$work/game.tpf" 2>"$work/remind.err" || {
+    status=$?
+    cat "$work/remind.err" >&2
+}
+echo
+echo "== turnpost --turn-done game.tpf (status 1 while orders are awaited)"
+done_status=0
+"$turnpost" --turn-done "$work/game.tpf" || done_status=$?
+echo "exit status $done_status"
+[ "$done_status" -eq 1 ] || status=1
 exit "$status"
