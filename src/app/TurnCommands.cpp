@@ -37,6 +37,22 @@ json AttemptObject(const PlayerAttempt& attempt)
     return object;
 }
 
+std::chrono::sys_seconds Now()
+{
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+/// Reads the setup for a run nobody watches: no question is asked (a command not yet allowed is refused
+/// with the way to allow it), and Ctrl+C cancels between steps.
+bool ReadForUnattendedRun(const std::string& setupPath, GameDocument& document, CConsoleUserInterface& ui)
+{
+    if (!ReadSetupFile(setupPath, document, ui))
+        return false;
+    CConsoleUserInterface::InstallInterruptHandler();
+    document.CommandLineRun = 1;
+    return true;
+}
+
 void Print(const json& object, std::ostream& out)
 {
     out << object.dump(-1, ' ', false, json::error_handler_t::replace) << std::endl;
@@ -164,11 +180,8 @@ int RunCollect(const std::string& setupPath, bool json)
 {
     GameDocument document;
     CConsoleUserInterface ui;
-    if (!ReadSetupFile(setupPath, document, ui))
+    if (!ReadForUnattendedRun(setupPath, document, ui))
         return 1;
-    CConsoleUserInterface::InstallInterruptHandler();
-    // Nobody is there to answer a question.
-    document.CommandLineRun = 1;
     const CollectOutcome outcome = OnCollect(document, ui);
     if (json) {
         PrintCollectJson(document, outcome, std::cout);
@@ -184,23 +197,12 @@ int RunCollect(const std::string& setupPath, bool json)
     return outcome.Succeeded() && std::cout ? 0 : 1;
 }
 
-namespace {
-
-std::chrono::sys_seconds Now()
-{
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-}
-
-} // namespace
-
 int RunRemind(const std::string& setupPath, bool force, bool json)
 {
     GameDocument document;
     CConsoleUserInterface ui;
-    if (!ReadSetupFile(setupPath, document, ui))
+    if (!ReadForUnattendedRun(setupPath, document, ui))
         return 1;
-    CConsoleUserInterface::InstallInterruptHandler();
-    document.CommandLineRun = 1;
     const RemindOutcome outcome = OnRemind(document, ui, {Now(), force});
     for (const std::string& warning : outcome.LedgerWarnings)
         ui.MessageBox(PrintableLine(warning), {}, MessageButtons::Ok, MessageIcon::Exclamation);
@@ -263,10 +265,8 @@ int RunGenerate(const std::string& setupPath)
 {
     GameDocument document;
     CConsoleUserInterface ui;
-    if (!ReadSetupFile(setupPath, document, ui))
+    if (!ReadForUnattendedRun(setupPath, document, ui))
         return 1;
-    // Nobody is there to answer a question: an unapproved command is refused with the way to allow it.
-    document.CommandLineRun = 1;
     const GenerationOutcome outcome = GenerateTurn(document, ui);
     for (const std::string& line : outcome.Lines)
         std::cout << PrintableLine(line) << '\n';
@@ -280,11 +280,8 @@ int RunAdvance(const std::string& setupPath)
 {
     GameDocument document;
     CConsoleUserInterface ui;
-    if (!ReadSetupFile(setupPath, document, ui))
+    if (!ReadForUnattendedRun(setupPath, document, ui))
         return 1;
-    CConsoleUserInterface::InstallInterruptHandler();
-    // Nobody is there to answer a question: an unapproved command is refused with the way to allow it.
-    document.CommandLineRun = 1;
     const AdvanceOutcome outcome = OnAdvance(document, ui, Now());
     // The lines carry what the mailbox, the server and the generation command said.
     for (const std::string& line : outcome.Lines)

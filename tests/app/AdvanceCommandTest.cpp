@@ -51,8 +51,8 @@ TEST(AdvanceCommand, GeneratesWhenAllOrdersAreInSendsTheNewTurnsAndTellsTheHostO
     const std::string path = dir.File("galaxy.tpf");
     RecordingUserInterface ui;
     ASSERT_TRUE(WriteSetupFile(path, setup, ui));
-    WriteGameFile(dir, "galaxy.x1", 1, 0, 42);
-    WriteGameFile(dir, "galaxy.x2", 1, 1, 42);
+    WriteOrders(dir, "galaxy", 1);
+    WriteOrders(dir, "galaxy", 2);
     const std::vector<std::string> environment{"XDG_CONFIG_HOME=" + dir.File("config")};
 
     std::string err, out;

@@ -17,10 +17,7 @@ namespace {
 
 void WriteOrders(const TempDir& dir, int number)
 {
-    GameFileFacts facts;
-    facts.FileType = 1;
-    facts.PlayerIndex = number - 1;
-    dir.Write("galaxy.x" + std::to_string(number), GameFileBytes(facts));
+    test::WriteOrders(dir, "galaxy", number);
 }
 
 } // namespace

@@ -45,14 +45,7 @@ struct Game
                                                               ""};
     }
 
-    void Orders(int number, std::uint16_t turn = 42) const
-    {
-        GameFileFacts facts;
-        facts.FileType = 1;
-        facts.PlayerIndex = number - 1;
-        facts.Turn = turn;
-        Dir.Write("galaxy.x" + std::to_string(number), GameFileBytes(facts));
-    }
+    void Orders(int number, std::uint16_t turn = 42) const { test::WriteOrders(Dir, "galaxy", number, turn); }
 
     /// A turn mail of this year delivered that long before Now, which starts the deadline.
     void TurnMailed(std::chrono::seconds ago) const

@@ -12,8 +12,6 @@
 namespace turnpost {
 namespace {
 
-using test::GameFileBytes;
-using test::GameFileFacts;
 using test::TempDir;
 
 std::string Line(int player, std::uint16_t year, const char* time, bool sent, const char* result)
@@ -43,12 +41,8 @@ TEST(TurnBoardTest, CountsSelectedOrdersTakesTheYearsLastMailAndMeasuresTheDeadl
     setup.TurnDeadlineHours = 48;
     for (int i = 0; i < 3; ++i)
         setup.Players[static_cast<std::size_t>(i)] = {1, "p@example.org", ""};
-    GameFileFacts orders;
-    orders.FileType = 1;
-    orders.PlayerIndex = 0;
-    dir.Write("game.x1", GameFileBytes(orders));
-    orders.PlayerIndex = 3; // a player nobody ticked: not counted among the selected
-    dir.Write("game.x4", GameFileBytes(orders));
+    test::WriteOrders(dir, "game", 1);
+    test::WriteOrders(dir, "game", 4); // a player nobody ticked: not counted among the selected
     dir.Write(
         "game.tpf.ledger",
         Line(1, 2441, "2026-12-01T10:00:00Z", true, "[Player 1] last year's") +

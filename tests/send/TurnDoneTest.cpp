@@ -35,14 +35,7 @@ struct Game
                 1, "p" + std::to_string(n) + "@example.org", ""};
     }
 
-    void Orders(int number, std::uint16_t turn = 42) const
-    {
-        GameFileFacts facts;
-        facts.FileType = 1;
-        facts.PlayerIndex = number - 1;
-        facts.Turn = turn;
-        Dir.Write("galaxy.x" + std::to_string(number), GameFileBytes(facts));
-    }
+    void Orders(int number, std::uint16_t turn = 42) const { test::WriteOrders(Dir, "galaxy", number, turn); }
 
     void TurnMailed(std::chrono::seconds ago) const
     {

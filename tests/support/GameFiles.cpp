@@ -43,4 +43,13 @@ std::string WriteConsistentGame(const TempDir& dir, const std::string& name, int
     return dir.Write(name + ".xy", GameFileBytes(universe));
 }
 
+std::string WriteOrders(const TempDir& dir, const std::string& name, int number, std::uint16_t turn)
+{
+    GameFileFacts facts;
+    facts.FileType = 1;
+    facts.PlayerIndex = number - 1;
+    facts.Turn = turn;
+    return dir.Write(name + ".x" + std::to_string(number), GameFileBytes(facts));
+}
+
 } // namespace turnpost::test

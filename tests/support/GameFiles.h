@@ -26,4 +26,7 @@ std::string GameFileBytes(const GameFileFacts& facts);
 /// Returns the universe file's path.
 std::string WriteConsistentGame(const TempDir& dir, const std::string& name, int players);
 
+/// NAME.xN in dir: the orders of player number (1 to 16) for turn, the consistent game's by default.
+std::string WriteOrders(const TempDir& dir, const std::string& name, int number, std::uint16_t turn = 42);
+
 } // namespace turnpost::test
