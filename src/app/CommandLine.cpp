@@ -91,9 +91,11 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
                 options.*option->Flag = true;
                 break;
             case OptionKind::TurnFile:
-                // "--check --json FILE" reads as it is meant.
-                for (; i + 1 < args.size() && (args[i + 1] == "--json" || args[i + 1] == "--no-gui"); ++i)
-                    options.Json = options.Json || args[i + 1] == "--json";
+                // "--check --json FILE" and "--remind --force FILE" read as they are meant.
+                for (const CommandOption* flag; i + 1 < args.size() && (flag = NamedOption(args[i + 1])) &&
+                                                flag->Kind == OptionKind::Flag;
+                     ++i)
+                    options.*flag->Flag = true;
                 [[fallthrough]];
             case OptionKind::File:
                 options.*option->File = next();

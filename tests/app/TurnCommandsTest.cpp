@@ -74,6 +74,15 @@ TEST(TurnCommandWords, StandAloneAndJsonOnlyWithARun)
     const CommandLineOptions collect = ParseCommandLine({"--collect", "--json", "g.tpf"});
     EXPECT_EQ(collect.Collect, "g.tpf");
     EXPECT_TRUE(collect.Json);
+    // A flag between a command and its file belongs to the command, as the README writes it.
+    for (const auto& words : {std::vector<std::string>{"--remind", "--force", "g.tpf"},
+                              std::vector<std::string>{"--remind", "g.tpf", "--force"},
+                              std::vector<std::string>{"--force", "--remind", "g.tpf"}}) {
+        const CommandLineOptions remind = ParseCommandLine(words);
+        EXPECT_EQ(remind.Error, "") << words[1];
+        EXPECT_EQ(remind.Remind, "g.tpf") << words[1];
+        EXPECT_TRUE(remind.Force) << words[1];
+    }
 }
 
 namespace {
