@@ -21,6 +21,13 @@ public:
 
     bool IsValid() const { return m_Handle != INVALID_HANDLE_VALUE && m_Handle != nullptr; }
     HANDLE Get() const { return m_Handle; }
+    /// Closes the handle held and holds this one.
+    void Reset(HANDLE handle)
+    {
+        if (IsValid())
+            ::CloseHandle(m_Handle);
+        m_Handle = handle;
+    }
     /// Gives the handle up to the caller, who closes it.
     HANDLE Release()
     {
