@@ -27,6 +27,35 @@ bool WriteAll(HANDLE handle, std::string_view data, int& error)
     return true;
 }
 
+HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD disposition, int& error)
+{
+    CHandle file(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.IsValid()) {
+        error = LastWindowsErrno();
+        return INVALID_HANDLE_VALUE;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        error = EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        error = LastWindowsErrno();
+        return INVALID_HANDLE_VALUE;
+    }
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        error = tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT ? ELOOP
+                                                                                                           : EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error = EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    return file.Release();
+}
+
 int DescriptorOf(HANDLE handle, int flags, int& error)
 {
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <windows.h>
 
@@ -43,6 +44,11 @@ private:
 /// Writes all of data to the handle, going on after short writes. False when a write fails; error then
 /// holds errno.
 bool WriteAll(HANDLE handle, std::string_view data, int& error);
+
+/// Opens or creates (as disposition says) a regular file of this user's own, never through a link:
+/// a symbolic link or junction in its place gives ELOOP, a folder or a device EINVAL. Invalid with
+/// errno in error when it cannot be had.
+HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD disposition, int& error);
 
 /// Makes a C library descriptor of handle, which then belongs to it (closed with _close); -1 with the
 /// handle closed and errno in error when that fails.
