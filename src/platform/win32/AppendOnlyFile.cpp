@@ -28,9 +28,9 @@ bool CAppendOnlyFile::Open(const std::string& path)
 {
     // Append access without plain write access: the system puts every write at the end, whoever else
     // appends. Read access too, to look at the last byte.
-    const HANDLE handle = OpenOwnFile(Widen(path), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES |
-                                                       SYNCHRONIZE,
-                                      OPEN_ALWAYS, m_Error);
+    const HANDLE handle =
+        OpenOwnFile(Widen(path), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    OPEN_ALWAYS, m_Error);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size{};

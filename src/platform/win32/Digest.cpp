@@ -3,8 +3,8 @@
 #include "platform/Hex.h"
 
 #include <algorithm>
-#include <windows.h>
 #include <bcrypt.h>
+#include <windows.h>
 
 namespace turnpost {
 
@@ -47,8 +47,8 @@ struct CSha256::State
 CSha256::CSha256() : m_State(std::make_unique<State>())
 {
     const BCRYPT_ALG_HANDLE provider = Sha256Provider();
-    m_State->Failed = !provider || !BCRYPT_SUCCESS(::BCryptCreateHash(provider, &m_State->Hash, nullptr, 0,
-                                                                      nullptr, 0, 0));
+    m_State->Failed =
+        !provider || !BCRYPT_SUCCESS(::BCryptCreateHash(provider, &m_State->Hash, nullptr, 0, nullptr, 0, 0));
 }
 
 CSha256::~CSha256() = default;

@@ -69,8 +69,9 @@ CFileLock::Result CFileLock::TryLock(const std::string& path, int* error, Open m
         handle = OpenOwnFile(wide, GENERIC_READ, OPEN_ALWAYS, cause);
     } else {
         // Read access is enough for a lock, so a file the user may only read can still be locked.
-        handle = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle =
+            ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             cause = LastWindowsErrno();
     }

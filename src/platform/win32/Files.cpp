@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <vector>
 
 namespace turnpost {
 
@@ -52,8 +54,9 @@ DWORD ReparseTag(const std::wstring& path)
 // Opens what path leads to for its attributes only, which no other holder's sharing can refuse.
 HANDLE OpenForAttributes(const std::wstring& path)
 {
-    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 struct FileFacts
@@ -76,8 +79,9 @@ bool Examine(HANDLE handle, FileFacts& facts)
 // Writes into the existing target itself: for a device, or when no file can be made beside it.
 WriteResult WriteInPlace(const std::string& path, std::string_view data, bool truncate)
 {
-    CHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               truncate ? TRUNCATE_EXISTING : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, truncate ? TRUNCATE_EXISTING : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
     if (!file.IsValid())
         return {WriteResult::OpenFailed, LastWindowsErrno()};
     int error = 0;
@@ -89,6 +93,33 @@ WriteResult WriteInPlace(const std::string& path, std::string_view data, bool tr
     if (!::CloseHandle(file.Release()))
         return {WriteResult::WriteFailed, LastWindowsErrno()};
     return {};
+}
+
+// Renames source over target the way POSIX does, which Windows 10 allows even while another handle
+// holds the target open (one taken for a lock, say) as long as it lets the file be deleted.
+bool RenameOverOpenTarget(const std::wstring& source, const std::wstring& target)
+{
+    const DWORD needed = ::GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return false;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(target.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return false;
+    CHandle file(::CreateFileW(source.c_str(), DELETE | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = length * sizeof(wchar_t);
+    std::memcpy(rename->FileName, full.data(), length * sizeof(wchar_t));
+    // FileRenameInfoEx, which MinGW's headers hide behind a version number of their own.
+    constexpr auto RenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    return ::SetFileInformationByHandle(file.Get(), RenameInfoEx, rename, static_cast<DWORD>(buffer.size()));
 }
 
 std::string TemporaryName(const std::string& folder)
@@ -145,9 +176,11 @@ ReadableFile OpenRegularFile(const std::string& path, Links links)
     const std::wstring wide = Widen(path);
     // Folders open too (backup semantics), so that they are told apart as not regular rather than as
     // a refusal. Opening a pipe or a device never waits for its other end.
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    CHandle handle(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, flags, nullptr));
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    CHandle handle(::CreateFileW(wide.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, flags, nullptr));
     if (!handle.IsValid()) {
         file.m_Error = LastWindowsErrno();
         return file;
@@ -206,8 +239,8 @@ bool FileExists(const std::string& path)
     return !path.empty() && CHandle(OpenForAttributes(Widen(path))).IsValid();
 }
 
-WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data, SpecialTarget special,
-                                unsigned newFileMode)
+WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view data,
+                                SpecialTarget special, unsigned newFileMode)
 {
     // Windows has no permission bits to give a new file: it takes its folder's access rules.
     (void)newFileMode;
@@ -242,8 +275,9 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     if (exists && (old.Info.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
         return {WriteResult::OpenFailed, EACCES};
     if (exists) {
-        CHandle probe(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CHandle probe(::CreateFileW(wide.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!probe.IsValid())
             return {WriteResult::OpenFailed, LastWindowsErrno()};
     }
@@ -279,8 +313,8 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     }
     if (exists) {
         // What the user can see of the old file's attributes stays with its replacement.
-        const DWORD kept = old.Info.dwFileAttributes &
-                           (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        const DWORD kept = old.Info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
         if (kept)
             ::SetFileAttributesW(temp.c_str(), kept);
     }
@@ -289,7 +323,12 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
     BOOL moved = FALSE;
     for (int attempt = 0; attempt < 10; ++attempt) {
         moved = ::MoveFileExW(temp.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        const DWORD cause = moved ? ERROR_SUCCESS : ::GetLastError();
+        DWORD cause = moved ? ERROR_SUCCESS : ::GetLastError();
+        if (!moved && cause == ERROR_ACCESS_DENIED) {
+            moved = RenameOverOpenTarget(temp, wide);
+            if (!moved)
+                ::SetLastError(cause);
+        }
         if (moved || (cause != ERROR_SHARING_VIOLATION && cause != ERROR_ACCESS_DENIED))
             break;
         ::Sleep(20);
@@ -299,7 +338,7 @@ WriteResult WriteFileAtomically(const std::string& requestedPath, std::string_vi
         ::DeleteFileW(temp.c_str());
         // A target we may not replace was never opened for writing.
         return {error == EACCES || error == EISDIR || error == EROFS ? WriteResult::OpenFailed
-                                                                      : WriteResult::WriteFailed,
+                                                                     : WriteResult::WriteFailed,
                 error};
     }
     return {};

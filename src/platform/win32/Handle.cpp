@@ -29,10 +29,17 @@ bool WriteAll(HANDLE handle, std::string_view data, int& error)
 
 HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD disposition, int& error)
 {
-    CHandle file(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    CHandle file(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                               nullptr));
     if (!file.IsValid()) {
-        error = LastWindowsErrno();
+        const DWORD cause = ::GetLastError();
+        // A folder cannot be opened as a file; say so, as the other systems do.
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
+                            (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        error = cause == ERROR_ACCESS_DENIED && folder ? EISDIR : ErrnoFromWindowsError(cause);
         return INVALID_HANDLE_VALUE;
     }
     FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -45,8 +52,9 @@ HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD disposition, in
         return INVALID_HANDLE_VALUE;
     }
     if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        error = tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT ? ELOOP
-                                                                                                           : EINVAL;
+        error = tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT
+                    ? ELOOP
+                    : EINVAL;
         return INVALID_HANDLE_VALUE;
     }
     if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {

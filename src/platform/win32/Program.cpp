@@ -84,8 +84,8 @@ int ReplaceProcess(const std::string& path, char** argv)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(Widen(path).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &started))
+    if (!::CreateProcessW(Widen(path).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &started))
         return LastWindowsErrno();
     CHandle process(started.hProcess);
     CHandle thread(started.hThread);

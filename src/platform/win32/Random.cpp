@@ -1,8 +1,8 @@
 #include "platform/Random.h"
 
 #include <algorithm>
-#include <windows.h>
 #include <bcrypt.h>
+#include <windows.h>
 
 namespace turnpost {
 

@@ -33,7 +33,8 @@ std::string KnownFolder(REFKNOWNFOLDERID id)
 bool IsAbsolute(const std::string& path)
 {
     const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    const bool share = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    const bool share =
+        path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
     return drive || share;
 }
 
@@ -51,16 +52,17 @@ std::string WithoutLongPrefix(std::wstring path)
 // Where the link at path points, as it was written; an error number when it cannot be read.
 bool ReadLink(const std::wstring& path, std::string& target, int& error)
 {
-    CHandle link(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                               nullptr));
+    CHandle link(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!link.IsValid()) {
         error = LastWindowsErrno();
         return false;
     }
     alignas(8) unsigned char buffer[MAXIMUM_REPARSE_DATA_BUFFER_SIZE];
     DWORD size = 0;
-    if (!::DeviceIoControl(link.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, sizeof buffer, &size, nullptr)) {
+    if (!::DeviceIoControl(link.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, sizeof buffer, &size,
+                           nullptr)) {
         error = LastWindowsErrno();
         return false;
     }
@@ -107,8 +109,9 @@ std::string ConfigFolder()
 std::string AbsolutePath(const std::string& path)
 {
     const std::wstring wide = Widen(path);
-    CHandle file(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    CHandle file(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (file.IsValid()) {
         std::wstring final(MAX_PATH, L'\0');
         DWORD n = ::GetFinalPathNameByHandleW(file.Get(), final.data(), static_cast<DWORD>(final.size()),
