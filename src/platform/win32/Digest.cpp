@@ -3,8 +3,10 @@
 #include "platform/Hex.h"
 
 #include <algorithm>
-#include <bcrypt.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 
 namespace turnpost {
 

@@ -1,8 +1,10 @@
 #include "platform/Random.h"
 
 #include <algorithm>
-#include <bcrypt.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 
 namespace turnpost {
 
