@@ -6,12 +6,15 @@
 #include "platform/win32/Handle.h"
 #include "platform/win32/Wide.h"
 
+#include <aclapi.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <memory>
+#include <sddl.h>
 #include <vector>
 
 namespace turnpost {
@@ -128,6 +131,80 @@ std::string TemporaryName(const std::string& folder)
     RandomBytes(bytes, sizeof bytes);
     const bool joined = !folder.empty() && (IsSeparator(folder.back()) || folder.back() == ':');
     return folder + (joined ? "" : "\\") + ".turnpost-" + HexText(bytes, sizeof bytes);
+}
+
+// The current user's own security identifier, or null when the system does not tell.
+std::unique_ptr<unsigned char[]> CurrentUserSid()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return nullptr;
+    CHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0)
+        return nullptr;
+    auto buffer = std::make_unique<unsigned char[]>(size);
+    if (!::GetTokenInformation(token, TokenUser, buffer.get(), size, &size))
+        return nullptr;
+    return buffer;
+}
+
+// Whoever may change a private file besides its user: the system itself and the administrators,
+// who could anyway.
+bool IsTrusted(PSID sid, PSID user)
+{
+    return ::EqualSid(sid, user) || ::IsWellKnownSid(sid, WinLocalSystemSid) ||
+           ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+}
+
+std::string SidText(PSID sid)
+{
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(sid, &text))
+        return "another user";
+    std::string named = "user " + Narrow(text);
+    ::LocalFree(text);
+    return named;
+}
+
+// What an access list lets others than the user do, in the words of the other systems: empty when
+// only he (or the system, or the administrators) may change the file.
+std::string WhyNotOwn(const std::wstring& path)
+{
+    PSID owner = nullptr;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status = ::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                                 &owner, nullptr, &access, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS)
+        return "cannot be examined (" + FileErrorText(ErrnoFromWindowsError(status)) + ")";
+    const std::unique_ptr<void, decltype(&::LocalFree)> freed(descriptor, ::LocalFree);
+    const auto user = CurrentUserSid();
+    if (!user)
+        return "cannot be examined (" + FileErrorText(LastWindowsErrno()) + ")";
+    const PSID self = reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid;
+    if (owner && !IsTrusted(owner, self))
+        return "is owned by " + SidText(owner);
+    // No access list at all lets everyone do everything.
+    if (!access)
+        return "is writable by others";
+    constexpr ACCESS_MASK Changes =
+        FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD i = 0; i < access->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!::GetAce(access, i, &entry))
+            continue;
+        const auto* header = static_cast<ACE_HEADER*>(entry);
+        // Entries only handed down to what the folder will hold say nothing about the folder itself.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if ((allowed->Mask & Changes) && !IsTrusted(reinterpret_cast<PSID>(&allowed->SidStart), self))
+            return "is writable by others";
+    }
+    return {};
 }
 
 } // namespace
@@ -367,7 +444,7 @@ std::string WhyNotPrivate(const std::string& path, PrivateKind kind, bool* missi
         return "is not a folder";
     if (kind == PrivateKind::File && folder)
         return "is not a regular file";
-    return {};
+    return WhyNotOwn(wide);
 }
 
 bool MakePrivateFolder(const std::string& path, int& error)
