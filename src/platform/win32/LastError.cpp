@@ -1,5 +1,6 @@
 #include "platform/LastError.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace turnpost {
@@ -19,9 +20,23 @@ std::uint32_t GetLastError()
 
 std::string SystemErrorText(int errnum)
 {
-    // The C library's texts are English whatever language Windows speaks, and its strerror keeps its
-    // buffer per thread.
-    return std::strerror(errnum);
+    // The C library knows no words for the POSIX numbers MinGW adds above its own; these are the ones
+    // the file functions report, worded as on Linux.
+    switch (errnum) {
+    case ELOOP:
+        return "Too many levels of symbolic links";
+    case ENOTSUP:
+        return "Operation not supported";
+    case EWOULDBLOCK:
+        return "Resource temporarily unavailable";
+    case EOVERFLOW:
+        return "Value too large for defined data type";
+    case ETIMEDOUT:
+        return "Connection timed out";
+    default:
+        // English whatever language Windows speaks, and kept per thread.
+        return std::strerror(errnum);
+    }
 }
 
 } // namespace turnpost
