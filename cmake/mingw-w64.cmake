@@ -18,3 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Tests of the cross build run under Wine when it is there (Debian's wine64 keeps its loader here).
+find_program(TURNPOST_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(TURNPOST_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TURNPOST_WINE})
+endif()
