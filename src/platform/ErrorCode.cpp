@@ -4,6 +4,20 @@
 
 #include <cerrno>
 
+// Windows' C library has no errno value for these; their rows then only give the reason.
+#ifndef ESOCKTNOSUPPORT
+#define ESOCKTNOSUPPORT 0
+#endif
+#ifndef EPFNOSUPPORT
+#define EPFNOSUPPORT 0
+#endif
+#ifndef ESHUTDOWN
+#define ESHUTDOWN 0
+#endif
+#ifndef EHOSTDOWN
+#define EHOSTDOWN 0
+#endif
+
 namespace turnpost {
 
 namespace {
