@@ -18,6 +18,26 @@ std::string TurnBoard::Summary() const
     return text;
 }
 
+std::string TurnBoard::Text() const
+{
+    if (Year == 0)
+        return {};
+    std::string text = Summary() + "\n";
+    for (int index = 0; index < PlayerCount; ++index) {
+        const TurnBoardPlayer& player = Players[static_cast<std::size_t>(index)];
+        if (!player.Selected)
+            continue;
+        const std::string prefix = PlayerPrefix(index + 1);
+        std::string mail = player.Mail;
+        if (mail.rfind(prefix, 0) == 0)
+            mail.erase(0, prefix.size());
+        text += prefix + (player.OrdersIn ? "orders in" : "no orders yet") + "; " +
+                (mail.empty() ? "no turn mail yet" : "turn mail: " + mail) +
+                (player.Reminded ? "; reminded" : "") + "\n";
+    }
+    return text;
+}
+
 TurnBoard GetTurnBoard(const GameDocument& document, const OrdersInFolder& orders,
                        std::chrono::sys_seconds now)
 {

@@ -35,6 +35,9 @@ struct TurnBoard
 
     /// "2442: orders in 2 of 4; deadline Mon 14 Dec 2026 18:00 UTC (2 days 5 hours left)".
     std::string Summary() const;
+    /// The summary, then a line per selected player: "[Player 3] no orders yet; turn mail: Sent OK
+    /// (...); reminded".
+    std::string Text() const;
 };
 
 /// The board for the document's setup and ledger, given what the game folder holds and the time now.

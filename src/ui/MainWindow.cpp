@@ -290,6 +290,23 @@ void CMainWindow::BuildControls()
     connect(m_SendButton, &QPushButton::clicked, this, &CMainWindow::OnSend);
 }
 
+namespace {
+
+std::chrono::sys_seconds Now()
+{
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+} // namespace
+
 void CMainWindow::BuildMenu()
 {
     m_MenuBar = new QMenuBar(this);
@@ -354,6 +371,19 @@ void CMainWindow::BuildMenu()
         for (const std::string& warning : status.Warnings)
             text += warning + "\n";
         m_Services->ShowResults("Delivery Status", text + status.Text);
+    });
+    add(turn, tr("Turn &Board"), "turnBoardAction", [this] {
+        GatherRows();
+        const OrdersInFolder orders = m_Document.Setup.UniverseFile.empty()
+                                          ? OrdersInFolder{}
+                                          : FindOrdersInFolder(m_Document.Setup.UniverseFile);
+        const TurnBoard board = GetTurnBoard(m_Document, orders, Now());
+        m_Services->ShowResults("Turn Board",
+                                board.Year ? board.Text()
+                                           : "No turn to show: " +
+                                                 (orders.Host.Error.empty() ? std::string("no universe file")
+                                                                            : orders.Host.Error) +
+                                                 "\n");
     });
     turn->addSeparator();
     add(turn, tr("Collect &Orders"), "collectAction", [this] { OnCollect(); });
@@ -803,23 +833,6 @@ void CMainWindow::OnCollect()
         text += outcome.Error + "\n";
     m_Services->ShowResults("Collect Orders", text);
 }
-
-namespace {
-
-std::chrono::sys_seconds Now()
-{
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    return text;
-}
-
-} // namespace
 
 void CMainWindow::OnSendReminders()
 {

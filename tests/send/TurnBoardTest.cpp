@@ -67,6 +67,9 @@ TEST(TurnBoardTest, CountsSelectedOrdersTakesTheYearsLastMailAndMeasuresTheDeadl
     // Reminded this year, not last year.
     EXPECT_TRUE(board.Players[2].Reminded);
     EXPECT_FALSE(board.Players[1].Reminded);
+    EXPECT_EQ(board.Text(), board.Summary() + "\n[Player 1] orders in; turn mail: sent to p@example.org\n"
+                                              "[Player 2] no orders yet; turn mail: not sent: 452 full?[2J\n"
+                                              "[Player 3] no orders yet; no turn mail yet; reminded\n");
     EXPECT_TRUE(board.Players[3].OrdersIn);
     EXPECT_FALSE(board.Players[3].Selected);
 }

@@ -68,11 +68,18 @@ TEST_F(TurnMenuTest, RemindersBeforeTheirTimeAreSentOnlyWhenTheHostSaysYes)
     EXPECT_EQ(m_Sink.WaitForMessages(2).size(), 2u);
 }
 
-TEST_F(TurnMenuTest, AdvanceTurnSaysWhatItWaitsFor)
+TEST_F(TurnMenuTest, AdvanceTurnSaysWhatItWaitsForAndTheBoardShowsEachPlayer)
 {
     Trigger("advanceTurnAction");
     ASSERT_EQ(m_Ui.Summaries.size(), 1u);
     EXPECT_EQ(m_Ui.Summaries[0], "Waiting for players 1 and 2; nothing generated\n");
+
+    test::WriteOrders(m_Dir, "galaxy", 2);
+    Trigger("turnBoardAction");
+    ASSERT_EQ(m_Ui.Summaries.size(), 2u);
+    EXPECT_EQ(m_Ui.Summaries[1], "2442: orders in 1 of 2\n"
+                                 "[Player 1] no orders yet; no turn mail yet\n"
+                                 "[Player 2] orders in; no turn mail yet\n");
 }
 
 } // namespace
