@@ -87,3 +87,52 @@ TEST(AdvanceCommand, GeneratesWhenAllOrdersAreInSendsTheNewTurnsAndTellsTheHostO
     EXPECT_EQ(out, "Waiting for players 1 and 2; nothing generated\n");
     EXPECT_EQ(err, "");
 }
+
+// A turn that is done but could not be mailed once generated stops before the game files move on.
+TEST(AdvanceCommand, RefusesToGenerateWithoutAGenerateCommandOrAServerToSendWith)
+{
+    struct Case
+    {
+        bool HasCommand;
+        bool HasServer;
+        std::string Refusal;
+    };
+    const Case cases[] = {
+        {false, true, "The turn is done, but the setup has no generate command"},
+        {true, false, "The turn is done, but no SMTP server is specified to send the new turns"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Refusal);
+        SmtpSink sink;
+        ASSERT_TRUE(sink.IsRunning()) << sink.Error();
+        TempDir dir;
+        GameSetup setup;
+        setup.GameName = "Galaxy";
+        setup.UniverseFile = WriteConsistentGame(dir, "galaxy", 1);
+        setup.SmtpServer = c.HasServer ? sink.Address() : "";
+        setup.ReturnAddress = "host@example.org";
+        setup.ReportAddress = "report@example.org";
+        setup.Players[0] = {1, "p1@example.org", dir.File("galaxy.m1")};
+        setup.GenerateCommand = c.HasCommand ? "touch generated" : "";
+        const std::string path = dir.File("galaxy.tpf");
+        RecordingUserInterface ui;
+        ASSERT_TRUE(WriteSetupFile(path, setup, ui));
+        WriteOrders(dir, "galaxy", 1);
+        const std::vector<std::string> environment{"XDG_CONFIG_HOME=" + dir.File("config")};
+        if (c.HasCommand) {
+            std::string err, out;
+            ASSERT_EQ(RunProgram(dir.Path(), {"--allow-command", path}, &err, &out, environment), 0) << err;
+        }
+
+        std::string err, out;
+        EXPECT_EQ(RunProgram(dir.Path(), {"--advance", path}, &err, &out, environment), 1);
+        EXPECT_EQ(out, "All orders for 2442 are in\n" + c.Refusal + "\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.File("backup")));
+        EXPECT_FALSE(std::filesystem::exists(dir.File("generated")));
+        if (c.HasServer) {
+            const auto mails = ParseMails(sink.WaitForMessages(1));
+            ASSERT_EQ(mails.size(), 1u);
+            EXPECT_EQ(mails[0].Subject, "Galaxy 2442: the turn did not advance");
+        }
+    }
+}
