@@ -42,6 +42,7 @@ TEST(IdnaTest, DomainsConvertToTheSameAsciiFormEverywhere)
         {"b\xc3\xbc-.example", nullptr},
         {"b\xc3\xbc.ex_ample", nullptr},
         {"\xe2\x98\x83.example", nullptr},
+        {"\xf0\x9f\x92\xa9.example", nullptr},
         {"\xcc\x88"
          "b.example",
          nullptr},

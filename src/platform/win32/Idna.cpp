@@ -87,9 +87,21 @@ bool CheckLabel(const std::wstring& label, std::string& error)
             }
             continue;
         }
-        // Beyond the first plane the system's own check stands.
-        if (IsSurrogate(c))
+        if (IsSurrogate(c)) {
+            // Beyond the first plane the system's own check stands, but for the blocks of symbols
+            // (music, emoji, signs) and the tags and private use that IDNA2003 allowed.
+            if (c >= 0xDC00 || i + 1 >= label.size())
+                continue;
+            const auto point = 0x10000 + ((static_cast<unsigned>(c) - 0xD800) << 10) +
+                               (static_cast<unsigned>(label[i + 1]) - 0xDC00);
+            ++i;
+            if ((point >= 0x1D000 && point <= 0x1D24F) || (point >= 0x1D300 && point <= 0x1D35F) ||
+                (point >= 0x1F000 && point <= 0x1FBFF) || point >= 0xE0000) {
+                error = "a symbol is not allowed in a domain name";
+                return false;
+            }
             continue;
+        }
         if (c == NonJoiner || c == Joiner) {
             if (i == 0 || !IsVirama(label[i - 1])) {
                 error = "a joiner stands where it is not allowed";
