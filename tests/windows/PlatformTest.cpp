@@ -104,7 +104,12 @@ TEST(WindowsPaths, FolderAndNameTakeEitherSeparatorAndADrive)
     for (const auto& c : cases) {
         EXPECT_EQ(FolderOf(c.Path), c.Folder) << c.Path;
         EXPECT_EQ(FileNameOf(c.Path), c.Name) << c.Path;
+        // Joined again, the parts come apart the same way.
+        const std::string joined = JoinPath(c.Folder, c.Name);
+        EXPECT_EQ(FolderOf(joined), c.Folder) << joined;
+        EXPECT_EQ(FileNameOf(joined), c.Name) << joined;
     }
+    EXPECT_EQ(JoinPath("C:\\games", "backup"), "C:\\games\\backup");
 }
 
 TEST_F(WindowsFiles, ALockHasOneHolderAndLeavesTheFileReadable)
