@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows parts that build so far into build-windows/, with Debian's MinGW-w64
 # (installed when missing, which needs root). Extra arguments are ninja targets; without any, the
-# libraries that are ready. With --tests first, the Windows tests are built too and run under Wine
+# libraries and turnpost.exe. With --tests first, the Windows tests are built too and run under Wine
 # (wine64, installed likewise), in a Wine prefix of the build's own. JOBS sets ninja's parallelism
 # (default 1: the build shares the machine).
 set -euo pipefail
@@ -36,11 +36,12 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmak
     -DTURNPOST_DESKTOP=OFF -DTURNPOST_TESTS=$tests -DTURNPOST_BENCH=OFF "${launcher[@]}"
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(turnpost_platform turnpost_game turnpost_setup)
-[ "$tests" = ON ] && targets+=(tests_windows)
-ninja -C build-windows -j "${JOBS:-1}" "${targets[@]}"
-
+[ ${#targets[@]} -eq 0 ] && targets=(turnpost_platform turnpost_game turnpost_setup turnpost_mail turnpost_send
+                                     turnpost_collect turnpost_app turnpost)
+# The tests come first: they need only the platform, so they run whatever state the rest is in.
 if [ "$tests" = ON ]; then
+    ninja -C build-windows -j "${JOBS:-1}" tests_windows
     export WINEPREFIX="${WINEPREFIX:-$PWD/build-windows/wine}" WINEDEBUG="${WINEDEBUG:--all}"
     ctest --test-dir build-windows --output-on-failure
 fi
+ninja -C build-windows -j "${JOBS:-1}" "${targets[@]}"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The operating system and OpenSSL are reached only through src/platform: no other folder includes
-# their headers, nor does a public header of platform (its posix/ and openssl/ folders may). Windows'
-# own headers belong to its win32/ folder alone.
+# The operating system, OpenSSL and libidn2 are reached only through src/platform: no other folder
+# includes their headers, nor does a public header of platform (its posix/ and openssl/ folders may).
+# Windows' own headers belong to its win32/ folder alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-system='unistd\.h|poll\.h|sys/[^>]+|fcntl\.h|signal\.h|csignal|spawn\.h|pwd\.h|netdb\.h|arpa/[^>]+|netinet/[^>]+|openssl/[^>]+'
+system='unistd\.h|poll\.h|sys/[^>]+|fcntl\.h|signal\.h|csignal|spawn\.h|pwd\.h|netdb\.h|arpa/[^>]+|netinet/[^>]+|openssl/[^>]+|idn2\.h'
 leaks=$(grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*<($system)>" src |
             grep -vE '^src/platform/([^/:]+\.cpp|[^/:]+/[^:]+):' || true)
 if [ -n "$leaks" ]; then

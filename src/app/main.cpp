@@ -3,16 +3,28 @@
 #include "app/ProgramStart.h"
 #include "app/TurnCommands.h"
 #include "platform/Network.h"
+#include "platform/Program.h"
 #include "platform/Version.h"
 
-#include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 using namespace turnpost;
 
 // Everything but the windows: this program links no Qt, so scripts and servers without it can run it.
 int main(int argc, char** argv)
 {
+    UseUtf8Console();
+    // Every layer takes the arguments as UTF-8, in argv's own shape.
+    std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = pointers.data();
+
     int status = 0;
     const std::optional<CommandLineOptions> started = StartProgram(argc, argv, status);
     if (!started)
@@ -30,7 +42,7 @@ int main(int argc, char** argv)
     if (options.Generate)
         return RunGenerate(*options.Generate);
 
-    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    const bool display = HasDisplay();
     // What prints for a script never opens a window.
     if (options.NoGui || !display || options.HasTurnCommand() || options.Json) {
         if (!StartNetwork()) {

@@ -1,11 +1,11 @@
 #include "mail/MailAddress.h"
 
+#include "platform/Idna.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <idn2.h>
 
 namespace turnpost {
 
@@ -66,32 +66,6 @@ bool IsAceLabel(const std::string& label)
     return label.size() >= 4 && AsciiLower(label.substr(0, 4)) == "xn--";
 }
 
-// RFC 5891 5.4: an A-label must decode to a U-label that IDNA2008 allows and that encodes back to
-// the same A-label; anything else is no domain a server will deliver to.
-bool IsValidALabel(const std::string& label, std::string& error)
-{
-    const std::string lower = AsciiLower(label);
-    char* decoded = nullptr;
-    int result = idn2_to_unicode_8z8z(lower.c_str(), &decoded, 0);
-    if (result != IDN2_OK) {
-        error = label + " is not a valid IDNA label (" + idn2_strerror(result) + ")";
-        return false;
-    }
-    const std::string unicode(decoded);
-    idn2_free(decoded);
-    char* encoded = nullptr;
-    result = idn2_to_ascii_8z(unicode.c_str(), &encoded, IDN2_NO_TR46 | IDN2_USE_STD3_ASCII_RULES);
-    if (result != IDN2_OK) {
-        error = label + " is not a valid IDNA label (" + idn2_strerror(result) + ")";
-        return false;
-    }
-    const bool same = unicode.find('.') == std::string::npos && lower == encoded;
-    idn2_free(encoded);
-    if (!same)
-        error = label + " is not a valid IDNA label";
-    return same;
-}
-
 // Calls check(label) for each dot-separated label; false as soon as one fails.
 template <typename F> bool EachLabel(const std::string& domain, F check)
 {
@@ -126,8 +100,8 @@ bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std
         wire = address;
         return true;
     }
-    // STD3 (RFC 1123 host names): letters, digits and hyphens. libidn2 drops some of the other ASCII
-    // characters instead of refusing them, which would send the mail to another domain.
+    // STD3 (RFC 1123 host names): letters, digits and hyphens. An IDNA conversion may drop some of the
+    // other ASCII characters instead of refusing them, which would send the mail to another domain.
     for (const char c : domain) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x80 && !std::isalnum(u) && c != '-' && c != '.') {
@@ -135,15 +109,9 @@ bool CMailAddress::ToWireForm(const std::string& address, std::string& wire, std
             return false;
         }
     }
-    char* converted = nullptr;
-    const int result = idn2_to_ascii_8z(domain.c_str(), &converted,
-                                        IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL | IDN2_USE_STD3_ASCII_RULES);
-    if (result != IDN2_OK) {
-        error = idn2_strerror(result);
+    std::string ascii;
+    if (!DomainToAscii(domain, ascii, error))
         return false;
-    }
-    const std::string ascii(converted);
-    idn2_free(converted);
     if (!EachLabel(ascii, checkALabels))
         return false;
     wire = address.substr(0, at + 1) + ascii;

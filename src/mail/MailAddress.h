@@ -29,7 +29,7 @@ struct CMailAddress
     /// character, a blank, "<" or ">".
     static bool IsUsable(const std::string& address);
     /// The address as it goes on the wire: a domain that is not ASCII in its IDNA2008 form under the
-    /// STD3 host name rules (RFC 5891, converted by libidn2), the rest unchanged. False, with the
+    /// STD3 host name rules (RFC 5891, see platform/Idna.h), the rest unchanged. False, with the
     /// reason in error, when the domain cannot be converted or holds an A-label ("xn--...") that does
     /// not decode.
     static bool ToWireForm(const std::string& address, std::string& wire, std::string& error);

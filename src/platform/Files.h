@@ -62,6 +62,9 @@ std::string FolderOf(const std::string& path);
 /// The last part of path, without its folder.
 std::string FileNameOf(const std::string& path);
 
+/// The path of name inside folder, with the system's separator between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 /// What a private path is expected to be.
 enum class PrivateKind
 {

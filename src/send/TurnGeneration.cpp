@@ -59,7 +59,8 @@ bool ParseBackupList(const std::string& text, std::vector<ListedFile>& files)
         if (line.size() < 67 || line.compare(64, 2, "  ") != 0)
             return false;
         ListedFile file{line.substr(0, 64), line.substr(66)};
-        if (file.Name.find('/') != std::string::npos || file.Name == "." || file.Name == "..")
+        // A name with a folder (or, on Windows, a drive) in it would reach outside the backup.
+        if (FileNameOf(file.Name) != file.Name || file.Name == "." || file.Name == "..")
             return false;
         files.push_back(std::move(file));
     }
@@ -81,7 +82,7 @@ GameBackup CheckFinishedBackup(const std::string& folder, const std::string& lis
     for (const ListedFile& file : files) {
         std::string bytes;
         int error = 0;
-        if (!ReadWholeFile(folder + "/" + file.Name, bytes, &error, Links::Refuse))
+        if (!ReadWholeFile(JoinPath(folder, file.Name), bytes, &error, Links::Refuse))
             return damaged(PrintableText(file.Name) + " cannot be read: " + FileErrorText(error));
         if (Sha256Hex(bytes) != file.Digest)
             return damaged(PrintableText(file.Name) + " differs from its digest");
@@ -135,7 +136,7 @@ std::vector<std::string> GameFilePaths(const std::string& universeFile)
 
 std::string BackupFolder(const std::string& universeFile, std::uint16_t year)
 {
-    return FolderOf(universeFile) + "/" + BackupFolderName + "/" + std::to_string(year);
+    return JoinPath(JoinPath(FolderOf(universeFile), BackupFolderName), std::to_string(year));
 }
 
 GameBackup BackUpGameFiles(const std::string& universeFile, std::uint16_t year)
@@ -150,7 +151,7 @@ GameBackup BackUpGameFiles(const std::string& universeFile, std::uint16_t year)
         if (int error = 0; !MakeRealFolder(path, error))
             return fail("Could not make " + PrintableText(path) + ": " + FileErrorText(error));
     }
-    const std::string listPath = folder + "/" + BackupListName;
+    const std::string listPath = JoinPath(folder, BackupListName);
     std::string listText;
     if (int error = 0; ReadWholeFile(listPath, listText, &error, Links::Refuse))
         return CheckFinishedBackup(folder, listText);
@@ -174,7 +175,7 @@ GameBackup BackUpGameFiles(const std::string& universeFile, std::uint16_t year)
             }
             return fail("Could not read " + PrintableText(path) + ": " + FileErrorText(error));
         }
-        const std::string copy = folder + "/" + name;
+        const std::string copy = JoinPath(folder, name);
         // A link planted in the backup would send the copy elsewhere.
         if (IsSymbolicLink(copy))
             return fail("Could not back up " + PrintableText(name) + ": " + PrintableText(copy) +

@@ -4,8 +4,10 @@
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "platform/ProcessRunner.h"
+#include "platform/Program.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -102,7 +104,12 @@ TEST(WindowsPaths, FolderAndNameTakeEitherSeparatorAndADrive)
     for (const auto& c : cases) {
         EXPECT_EQ(FolderOf(c.Path), c.Folder) << c.Path;
         EXPECT_EQ(FileNameOf(c.Path), c.Name) << c.Path;
+        // Joined again, the parts come apart the same way.
+        const std::string joined = JoinPath(c.Folder, c.Name);
+        EXPECT_EQ(FolderOf(joined), c.Folder) << joined;
+        EXPECT_EQ(FileNameOf(joined), c.Name) << joined;
     }
+    EXPECT_EQ(JoinPath("C:\\games", "backup"), "C:\\games\\backup");
 }
 
 TEST_F(WindowsFiles, ALockHasOneHolderAndLeavesTheFileReadable)
@@ -184,6 +191,41 @@ TEST(WindowsCommands, FirstLineStatusAndTimeOut)
     EXPECT_EQ(tooLong.FirstLine, "");
     const CommandOutcome endless = RunForFirstLine("for /L %i in (0,0,1) do @rem", 500, 100);
     EXPECT_EQ(endless.How, CommandOutcome::End::TimedOut);
+}
+
+// Run by the test below as a child: writes the last argument, as the program reads it, to the file
+// the parent names.
+TEST(WindowsArguments, DISABLED_WriteLastArgument)
+{
+    const char* file = std::getenv("TURNPOST_ARGUMENT_FILE");
+    ASSERT_NE(file, nullptr);
+    const std::vector<std::string> arguments = ProgramArguments(__argc, __argv);
+    ASSERT_FALSE(arguments.empty());
+    ASSERT_TRUE(WriteFileAtomically(file, arguments.back()).Ok());
+}
+
+// The C library's argv holds what the ANSI code page can show of an argument; the program reads the
+// UTF-16 one.
+TEST(WindowsArguments, ComeInUtf8)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("turnpost-argument-" + std::to_string(std::random_device()()));
+    const std::string file = path.string();
+    ASSERT_EQ(_putenv_s("TURNPOST_ARGUMENT_FILE", file.c_str()), 0);
+    const std::string word = "caf\xc3\xa9 \xe2\x98\x83";
+    const CommandOutcome run = RunForFirstLine("\"" + OwnProgramPath() +
+                                                   "\" --gtest_also_run_disabled_tests"
+                                                   " --gtest_filter=WindowsArguments.DISABLED_* \"" +
+                                                   word + "\"",
+                                               60000, 1000);
+    EXPECT_EQ(run.How, CommandOutcome::End::Exited);
+    EXPECT_EQ(run.Status, 0);
+    std::string written;
+    int error = 0;
+    EXPECT_TRUE(ReadWholeFile(file, written, &error)) << error;
+    EXPECT_EQ(written, word);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
 }
 
 } // namespace

@@ -37,6 +37,11 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder + "/" + name;
+}
+
 std::string FileNameOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');

@@ -1,9 +1,22 @@
 #include "platform/Program.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace turnpost {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void UseUtf8Console() {}
+
+bool HasDisplay()
+{
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
 
 std::string OwnProgramPath()
 {

@@ -227,6 +227,14 @@ std::string FileNameOf(const std::string& path)
     return path.substr(slash + 1);
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    // "C:\" and "C:" (the drive's current folder) take the name as they are.
+    if (!folder.empty() && (IsSeparator(folder.back()) || (folder.size() == 2 && folder[1] == ':')))
+        return folder + name;
+    return folder + "\\" + name;
+}
+
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept
     : m_Handle(other.m_Handle), m_Size(other.m_Size), m_Error(other.m_Error)
 {

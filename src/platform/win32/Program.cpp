@@ -4,6 +4,7 @@
 #include "platform/win32/Wide.h"
 
 #include <cerrno>
+#include <shellapi.h>
 
 namespace turnpost {
 
@@ -48,6 +49,30 @@ bool EndsWithIgnoringCase(const std::string& text, const char* ending)
 }
 
 } // namespace
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(Narrow(wide[i]));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+void UseUtf8Console()
+{
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
+bool HasDisplay()
+{
+    // A Windows session always has its desktop.
+    return true;
+}
 
 std::string OwnProgramPath()
 {
