@@ -8,9 +8,6 @@
 #include <memory>
 #include <string>
 
-typedef struct ssl_st SSL;
-typedef struct ssl_ctx_st SSL_CTX;
-
 namespace turnpost {
 
 class CTlsContext;
@@ -68,20 +65,14 @@ public:
     const std::string& GetErrorText() const { return m_ErrorText; }
 
 private:
-    enum class Step
-    {
-        Done,
-        Retry,
-        Failed
-    };
-    /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
-    Step Settle(int result, std::uint32_t since, std::uint32_t timeoutMs, const char* what);
+    // What the system's TLS code keeps for the connection.
+    struct CState;
+
     void Fail(const char* what, const std::string& reason, std::uint32_t error);
     void Reset();
 
     std::shared_ptr<CTlsContext> m_Context;
-    SSL* m_Ssl = nullptr;
-    int m_Socket = -1;
+    std::unique_ptr<CState> m_State;
     bool m_Established = false;
     bool m_Failed = false;
     bool m_CertificateRejected = false;
