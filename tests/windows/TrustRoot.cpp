@@ -5,8 +5,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 int main(int argc, char** argv)
 {

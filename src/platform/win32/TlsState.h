@@ -4,12 +4,15 @@
 
 #include <mutex>
 #include <windows.h>
-#define SECURITY_WIN32
-// The newer credentials form (SCH_CREDENTIALS) is declared only with this, and needs UNICODE_STRING.
+
+// The newer credentials form (SCH_CREDENTIALS) is declared only with this, and needs UNICODE_STRING
+// declared first.
 #define SCHANNEL_USE_BLACKLISTS
+#include <subauth.h>
+
+#define SECURITY_WIN32
 #include <schannel.h>
 #include <security.h>
-#include <subauth.h>
 
 namespace turnpost {
 
