@@ -46,7 +46,8 @@ public:
     /// TLS may need on the way.
     long Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs);
 
-    /// Decrypted bytes that can be read without touching the socket.
+    /// Decrypted bytes that can be read without touching the socket (where records are read ahead,
+    /// an end of the stream already read counts as one, for Receive to report).
     std::size_t Pending() const;
 
     /// Says goodbye with close_notify without waiting for the peer's; the socket stays open. After

@@ -1,3 +1,4 @@
+#include "platform/Clock.h"
 #include "platform/ErrorCode.h"
 #include "platform/LastError.h"
 #include "platform/Network.h"
@@ -120,27 +121,82 @@ TEST_F(WindowsTls, ASharedContextServesEveryConnection)
     EXPECT_LE(context->ResumedCount(), 2);
 }
 
-// Needs no server: a peer that accepts and then says nothing.
-TEST(WindowsTlsTimeout, ASilentServerRunsOutTheHandshakesTime)
+TEST_F(WindowsTls, TheServersGoodbyeEndsTheStream)
+{
+    CSocket socket;
+    ASSERT_TRUE(socket.Connect(Trusted(), 465, 5000));
+    CTlsSession session;
+    ASSERT_TRUE(session.Handshake(socket.Handle(), "localhost", 10000)) << session.GetErrorText();
+    ASSERT_TRUE(session.Write("bye\n", 4, 5000));
+    EXPECT_EQ(ReadLine(session, socket), "echo bye\n");
+    char buffer[16];
+    // As a caller does it: the socket is waited for only when the session has nothing of its own.
+    long n = CTlsSession::WouldBlock;
+    while (n == CTlsSession::WouldBlock) {
+        if (session.Pending() == 0 && socket.WaitReadable(5000) != CSocket::WaitResult::Readable)
+            break;
+        n = session.Receive(buffer, sizeof buffer, 2000);
+    }
+    EXPECT_EQ(n, 0) << session.GetErrorText();
+    EXPECT_FALSE(session.HasFailed());
+}
+
+// Peers that are no TLS servers, on a listener of the test's own: each handshake ends within its
+// time and says why.
+TEST(WindowsTlsPeers, AHandshakeWithNoTlsServerFailsInTime)
 {
     ASSERT_TRUE(StartNetwork());
-    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    enum class Peer
+    {
+        Silent,
+        Greets,
+        Closes
+    };
+    const struct
+    {
+        Peer peer;
+        std::uint32_t error;
+        std::string text;
+    } cases[] = {
+        {Peer::Silent, ErrorNumber(ErrorCode::TimedOut), "TLS handshake failed: timed out"},
+        {Peer::Greets, TlsFailureError, ""},
+        {Peer::Closes, ErrorNumber(ErrorCode::ConnectionClosed), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.peer));
+        const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(listener, 1), 0);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
 
-    CSocket socket;
-    ASSERT_TRUE(socket.Connect("127.0.0.1:" + std::to_string(ntohs(address.sin_port)), 465, 2000));
-    CTlsSession session;
-    EXPECT_FALSE(session.Handshake(socket.Handle(), "localhost", 300));
-    EXPECT_EQ(GetLastError(), ErrorNumber(ErrorCode::TimedOut));
-    EXPECT_EQ(session.GetErrorText(), "TLS handshake failed: timed out");
-    EXPECT_FALSE(session.CertificateRejected());
-    ::closesocket(listener);
+        CSocket socket;
+        ASSERT_TRUE(socket.Connect("127.0.0.1:" + std::to_string(ntohs(address.sin_port)), 465, 2000));
+        const SOCKET peer = ::accept(listener, nullptr, nullptr);
+        if (c.peer == Peer::Greets) {
+            const std::string greeting(2000, 'x'); // plain text where a TLS record should be
+            ::send(peer, greeting.data(), static_cast<int>(greeting.size()), 0);
+        }
+        if (c.peer == Peer::Closes)
+            ::closesocket(peer);
+        CTlsSession session;
+        const std::uint32_t start = TickCount();
+        EXPECT_FALSE(session.Handshake(socket.Handle(), "localhost", 300));
+        EXPECT_LT(TickCount() - start, 3000u);
+        EXPECT_EQ(GetLastError(), c.error) << session.GetErrorText();
+        if (!c.text.empty()) {
+            EXPECT_EQ(session.GetErrorText(), c.text);
+        }
+        EXPECT_EQ(session.GetErrorText().rfind("TLS handshake failed: ", 0), 0u) << session.GetErrorText();
+        EXPECT_FALSE(session.CertificateRejected());
+        EXPECT_TRUE(session.HasFailed());
+        if (c.peer != Peer::Closes)
+            ::closesocket(peer);
+        ::closesocket(listener);
+    }
 }
 
 } // namespace

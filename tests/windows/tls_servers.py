@@ -2,7 +2,7 @@
 
 Serves on three ports of 127.0.0.1 (the trusted chain, the self-signed certificate, the leaf whose
 issuer is not sent), writes them comma-separated to PORTFILE and answers each line with "echo " and
-the line until the client goes or the process is ended."""
+the line until the client goes, or after "bye" with close_notify."""
 import os
 import socket
 import ssl
@@ -30,6 +30,9 @@ def answer(connection, context):
                 while b"\n" in pending:
                     line, pending = pending.split(b"\n", 1)
                     tls.sendall(b"echo " + line + b"\n")
+                    if line == b"bye":
+                        tls.unwrap()  # close_notify, then the connection goes
+                        return
     except (OSError, ssl.SSLError):
         pass  # a client that refused the certificate, or went away
     finally:

@@ -93,6 +93,14 @@ std::string PolicyReason(DWORD error, bool address)
     }
 }
 
+// True when data starts as TLS records do: a content type from change_cipher_spec to heartbeat
+// and major version 3.
+bool LooksLikeRecords(const std::string& data)
+{
+    const auto type = static_cast<unsigned char>(data[0]);
+    return type >= 20 && type <= 24 && (data.size() < 2 || data[1] == 3);
+}
+
 // The address's bytes, four or sixteen; empty for a name.
 std::string AddressBytes(const std::string& host)
 {
@@ -364,6 +372,12 @@ bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::u
                 Fail(what, ErrorReason(error), error);
                 return false;
             }
+            // SChannel would wait for as many bytes as a bogus record header claims, so a server
+            // that speaks something else (a plain greeting) is turned away here, at once.
+            if (!LooksLikeRecords(input)) {
+                Fail(what, "protocol error (the server's reply is no TLS record)", TlsFailureError);
+                return false;
+            }
         }
 
         SecBuffer in[2] = {};
@@ -508,7 +522,13 @@ bool CTlsSession::CState::Decrypt(CTlsSession& session, std::uint32_t timeoutMs)
         for (int i = 1; i < 4; ++i)
             buffers[i].BufferType = SECBUFFER_EMPTY;
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-        const SECURITY_STATUS status = ::DecryptMessage(&state.Context, &desc, 0, nullptr);
+        // Under TLS 1.2 an alert shows in the record's header. After the handshake every alert
+        // ends the stream (close_notify, or a fatal one), which not every SChannel reports as the
+        // context's end: Wine's decrypts close_notify as an empty record.
+        const bool alert = static_cast<unsigned char>(state.Received[0]) == 21;
+        SECURITY_STATUS status = ::DecryptMessage(&state.Context, &desc, 0, nullptr);
+        if (status == SEC_E_OK && alert)
+            status = SEC_I_CONTEXT_EXPIRED;
         if (status == SEC_E_INCOMPLETE_MESSAGE)
             return true;
         if (status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED && status != SEC_I_RENEGOTIATE) {
@@ -617,6 +637,11 @@ long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeou
 
 std::size_t CTlsSession::Pending() const
 {
+    // Whole records are decrypted as soon as they are read, so the end of the stream may have been
+    // read already while the socket shows nothing more: it counts as something to read, which
+    // Receive then reports as 0.
+    if (m_State->Plain.empty() && m_State->PeerClosed && m_Established)
+        return 1;
     return m_State->Plain.size();
 }
 
