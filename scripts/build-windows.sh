@@ -2,8 +2,8 @@
 # Cross-builds the Windows parts that build so far into build-windows/, with Debian's MinGW-w64
 # (installed when missing, which needs root). Extra arguments are ninja targets; without any, the
 # libraries and turnpost.exe. With --tests first, the Windows tests are built too and run under Wine
-# (wine64, installed likewise), in a Wine prefix of the build's own. JOBS sets ninja's parallelism
-# (default 1: the build shares the machine).
+# (wine64, installed likewise), in a Wine prefix of the build's own; the TLS tests also need openssl
+# and python3 on this side. JOBS sets ninja's parallelism (default 1: the build shares the machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,6 +42,12 @@ targets=("$@")
 if [ "$tests" = ON ]; then
     ninja -C build-windows -j "${JOBS:-1}" tests_windows
     export WINEPREFIX="${WINEPREFIX:-$PWD/build-windows/wine}" WINEDEBUG="${WINEDEBUG:--all}"
+    # One wineserver for the whole run, gone a minute after the last test: each test starts Wine,
+    # and a cold start costs seconds. One still running from an earlier run is kept; its output is
+    # not the tests'.
+    wineserver=/usr/lib/wine/wineserver
+    [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+    [ -z "$wineserver" ] || "$wineserver" -p 60 </dev/null >/dev/null 2>&1 || true
     ctest --test-dir build-windows --output-on-failure
 fi
 ninja -C build-windows -j "${JOBS:-1}" "${targets[@]}"

@@ -16,9 +16,8 @@ bool SplitServerAddress(const std::string& server, std::uint16_t defaultPort, st
 /// True for a fully qualified domain name: dot-separated labels of letters, digits and inner hyphens.
 bool IsValidDomainName(const std::string& name);
 
-/// A TCP client socket over POSIX. Every operation is bounded by a time-out (poll on a non-blocking
-/// socket), never raises SIGPIPE, and reports failures through SetLastError in the numbering of
-/// ErrorCode.h.
+/// A TCP client socket. Every operation is bounded by a time-out (a wait on a non-blocking socket),
+/// never raises SIGPIPE, and reports failures through SetLastError in the numbering of ErrorCode.h.
 class CSocket
 {
 public:
@@ -42,7 +41,8 @@ public:
     bool Connect(const std::string& server, std::uint16_t defaultPort, int timeoutMs);
 
     /// Sends every byte. The time-out counts from the last progress; running out gives 10060.
-    /// more asks the kernel to hold a short piece back until the rest of the data follows.
+    /// more asks the kernel to hold a short piece back until the rest of the data follows, where the
+    /// system can.
     bool Send(const void* data, std::size_t length, int timeoutMs, bool more = false);
 
     /// Waits until bytes (or the end of the stream) can be read, at most timeoutMs.
@@ -63,7 +63,7 @@ public:
 private:
     bool ConnectOne(const void* address, unsigned addressLength, int family, int timeoutMs, int& error);
 
-    int m_Fd = -1;
+    std::intptr_t m_Fd = -1; // a descriptor, or a SOCKET on Windows
 };
 
 /// True for a numeric address of this machine's loopback interface: 127.0.0.0/8, ::1, or an IPv4

@@ -8,9 +8,6 @@
 #include <memory>
 #include <string>
 
-typedef struct ssl_st SSL;
-typedef struct ssl_ctx_st SSL_CTX;
-
 namespace turnpost {
 
 class CTlsContext;
@@ -49,7 +46,8 @@ public:
     /// TLS may need on the way.
     long Receive(char* buffer, std::size_t length, std::uint32_t timeoutMs);
 
-    /// Decrypted bytes that can be read without touching the socket.
+    /// Decrypted bytes that can be read without touching the socket (where records are read ahead,
+    /// an end of the stream already read counts as one, for Receive to report).
     std::size_t Pending() const;
 
     /// Says goodbye with close_notify without waiting for the peer's; the socket stays open. After
@@ -68,20 +66,14 @@ public:
     const std::string& GetErrorText() const { return m_ErrorText; }
 
 private:
-    enum class Step
-    {
-        Done,
-        Retry,
-        Failed
-    };
-    /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
-    Step Settle(int result, std::uint32_t since, std::uint32_t timeoutMs, const char* what);
+    // What the system's TLS code keeps for the connection.
+    struct CState;
+
     void Fail(const char* what, const std::string& reason, std::uint32_t error);
     void Reset();
 
     std::shared_ptr<CTlsContext> m_Context;
-    SSL* m_Ssl = nullptr;
-    int m_Socket = -1;
+    std::unique_ptr<CState> m_State;
     bool m_Established = false;
     bool m_Failed = false;
     bool m_CertificateRejected = false;

@@ -1,6 +1,7 @@
 #include "platform/TlsContext.h"
 
 #include "platform/openssl/OpenSslError.h"
+#include "platform/openssl/TlsState.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -61,73 +62,81 @@ std::string OpenSslReason()
 
 } // namespace
 
-CTlsContext::CTlsContext()
+CTlsContext::CTlsContext() : m_State(std::make_unique<CState>())
 {
     ERR_clear_error();
-    m_Context = SSL_CTX_new(TLS_client_method());
-    if (m_Context == nullptr) {
+    SSL_CTX*& context = m_State->Context;
+    context = SSL_CTX_new(TLS_client_method());
+    if (context == nullptr) {
         m_ErrorText = OpenSslReason();
         return;
     }
-    SSL_CTX_set_min_proto_version(m_Context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(m_Context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_mode(m_Context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    if (!LoadTrustStore(m_Context)) {
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (!LoadTrustStore(context)) {
         m_ErrorText = "cannot load the system's certificates: " + OpenSslReason();
-        SSL_CTX_free(m_Context);
-        m_Context = nullptr;
+        SSL_CTX_free(context);
+        context = nullptr;
         return;
     }
     // Sessions are kept here, per server, rather than in OpenSSL's cache, which a client cannot
     // look up by server. TLS 1.3 hands them out after the handshake, as tickets.
-    SSL_CTX_set_session_cache_mode(m_Context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-    SSL_CTX_set_app_data(m_Context, this);
-    SSL_CTX_sess_set_new_cb(m_Context, &CTlsContext::OnNewSession);
+    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_set_app_data(context, m_State.get());
+    SSL_CTX_sess_set_new_cb(context, &CState::OnNewSession);
 }
 
-CTlsContext::~CTlsContext()
+CTlsContext::~CTlsContext() = default;
+
+bool CTlsContext::IsValid() const
 {
-    for (auto& [key, session] : m_Sessions)
-        SSL_SESSION_free(session);
-    SSL_CTX_free(m_Context);
+    return m_State->Context != nullptr;
 }
 
-void CTlsContext::PrepareResumption(SSL* ssl, const std::string& key)
+CTlsContext::CState::~CState()
+{
+    for (auto& [key, session] : Sessions)
+        SSL_SESSION_free(session);
+    SSL_CTX_free(Context);
+}
+
+void CTlsContext::CState::PrepareResumption(SSL* ssl, const std::string& key)
 {
     SSL_set_ex_data(ssl, KeyIndex(), new std::string(key));
-    const std::lock_guard lock(m_Mutex);
-    const auto kept = m_Sessions.find(key);
+    const std::lock_guard lock(Mutex);
+    const auto kept = Sessions.find(key);
     // A session that can no longer be resumed only costs the bytes of offering it; OpenSSL then
     // runs a full handshake.
-    if (kept != m_Sessions.end())
+    if (kept != Sessions.end())
         SSL_set_session(ssl, kept->second);
 }
 
-int CTlsContext::OnNewSession(SSL* ssl, SSL_SESSION* session)
+int CTlsContext::CState::OnNewSession(SSL* ssl, SSL_SESSION* session)
 {
-    auto* self = static_cast<CTlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    auto* self = static_cast<CState*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
     const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, KeyIndex()));
     if (self == nullptr || key == nullptr || !SSL_SESSION_is_resumable(session))
         return 0;
-    const std::lock_guard lock(self->m_Mutex);
-    SSL_SESSION*& slot = self->m_Sessions[*key];
+    const std::lock_guard lock(self->Mutex);
+    SSL_SESSION*& slot = self->Sessions[*key];
     SSL_SESSION_free(slot);
     slot = session;
     return 1; // the session is ours now
 }
 
-void CTlsContext::NoteHandshake(SSL* ssl)
+void CTlsContext::CState::NoteHandshake(SSL* ssl)
 {
     if (SSL_session_reused(ssl) == 1) {
-        const std::lock_guard lock(m_Mutex);
-        ++m_Resumed;
+        const std::lock_guard lock(Mutex);
+        ++Resumed;
     }
 }
 
 int CTlsContext::ResumedCount() const
 {
-    const std::lock_guard lock(m_Mutex);
-    return m_Resumed;
+    const std::lock_guard lock(m_State->Mutex);
+    return m_State->Resumed;
 }
 
 } // namespace turnpost

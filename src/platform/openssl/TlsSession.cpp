@@ -5,6 +5,7 @@
 #include "platform/LastError.h"
 #include "platform/TlsContext.h"
 #include "platform/openssl/OpenSslError.h"
+#include "platform/openssl/TlsState.h"
 #include "platform/posix/Wait.h"
 
 #include <openssl/err.h>
@@ -95,6 +96,23 @@ int PeerPort(int socket)
 
 } // namespace
 
+// OpenSSL's side of the connection.
+struct CTlsSession::CState
+{
+    enum class Step
+    {
+        Done,
+        Retry,
+        Failed
+    };
+    /// Turns the result of an OpenSSL call into done, retry (after waiting for the socket) or failed.
+    Step Settle(CTlsSession& session, int result, std::uint32_t since, std::uint32_t timeoutMs,
+                const char* what);
+
+    SSL* Ssl = nullptr;
+    int Socket = -1;
+};
+
 bool IsAddressLiteral(const std::string& host)
 {
     in6_addr v6{};
@@ -102,7 +120,7 @@ bool IsAddressLiteral(const std::string& host)
     return ::inet_pton(AF_INET, host.c_str(), &v4) == 1 || ::inet_pton(AF_INET6, host.c_str(), &v6) == 1;
 }
 
-CTlsSession::CTlsSession() = default;
+CTlsSession::CTlsSession() : m_State(std::make_unique<CState>()) {}
 
 CTlsSession::~CTlsSession()
 {
@@ -111,13 +129,13 @@ CTlsSession::~CTlsSession()
 
 void CTlsSession::Reset()
 {
-    SSL_free(m_Ssl);
-    m_Ssl = nullptr;
+    SSL_free(m_State->Ssl);
+    m_State->Ssl = nullptr;
     m_Context.reset();
     m_Established = false;
     m_Failed = false;
     m_CertificateRejected = false;
-    m_Socket = -1;
+    m_State->Socket = -1;
 }
 
 void CTlsSession::Fail(const char* what, const std::string& reason, std::uint32_t error)
@@ -134,7 +152,8 @@ bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::u
     ERR_clear_error();
     m_ErrorText.clear();
     const int socket = static_cast<int>(handle);
-    m_Socket = socket;
+    m_State->Socket = socket;
+    SSL*& ssl = m_State->Ssl;
     const char* what = "TLS handshake";
 
     m_Context = context ? context : std::make_shared<CTlsContext>();
@@ -150,23 +169,23 @@ bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::u
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
     BIO_set_init(bio, 1);
 
-    m_Ssl = SSL_new(m_Context->Handle());
-    if (m_Ssl == nullptr) {
+    ssl = SSL_new(m_Context->m_State->Context);
+    if (ssl == nullptr) {
         BIO_free(bio);
         Fail(what, TakeOpenSslError(OpenSslText::Reason), TlsFailureError);
         return false;
     }
-    SSL_set_bio(m_Ssl, bio, bio);
-    m_Context->PrepareResumption(m_Ssl, host + "|" + std::to_string(PeerPort(socket)));
+    SSL_set_bio(ssl, bio, bio);
+    m_Context->m_State->PrepareResumption(ssl, host + "|" + std::to_string(PeerPort(socket)));
 
     // RFC 6066 allows no address literals in server name indication; an address is checked against
     // the certificate's IP entries instead of its names (RFC 6125).
     bool named = true;
     if (IsAddressLiteral(host)) {
-        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_Ssl), host.c_str()) == 1;
+        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1;
     } else {
-        SSL_set_hostflags(m_Ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-        named = SSL_set1_host(m_Ssl, host.c_str()) == 1 && SSL_set_tlsext_host_name(m_Ssl, host.c_str()) == 1;
+        SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        named = SSL_set1_host(ssl, host.c_str()) == 1 && SSL_set_tlsext_host_name(ssl, host.c_str()) == 1;
     }
     if (!named || host.empty()) {
         Fail(what, "invalid host name \"" + host + "\"", TlsFailureError);
@@ -176,25 +195,25 @@ bool CTlsSession::Handshake(SocketHandle handle, const std::string& host, std::u
     const std::uint32_t start = TickCount();
     for (;;) {
         errno = 0;
-        const Step step = Settle(SSL_connect(m_Ssl), start, timeoutMs, what);
-        if (step == Step::Done)
+        const CState::Step step = m_State->Settle(*this, SSL_connect(ssl), start, timeoutMs, what);
+        if (step == CState::Step::Done)
             break;
-        if (step == Step::Failed)
+        if (step == CState::Step::Failed)
             return false;
     }
-    m_Context->NoteHandshake(m_Ssl);
+    m_Context->m_State->NoteHandshake(ssl);
     m_Established = true;
     return true;
 }
 
-CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint32_t timeoutMs,
-                                      const char* what)
+CTlsSession::CState::Step CTlsSession::CState::Settle(CTlsSession& session, int result, std::uint32_t since,
+                                                      std::uint32_t timeoutMs, const char* what)
 {
     if (result > 0)
         return Step::Done;
     const int savedErrno = errno;
     short events = 0;
-    switch (SSL_get_error(m_Ssl, result)) {
+    switch (SSL_get_error(Ssl, result)) {
     case SSL_ERROR_WANT_READ:
         events = POLLIN;
         break;
@@ -202,41 +221,43 @@ CTlsSession::Step CTlsSession::Settle(int result, std::uint32_t since, std::uint
         events = POLLOUT;
         break;
     case SSL_ERROR_ZERO_RETURN:
-        Fail(what, ErrorReason(ErrorCode::ConnectionClosed), ErrorNumber(ErrorCode::ConnectionClosed));
+        session.Fail(what, ErrorReason(ErrorCode::ConnectionClosed),
+                     ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     case SSL_ERROR_SYSCALL: {
         std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = ErrorReason(savedErrno != 0 ? ErrorNumberFromErrno(savedErrno)
                                                  : ErrorNumber(ErrorCode::ConnectionClosed));
-        Fail(what, reason,
-             savedErrno != 0 ? ErrorNumberFromErrno(savedErrno) : ErrorNumber(ErrorCode::ConnectionClosed));
+        session.Fail(what, reason,
+                     savedErrno != 0 ? ErrorNumberFromErrno(savedErrno)
+                                     : ErrorNumber(ErrorCode::ConnectionClosed));
         return Step::Failed;
     }
     default: {
-        const long verify = SSL_get_verify_result(m_Ssl);
+        const long verify = SSL_get_verify_result(Ssl);
         std::string reason = TakeOpenSslError(OpenSslText::Reason);
         if (reason.empty())
             reason = "protocol error";
         if (verify != X509_V_OK) {
             reason += std::string(" (") + X509_verify_cert_error_string(verify) + ")";
-            m_CertificateRejected = true;
+            session.m_CertificateRejected = true;
         }
-        Fail(what, reason, TlsFailureError);
+        session.Fail(what, reason, TlsFailureError);
         return Step::Failed;
     }
     }
 
     // Time that ran out before the wait counts as out, even with the socket ready.
-    const int ready = TickCount() - since >= timeoutMs ? 0 : WaitUntil(m_Socket, events, since, timeoutMs);
+    const int ready = TickCount() - since >= timeoutMs ? 0 : WaitUntil(Socket, events, since, timeoutMs);
     if (ready > 0)
         return Step::Retry;
     if (ready == 0) {
-        Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
+        session.Fail(what, "timed out", ErrorNumber(ErrorCode::TimedOut));
         return Step::Failed;
     }
     const int errnum = errno;
-    Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
+    session.Fail(what, ErrorReason(ErrorNumberFromErrno(errnum)), ErrorNumberFromErrno(errnum));
     return Step::Failed;
 }
 
@@ -255,14 +276,14 @@ bool CTlsSession::Write(const char* data, std::size_t length, std::uint32_t time
     while (length > 0) {
         std::size_t written = 0;
         errno = 0;
-        const int result = SSL_write_ex(m_Ssl, data, length, &written);
+        const int result = SSL_write_ex(m_State->Ssl, data, length, &written);
         if (result == 1) {
             data += written;
             length -= written;
             lastProgress = TickCount();
             continue;
         }
-        if (Settle(result, lastProgress, timeoutMs, "TLS write") == Step::Failed)
+        if (m_State->Settle(*this, result, lastProgress, timeoutMs, "TLS write") == CState::Step::Failed)
             return false;
     }
     return true;
@@ -284,10 +305,10 @@ long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeou
     for (;;) {
         std::size_t got = 0;
         errno = 0;
-        const int result = SSL_read_ex(m_Ssl, buffer, length, &got);
+        const int result = SSL_read_ex(m_State->Ssl, buffer, length, &got);
         if (result == 1)
             return static_cast<long>(got);
-        const int kind = SSL_get_error(m_Ssl, result);
+        const int kind = SSL_get_error(m_State->Ssl, result);
         // A server that drops the connection without close_notify has still closed it; SMTP's own
         // framing shows whether anything it said was cut short.
         if (kind == SSL_ERROR_ZERO_RETURN ||
@@ -298,14 +319,14 @@ long CTlsSession::Receive(char* buffer, std::size_t length, std::uint32_t timeou
         }
         if (kind == SSL_ERROR_WANT_READ)
             return WouldBlock;
-        if (Settle(result, start, timeoutMs, "TLS read") == Step::Failed)
+        if (m_State->Settle(*this, result, start, timeoutMs, "TLS read") == CState::Step::Failed)
             return -1;
     }
 }
 
 std::size_t CTlsSession::Pending() const
 {
-    return m_Ssl != nullptr ? static_cast<std::size_t>(SSL_pending(m_Ssl)) : 0;
+    return m_State->Ssl != nullptr ? static_cast<std::size_t>(SSL_pending(m_State->Ssl)) : 0;
 }
 
 void CTlsSession::Shutdown()
@@ -313,14 +334,14 @@ void CTlsSession::Shutdown()
     if (m_Established && !m_Failed) {
         // One attempt on the non-blocking socket is enough: the connection is about to be closed
         // and SMTP has already ended with QUIT (RFC 8446 6.1 lets the closer not wait for a reply).
-        SSL_shutdown(m_Ssl);
+        SSL_shutdown(m_State->Ssl);
         ERR_clear_error();
     } else if (m_Established) {
         // No goodbye can go out any more. OpenSSL would then count the session as unresumable,
         // although a server that closes after a 421 (or without its close_notify) resets our QUIT
         // as a matter of course; since TLS 1.1 an unclean close need not cost the session (RFC 5246
         // 7.2.1). TLS's own failures (an alert sent or received) have already removed it.
-        SSL_set_shutdown(m_Ssl, SSL_get_shutdown(m_Ssl) | SSL_SENT_SHUTDOWN);
+        SSL_set_shutdown(m_State->Ssl, SSL_get_shutdown(m_State->Ssl) | SSL_SENT_SHUTDOWN);
     }
     m_Established = false;
 }
