@@ -12,9 +12,10 @@ set_target_properties(turnpost-manual-options PROPERTIES EXCLUDE_FROM_ALL ON)
 
 set(TURNPOST_VERSION ${PROJECT_VERSION})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt ${turnpost_package_files}/README.in @ONLY)
-add_custom_command(OUTPUT ${turnpost_package_files}/README.txt
+add_custom_command(OUTPUT ${turnpost_package_files}/README.txt ${turnpost_package_files}/COPYRIGHT.txt
     COMMAND sed "s/$/\\r/" ${turnpost_package_files}/README.in > ${turnpost_package_files}/README.txt
-    DEPENDS ${turnpost_package_files}/README.in
+    COMMAND sed "s/$/\\r/" ${CMAKE_CURRENT_LIST_DIR}/copyright > ${turnpost_package_files}/COPYRIGHT.txt
+    DEPENDS ${turnpost_package_files}/README.in ${CMAKE_CURRENT_LIST_DIR}/copyright
     VERBATIM)
 
 if(CMAKE_CROSSCOMPILING_EMULATOR AND TURNPOST_GROFF)
@@ -36,16 +37,18 @@ if(CMAKE_CROSSCOMPILING_EMULATOR AND TURNPOST_GROFF)
                 ${CMAKE_SOURCE_DIR}/src/app/ManualPage.cmake
         VERBATIM)
     add_custom_target(turnpost_windows_package_files
-        DEPENDS ${turnpost_package_files}/README.txt ${turnpost_package_files}/MANUAL.txt)
-    install(FILES ${turnpost_package_files}/README.txt ${turnpost_package_files}/MANUAL.txt DESTINATION .
-            COMPONENT headless)
+        DEPENDS ${turnpost_package_files}/README.txt ${turnpost_package_files}/COPYRIGHT.txt
+                ${turnpost_package_files}/MANUAL.txt)
+    install(FILES ${turnpost_package_files}/README.txt ${turnpost_package_files}/COPYRIGHT.txt
+                  ${turnpost_package_files}/MANUAL.txt DESTINATION . COMPONENT headless)
 endif()
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION . RENAME COPYRIGHT.txt COMPONENT headless)
 
 set(CPACK_PACKAGE_NAME turnpost)
 set(CPACK_PACKAGE_VENDOR "The Turnpost developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR ZIP)
+# The build keeps its symbols for debugging; the package does not need them.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_FILE_NAME turnpost-${PROJECT_VERSION}-windows-x86_64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_COMPONENTS_ALL headless)
