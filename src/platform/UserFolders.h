@@ -13,6 +13,10 @@ std::string HomeFolder();
 /// when there is no home folder.
 std::string ConfigFolder();
 
+/// Turnpost's own folder inside ConfigFolder, named as each system names its programs' folders
+/// ("turnpost" on Linux, "Turnpost" on Windows); empty when there is no home folder.
+std::string ProgramSettingsFolder();
+
 /// The path made absolute, with links and "." or ".." resolved where it exists; otherwise joined to the
 /// working folder as it stands. What names one file however it was reached (approvals key on it).
 std::string AbsolutePath(const std::string& path);

@@ -102,8 +102,8 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t at, std::uint32_t& c)
 
 std::string ApprovalFilePath()
 {
-    const std::string folder = ConfigFolder();
-    return folder.empty() ? std::string() : folder + "/turnpost/approved-commands";
+    const std::string folder = ProgramSettingsFolder();
+    return folder.empty() ? std::string() : JoinPath(folder, "approved-commands");
 }
 
 SecretDestination SmtpDestination(const GameSetup& setup)

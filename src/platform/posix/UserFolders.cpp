@@ -28,6 +28,12 @@ std::string ConfigFolder()
     return home.empty() ? std::string() : home + "/.config";
 }
 
+std::string ProgramSettingsFolder()
+{
+    const std::string config = ConfigFolder();
+    return config.empty() ? std::string() : config + "/turnpost";
+}
+
 std::string AbsolutePath(const std::string& path)
 {
     if (char* resolved = ::realpath(path.c_str(), nullptr)) {

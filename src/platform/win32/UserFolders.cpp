@@ -106,6 +106,12 @@ std::string ConfigFolder()
     return KnownFolder(FOLDERID_RoamingAppData);
 }
 
+std::string ProgramSettingsFolder()
+{
+    const std::string config = ConfigFolder();
+    return config.empty() ? std::string() : JoinPath(config, "Turnpost");
+}
+
 std::string AbsolutePath(const std::string& path)
 {
     const std::wstring wide = Widen(path);
