@@ -231,7 +231,11 @@ CommandLineResult ProcessCommandLine(const CommandLineOptions& options, GameDocu
 int RunHeadless(const CommandLineOptions& options)
 {
     if (!options.HasSwitches() && !options.ResendFailed) {
+#ifdef TURNPOST_NO_WINDOWS
+        std::cerr << "turnpost: this build has no windows; give -S or -X to send (see --help)\n";
+#else
         std::cerr << "turnpost: no display to open a window on; give -S or -X to send (see --help)\n";
+#endif
         return 2;
     }
     GameDocument document;

@@ -42,7 +42,13 @@ int main(int argc, char** argv)
     if (options.Generate)
         return RunGenerate(*options.Generate);
 
+#ifdef TURNPOST_NO_WINDOWS
+    // A build that never has a window program: every switch runs as it does without a display, so
+    // that a script's "-X FILE" sends rather than asks for a window.
+    const bool display = false;
+#else
     const bool display = HasDisplay();
+#endif
     // What prints for a script never opens a window.
     if (options.NoGui || !display || options.HasTurnCommand() || options.Json) {
         if (!StartNetwork()) {
