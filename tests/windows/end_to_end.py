@@ -444,11 +444,12 @@ class SecureSend(ProgramCase):
         self.assertTrue(all(m["tls"] for m in messages))
 
     def test_certificates_that_do_not_verify_are_refused(self):
+        # The report's reason, in the words of this system's TLS library: any of them will do.
         cases = [
-            ("a certificate for another host name", "other"),
-            ("a certificate from an authority nobody trusts", "untrusted"),
+            ("a certificate for another host name", "other", ("mismatch", "name")),
+            ("a certificate from an authority nobody trusts", "untrusted", ("issuer", "trust", "authority")),
         ]
-        for name, certificate in cases:
+        for name, certificate, reasons in cases:
             with self.subTest(name):
                 server = self.server(certificate)
                 setup, _, _ = self.make_setup(server.address(), SmtpSecurity=1)
@@ -456,9 +457,10 @@ class SecureSend(ProgramCase):
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertEqual(server.messages(), [])
                 report = self.report()
-                self.assertIn("[Player 1]", report)
                 self.assertNotIn("Sent OK", report)
-                self.assertIn("certificate", report.lower(), report)
+                line = next((l for l in report.splitlines() if l.startswith("[Player 1]")), "").lower()
+                self.assertIn("tls", line, report)
+                self.assertTrue(any(reason in line for reason in reasons), report)
 
 
 class RunLock(ProgramCase):
