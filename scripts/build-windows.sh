@@ -42,12 +42,16 @@ targets=("$@")
 if [ "$tests" = ON ]; then
     ninja -C build-windows -j "${JOBS:-1}" tests_windows
     export WINEPREFIX="${WINEPREFIX:-$PWD/build-windows/wine}" WINEDEBUG="${WINEDEBUG:--all}"
-    # One wineserver for the whole run, gone a minute after the last test: each test starts Wine,
-    # and a cold start costs seconds. One still running from an earlier run is kept; its output is
-    # not the tests'.
-    wineserver=/usr/lib/wine/wineserver
-    [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-    [ -z "$wineserver" ] || "$wineserver" -p 60 </dev/null >/dev/null 2>&1 || true
+    # Debian keeps Wine's programs out of PATH unless the wine package's wrappers are installed.
+    wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+    # One server for the whole run, kept alive between tests: a cold start costs seconds each time.
+    # Its services are started here too, away from ctest's pipes, which they would otherwise hold open.
+    # A new prefix is made quietly, without the offer to fetch Mono and Gecko.
+    mkdir -p "$WINEPREFIX"
+    "$wineserver" -p </dev/null >/dev/null 2>&1
+    trap '"$wineserver" -k 2>/dev/null; "$wineserver" -w' EXIT
+    WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i </dev/null >/dev/null 2>&1
     ctest --test-dir build-windows --output-on-failure
 fi
 ninja -C build-windows -j "${JOBS:-1}" "${targets[@]}"

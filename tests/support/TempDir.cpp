@@ -1,6 +1,5 @@
 #include "support/TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,10 +10,23 @@ namespace turnpost::test {
 
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "turnpost-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    m_Path = pattern;
+    // A name nobody holds, taken by making it: creation fails when the folder is there already.
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path path = temp / ("turnpost-test-" + std::to_string(random() % 1000000000));
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) {
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, error);
+            m_Path = path.string();
+            return;
+        }
+        if (error && error != std::errc::file_exists)
+            break;
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir()
