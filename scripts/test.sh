@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test; then builds again without the desktop, with
-# Qt hidden from CMake, and runs the tests of that build, which are all headless. With --sanitize the
+# Qt hidden from CMake, and runs the tests of that build, which are all headless; then cross-builds the
+# Windows program and runs its tests under Wine (scripts/build-windows.sh). With --sanitize the
 # build uses AddressSanitizer and UndefinedBehaviorSanitizer and goes to build-asan/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,3 +26,4 @@ fi
 run build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURNPOST_WERROR=ON
 run build-headless --no-warn-unused-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURNPOST_WERROR=ON -DTURNPOST_DESKTOP=OFF \
     -DTURNPOST_BENCH=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Keychain=ON
+JOBS=2 scripts/build-windows.sh --tests
