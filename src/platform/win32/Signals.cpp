@@ -36,8 +36,11 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
                     static_cast<DWORD>(std::strlen(g_LastWords)), &written, nullptr);
         ::ExitProcess(128 + SignalNumberOf(event));
     }
-    // Handled: the run stops where it chooses. (For a closed console, a log-off or a shut-down Windows
-    // ends the process itself a few seconds after this returns.)
+    // Handled: the run stops where it chooses. For a closed console, a log-off or a shut-down Windows
+    // ends the process as soon as this returns, so it is held for most of the five seconds Windows
+    // grants, in which the run finishes its player and writes the report (it ends the process sooner).
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        ::Sleep(4500);
     return TRUE;
 }
 
