@@ -53,14 +53,6 @@ std::string CMailAddress::TrimmedAddress() const
 
 namespace {
 
-std::string AsciiLower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 bool IsAceLabel(const std::string& label)
 {
     return label.size() >= 4 && AsciiLower(label.substr(0, 4)) == "xn--";

@@ -27,4 +27,12 @@ std::size_t Utf8CutPoint(std::string_view text, std::size_t at)
     return at;
 }
 
+std::string AsciiLower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 } // namespace turnpost

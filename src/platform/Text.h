@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace turnpost {
@@ -22,5 +23,8 @@ constexpr bool IsAsciiDigit(char c)
 
 /// The text without the blanks (spaces and tabs) at either end.
 std::string_view TrimBlanks(std::string_view text);
+
+/// text with its ASCII capitals made small and every other byte as it was (domain names, "xn--").
+std::string AsciiLower(std::string text);
 
 } // namespace turnpost

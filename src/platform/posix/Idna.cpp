@@ -1,20 +1,10 @@
 #include "platform/Idna.h"
 
+#include "platform/Text.h"
+
 #include <idn2.h>
 
 namespace turnpost {
-
-namespace {
-
-std::string AsciiLower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-} // namespace
 
 bool DomainToAscii(const std::string& domain, std::string& ascii, std::string& error)
 {

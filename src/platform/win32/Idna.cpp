@@ -1,6 +1,7 @@
 #include "platform/Idna.h"
 
 #include "platform/Punycode.h"
+#include "platform/Text.h"
 #include "platform/win32/Wide.h"
 
 #include <windows.h>
@@ -35,14 +36,6 @@ bool IsVirama(wchar_t c)
 bool IsSurrogate(wchar_t c)
 {
     return c >= 0xD800 && c <= 0xDFFF;
-}
-
-std::string AsciiLower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 // The system's IDNA mapping of a piece of a label that holds no deviation character: case folded
