@@ -401,6 +401,17 @@ class PlainSend(ProgramCase):
                 self.assertEqual(attachments(message), expected)
                 self.assertIn("[Player %d] Sent OK" % n, self.report())
 
+    def test_a_switch_alone_sends_and_no_switch_asks_for_one(self):
+        # Without --no-gui, as a scheduled task on Windows, where there is never a window, gives it.
+        sink = self.sink()
+        setup, _, turns = self.make_setup(sink.address())
+        result = self.program.run(["-X", self.program.native(setup)])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len(sink.messages(len(turns))), len(turns))
+        result = self.program.run([])
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"give -S or -X to send", result.stderr)
+
 
 class SecureSend(ProgramCase):
     """STARTTLS against aiosmtpd: a certificate that verifies is taken, the others are refused."""
