@@ -53,7 +53,8 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # A new prefix is made quietly, without the offer to fetch Mono and Gecko.
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
-trap '"$wineserver" -k 2>/dev/null; "$wineserver" -w' EXIT
+# The tests' own fixture may have stopped it already.
+trap '"$wineserver" -k 2>/dev/null || true; "$wineserver" -w || true' EXIT
 WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i </dev/null >/dev/null 2>&1
 
 targets=(turnpost turnpost_windows_package_files)
