@@ -15,6 +15,7 @@ import email
 import email.policy
 import json
 import os
+import secrets
 import shlex
 import shutil
 import signal
@@ -318,8 +319,11 @@ class Certificates:
 
     def __init__(self, folder):
         self.folder = folder
-        self.authority("ca", "Turnpost Test Authority")
-        self.authority("stranger", "Turnpost Unknown Authority")
+        # Names of their own: every case trusts its own authority in the same store, and a chain engine
+        # that looks an issuer up by name alone may otherwise take an earlier case's key.
+        tag = secrets.token_hex(4)
+        self.authority("ca", "Turnpost Test Authority " + tag)
+        self.authority("stranger", "Turnpost Unknown Authority " + tag)
         self.issue("local", "ca", "DNS:localhost,IP:127.0.0.1,IP:::1")
         self.issue("other", "ca", "DNS:" + self.OTHER_HOST)
         self.issue("untrusted", "stranger", "DNS:localhost,IP:127.0.0.1,IP:::1")
