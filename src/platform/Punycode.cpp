@@ -1,5 +1,7 @@
 #include "platform/Punycode.h"
 
+#include "platform/Text.h"
+
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -54,25 +56,6 @@ bool DecodeUtf8(std::string_view text, std::vector<std::uint32_t>& points)
         i += length;
     }
     return true;
-}
-
-void AppendUtf8(std::string& text, std::uint32_t c)
-{
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 std::uint32_t Adapt(std::uint32_t delta, std::uint32_t points, bool first)

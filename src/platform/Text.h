@@ -24,6 +24,9 @@ constexpr bool IsAsciiDigit(char c)
 /// The text without the blanks (spaces and tabs) at either end.
 std::string_view TrimBlanks(std::string_view text);
 
+/// Appends the code point c (at most 0x10FFFF) to out in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 /// text with its ASCII capitals made small and every other byte as it was (domain names, "xn--").
 std::string AsciiLower(std::string text);
 

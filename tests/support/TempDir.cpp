@@ -12,8 +12,8 @@ TempDir::TempDir()
 {
     // A name nobody holds, taken by making it: creation fails when the folder is there already.
     const std::filesystem::path temp = std::filesystem::temp_directory_path();
-    std::random_device seed;
-    std::mt19937_64 random(seed());
+    std::random_device entropy;
+    std::mt19937_64 random(entropy());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path path = temp / ("turnpost-test-" + std::to_string(random() % 1000000000));
         std::error_code error;

@@ -160,11 +160,4 @@ bool FollowLinks(std::string& path, int& error)
     return false;
 }
 
-std::string FollowLinks(const std::string& path)
-{
-    std::string followed = path;
-    int error = 0;
-    return FollowLinks(followed, error) ? followed : path;
-}
-
 } // namespace turnpost
